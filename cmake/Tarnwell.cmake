@@ -1,0 +1,28 @@
+# One static library per subsystem folder, built from the folder's own sources (its ui/ folder is
+# a library of its own). Warnings are errors for our code.
+function(tarnwell_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+function(tarnwell_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  target_compile_definitions(${name} PUBLIC
+    TARNWELL_VERSION="${PROJECT_VERSION}"
+    TARNWELL_SOURCE_DATA_DIR="${TARNWELL_DATA_DIR}")
+  tarnwell_warnings(${name})
+endfunction()
+
+# A test program per folder of tests/, from the folder's sources.
+function(tarnwell_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} tarnwell_test_support GTest::gtest GTest::gtest_main)
+  tarnwell_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "TARNWELL_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures")
+endfunction()

@@ -1,0 +1,181 @@
+#include "platform/EventLoop.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+#include "platform/Clock.h"
+
+namespace tarnwell {
+
+namespace {
+TEventLoop* installedLoop = nullptr;
+}  // namespace
+
+TEventLoop& TEventLoop::Current() {
+  if (installedLoop) return *installedLoop;
+  static TPollEventLoop defaultLoop;
+  return defaultLoop;
+}
+
+void TEventLoop::Install(TEventLoop* loop) { installedLoop = loop; }
+
+void TEventLoop::Run() {
+  while (!terminated_) Pump(1000);
+}
+
+void TPollEventLoop::Post(THandler handler) { posted_.push_back(std::move(handler)); }
+
+int TPollEventLoop::CreateTimer(THandler handler) {
+  const int id = nextId_++;
+  timers_[id].handler = std::make_shared<THandler>(std::move(handler));
+  return id;
+}
+
+void TPollEventLoop::SetTimer(int id, uint32_t intervalMs, bool enabled) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return;
+  it->second.interval = intervalMs;
+  it->second.enabled = enabled;
+  if (enabled) it->second.due = TClock::Current().MonotonicMs() + intervalMs;
+}
+
+void TPollEventLoop::DestroyTimer(int id) { timers_.erase(id); }
+
+int TPollEventLoop::Watch(int fd, unsigned events, TFdHandler handler) {
+  const int id = nextId_++;
+  watches_[id] = TWatchEntry{fd, events, std::make_shared<TFdHandler>(std::move(handler))};
+  return id;
+}
+
+void TPollEventLoop::SetWatchEvents(int id, unsigned events) {
+  auto it = watches_.find(id);
+  if (it != watches_.end()) it->second.events = events;
+}
+
+void TPollEventLoop::Unwatch(int id) { watches_.erase(id); }
+
+bool TPollEventLoop::RunPosted() {
+  if (posted_.empty()) return false;
+  // Calls posted by these handlers wait for the next pump, so a handler that posts itself
+  // cannot keep one pump busy forever.
+  std::vector<THandler> batch;
+  batch.swap(posted_);
+  for (auto& handler : batch) handler();
+  return true;
+}
+
+bool TPollEventLoop::RunDueTimers() {
+  const int64_t now = TClock::Current().MonotonicMs();
+  std::vector<int> due;
+  for (const auto& [id, timer] : timers_)
+    if (timer.enabled && !timer.running && timer.due <= now) due.push_back(id);
+  for (int id : due) {
+    // A handler run earlier in this batch may have destroyed or disabled this timer.
+    auto it = timers_.find(id);
+    if (it == timers_.end() || !it->second.enabled || it->second.running) continue;
+    it->second.due = now + it->second.interval;
+    it->second.running = true;
+    auto handler = it->second.handler;  // keeps the handler alive if the timer is destroyed
+    try {
+      (*handler)();
+    } catch (...) {
+      if (auto again = timers_.find(id); again != timers_.end()) again->second.running = false;
+      throw;
+    }
+    if (auto again = timers_.find(id); again != timers_.end()) again->second.running = false;
+  }
+  return !due.empty();
+}
+
+int64_t TPollEventLoop::NextTimerDue() const {
+  int64_t next = std::numeric_limits<int64_t>::max();
+  for (const auto& [id, timer] : timers_)
+    if (timer.enabled && !timer.running) next = std::min(next, timer.due);
+  return next;
+}
+
+bool TPollEventLoop::PollOnce(int timeoutMs) {
+  std::vector<pollfd> fds;
+  std::vector<int> ids;
+  fds.reserve(watches_.size());
+  for (const auto& [id, watch] : watches_) {
+    short interest = 0;
+    if (watch.events & evRead) interest |= POLLIN;
+    if (watch.events & evWrite) interest |= POLLOUT;
+    if (interest == 0) continue;
+    fds.push_back(pollfd{watch.fd, interest, 0});
+    ids.push_back(id);
+  }
+  if (fds.empty() && timeoutMs == 0) return false;
+  const int n = ::poll(fds.data(), fds.size(), timeoutMs);
+  if (n <= 0) return false;
+  bool ran = false;
+  for (size_t i = 0; i < fds.size(); ++i) {
+    if (fds[i].revents == 0) continue;
+    auto it = watches_.find(ids[i]);
+    if (it == watches_.end()) continue;  // removed by an earlier handler of this round
+    unsigned events = 0;
+    if (fds[i].revents & (POLLIN | POLLHUP)) events |= evRead;
+    if (fds[i].revents & POLLOUT) events |= evWrite;
+    if (fds[i].revents & (POLLERR | POLLNVAL)) events |= evError;
+    events &= it->second.events | evError;
+    if (events == 0) continue;
+    auto handler = it->second.handler;
+    (*handler)(events);
+    ran = true;
+  }
+  return ran;
+}
+
+void TPollEventLoop::Pump(int ms) {
+  bool ran = RunPosted();
+  ran |= PollOnce(0);
+  ran |= RunDueTimers();
+  if (ran || ms <= 0) return;
+  const int64_t now = TClock::Current().MonotonicMs();
+  const int64_t untilTimer = NextTimerDue() - now;
+  const int timeout = static_cast<int>(std::clamp<int64_t>(untilTimer, 0, ms));
+  PollOnce(timeout);
+  RunDueTimers();
+  RunPosted();
+}
+
+TTimer::TTimer(TEventLoop& loop) : loop_(loop) {
+  id_ = loop_.CreateTimer([this] {
+    if (onTimer_) onTimer_();
+  });
+}
+
+TTimer::~TTimer() { loop_.DestroyTimer(id_); }
+
+void TTimer::SetInterval(uint32_t ms) {
+  interval_ = ms;
+  loop_.SetTimer(id_, interval_, enabled_);
+}
+
+void TTimer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  loop_.SetTimer(id_, interval_, enabled_);
+}
+
+TFdWatch::TFdWatch(int fd, unsigned events, TEventLoop::TFdHandler handler, TEventLoop& loop)
+    : loop_(loop), id_(loop_.Watch(fd, events, std::move(handler))) {}
+
+TFdWatch::~TFdWatch() { loop_.Unwatch(id_); }
+
+void Pump(int ms) { TEventLoop::Current().Pump(ms); }
+
+void WaitMs(int ms) {
+  const int64_t end = TClock::Current().MonotonicMs() + ms;
+  for (;;) {
+    const int64_t left = end - TClock::Current().MonotonicMs();
+    if (left <= 0) break;
+    Pump(static_cast<int>(std::min<int64_t>(left, 1000)));
+  }
+}
+
+}  // namespace tarnwell

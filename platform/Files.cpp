@@ -1,0 +1,182 @@
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "platform/Error.h"
+
+namespace tarnwell {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& action, const std::string& path) {
+  throw TError("Could not " + action + " the file \"" + path + "\": " + std::strerror(errno) +
+               ".");
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+void WriteWithFlags(const std::string& path, std::string_view data, int flags,
+                    const std::string& action) {
+  const int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) Fail(action, path);
+  if (!WriteAll(fd, data)) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    Fail(action, path);
+  }
+  if (::close(fd) != 0) Fail(action, path);
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& data) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  data.clear();
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    data.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view data, TDurability durability) {
+  static std::mt19937 random{std::random_device{}()};
+  const std::string temp = path + ".tmp" + std::to_string(random() % 1000000);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) Fail("write", path);
+  bool ok = WriteAll(fd, data) && (durability == TDurability::NoSync || ::fsync(fd) == 0);
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = error;
+    Fail("write", path);
+  }
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void WriteFileDirect(const std::string& path, std::string_view data) {
+  WriteWithFlags(path, data, O_TRUNC, "write");
+}
+
+void AppendFile(const std::string& path, std::string_view data) {
+  WriteWithFlags(path, data, O_APPEND, "write");
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }
+
+bool ForceDirectories(const std::string& path) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder.empty() || DirectoryExists(folder)) return !folder.empty();
+  const size_t slash = folder.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !ForceDirectories(folder.substr(0, slash)))
+    return false;
+  return CreateDir(folder) || DirectoryExists(folder);
+}
+
+bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool CopyFileIfMissing(const std::string& from, const std::string& to) {
+  if (FileExists(to)) return true;
+  std::string data;
+  if (!ReadWholeFile(from, data)) return false;
+  try {
+    WriteFileAtomic(to, data);
+  } catch (const TError&) {
+    return false;
+  }
+  return true;
+}
+
+std::time_t FileModTime(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() < suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    if (FileExists(IncludeTrailingSlash(folder) + name)) names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string IncludeTrailingSlash(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder != "/") folder += '/';
+  return folder;
+}
+
+std::string ExtractFileName(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwell {
+
+// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& data);
+enum class TDurability { Sync, NoSync };
+// Writes `data` to a temporary file in the target's folder and renames it over `path`, so that
+// a crash leaves either the old or the new file, never a half-written one. With `Sync` the data
+// reaches the disk before the rename. Raises TError with the file name on failure.
+void WriteFileAtomic(const std::string& path, std::string_view data,
+                     TDurability durability = TDurability::Sync);
+// Flushes a folder's entries (renames, new files) to disk.
+void SyncFolder(const std::string& folder);
+// Writes `data` in place (for files that may be lost, such as logs). Raises TError on failure.
+void WriteFileDirect(const std::string& path, std::string_view data);
+// Appends to a file, creating it. Raises TError on failure.
+void AppendFile(const std::string& path, std::string_view data);
+
+[[nodiscard]] bool FileExists(const std::string& path);
+[[nodiscard]] bool DirectoryExists(const std::string& path);
+// Creates one folder; false when it exists or cannot be made.
+bool CreateDir(const std::string& path);
+// Creates a folder with its missing parents; false on failure.
+bool ForceDirectories(const std::string& path);
+bool DeleteFileAt(const std::string& path);
+// Copies a file unless the target exists; false on failure.
+bool CopyFileIfMissing(const std::string& from, const std::string& to);
+// Modification time; 0 when the file is missing.
+[[nodiscard]] std::time_t FileModTime(const std::string& path);
+// Names (not paths) of the regular files in `folder` whose names end with `suffix`, sorted.
+[[nodiscard]] std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix);
+// `folder` with exactly one trailing "/".
+[[nodiscard]] std::string IncludeTrailingSlash(std::string folder);
+[[nodiscard]] std::string ExtractFileName(std::string_view path);
+[[nodiscard]] std::string ExtractFilePath(std::string_view path);
+
+}  // namespace tarnwell

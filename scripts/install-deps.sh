@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build and the tests need, and nothing when all are there.
+# Server packages (mail servers for the protocol tests) are installed without starting their
+# system services: the tests run private instances of their own on 127.0.0.1.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config ccache
+  # libraries
+  libsqlite3-dev
+  # tests, benchmarks and fuzzing
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+# Keep package scripts from starting services while we install.
+policy=/usr/sbin/policy-rc.d
+made_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+  made_policy=1
+fi
+cleanup() { if [ "$made_policy" = 1 ]; then $sudo rm -f "$policy"; fi; }
+trap cleanup EXIT
+
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Clock.h"
+
+namespace tarnwell::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  // The folder's path, with a trailing "/".
+  [[nodiscard]] const std::string& Path() const { return path_; }
+  [[nodiscard]] std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+// A clock the test sets; installed while the object lives.
+class TManualClock : public TClock {
+ public:
+  explicit TManualClock(TDateTime now = 45000.5);
+  ~TManualClock() override;
+  [[nodiscard]] int64_t MonotonicMs() const override { return ms_; }
+  [[nodiscard]] TDateTime Now() const override { return now_; }
+  void SetNow(TDateTime now) { now_ = now; }
+  // Moves both clocks forward.
+  void Advance(int64_t ms);
+
+ private:
+  int64_t ms_ = 1000000;
+  TDateTime now_;
+};
+
+[[nodiscard]] std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, const std::string& text);
+[[nodiscard]] bool FileExists(const std::string& path);
+
+}  // namespace tarnwell::test
