@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo fuzz clean
 
 all: build
 
@@ -20,6 +20,12 @@ test: build
 
 demo: build
 	$(BUILD)/bin/tarnwell demo
+
+# Fuzz targets with libFuzzer and sanitizers, in build-fuzz/; run one with
+#   build-fuzz/bin/NAME -max_total_time=600 fuzz/corpus/NAME
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWELL_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD)
