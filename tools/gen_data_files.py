@@ -28,7 +28,7 @@ ICANN_END = "// ===END ICANN DOMAINS==="
 # so listing it would either never match or block the wrong country.
 COUNTRY_TLD_EXCEPTIONS = {
     "GB": "uk",  # .gb is delegated but unused; British hosts are under .uk
-    "BQ": None,  # .bq is reserved, not delegated; the islands use .nl or .an's successors
+    "BQ": None,  # .bq is reserved, not delegated; the islands use .nl
     "BL": None,  # .bl is reserved, not delegated; Saint Barthélemy uses .fr and .gp
     "MF": None,  # .mf is reserved, not delegated; Saint Martin uses .fr and .gp
     "EH": None,  # .eh has never been delegated
