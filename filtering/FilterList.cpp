@@ -1,0 +1,568 @@
+#include "filtering/FilterList.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "filtering/Countries.h"
+#include "message/Emails.h"
+#include "message/MIME.h"
+#include "message/QStrings.h"
+#include "message/SvcString.h"
+#include "platform/Clock.h"
+#include "platform/Error.h"
+#include "platform/EventLoop.h"
+#include "platform/Files.h"
+#include "shell/LogFile.h"
+#include "shell/ProgramFolders.h"
+#include "shell/Settings.h"
+
+namespace tarnwell {
+
+namespace {
+
+const char* const kStartupPrefix = "An error occurred during startup: ";
+// A file of the filter format larger than this many records is taken as damaged past it.
+constexpr size_t kMaxRecords = 1000000;
+// How many filters are tried between two looks at the clock for pending events.
+constexpr unsigned kFiltersPerClockLook = 64;
+constexpr int64_t kEventIntervalMs = 20;
+
+void PutInt32(uint8_t* p, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int32_t GetInt32(const uint8_t* p) {
+  return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                              uint32_t(p[3]) << 24);
+}
+
+class TAutoSaveSuspension {
+ public:
+  explicit TAutoSaveSuspension(bool& flag) : flag_(flag), saved_(flag) { flag_ = false; }
+  ~TAutoSaveSuspension() { flag_ = saved_; }
+
+ private:
+  bool& flag_;
+  bool saved_;
+};
+
+}  // namespace
+
+TFilterList::TFilterList(std::string fileName)
+    : fileName_(std::move(fileName)), decoder_(std::make_unique<TDeMIME>()) {
+  decoder_->SetConvertHtml(true);
+}
+
+TFilterList::~TFilterList() = default;
+
+bool TFilterList::ReadFile() {
+  const int fd = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  uint8_t header[kHeaderSize];
+  const auto readFully = [fd](uint8_t* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::read(fd, buffer + got, size - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    return got;
+  };
+  if (readFully(header, kHeaderSize) != kHeaderSize) {
+    ::close(fd);
+    return false;
+  }
+  const int32_t version = GetInt32(header);
+  for (int k = 0; k < 8; ++k) nextID_[k] = GetInt32(header + 4 + 4 * k);
+  uint8_t record[kFilterRecordSize];
+  for (size_t n = 0; n < kMaxRecords && readFully(record, sizeof record) == sizeof record; ++n) {
+    const uint8_t kind = record[0];
+    if (kind < fkSender || kind > fkHeader) continue;
+    std::unique_ptr<TFilter> filter = CreateFilterOfKind(kind);
+    if (!filter->ReadRecord(record)) continue;
+    SubList(kind).push_back(filter.get());
+    entries_.push_back(std::move(filter));
+  }
+  ::close(fd);
+  // Records are kept in file order; a damaged file may have them out of kind order, which the
+  // grouping of the list requires.
+  std::stable_sort(entries_.begin(), entries_.end(),
+                   [](const auto& a, const auto& b) { return a->Kind < b->Kind; });
+  // The older format kept friends as system filters. They become the user's before the system
+  // filters are counted, or the count would be wrong and the repair would delete the friends.
+  if (version == kPreviousVersion) {
+    TAutoSaveSuspension suspended(AutoSave);
+    for (TFilter* filter : SubList(fkFriend))
+      if (filter->Origin == orSystem) filter->Origin = orUser;
+    Modified = true;
+  }
+  if (useSystemFilters_ && SystemFilterCount() != 6) {
+    DeleteSystemFilters();
+    AddSystemFilters();
+  }
+  SaveIfModified();
+  return true;
+}
+
+void TFilterList::Load(bool useSystemFilters) {
+  useSystemFilters_ = useSystemFilters;
+  for (auto& list : subLists_) list.clear();
+  entries_.clear();
+  nextID_.fill(0);
+  current_ = nullptr;
+  searchDirty_ = true;
+  if (!ReadFile()) {
+    // A file too short to hold its header is kept aside rather than lost to the new one.
+    std::string data;
+    if (ReadWholeFile(fileName_, data) && !data.empty())
+      ::rename(fileName_.c_str(), (fileName_ + ".damaged").c_str());
+    entries_.clear();
+    for (auto& list : subLists_) list.clear();
+    if (useSystemFilters_) AddSystemFilters();
+    try {
+      Save();
+    } catch (const TError&) {
+      throw TError(std::string(kStartupPrefix) + "Unable to initialize the filters.");
+    }
+  }
+  if (useSystemFilters_) {
+    countries_ = std::make_unique<TLandInfo>();
+    try {
+      countries_->LoadFromFile(TProgramFolders::ProgramFolder() + "Countries.dat");
+    } catch (const TError&) {
+      throw TError(std::string(kStartupPrefix) + "Could not retrieve country filter settings.");
+    }
+  }
+}
+
+TFilter* TFilterList::Add(std::unique_ptr<TFilter> filter) {
+  if (!filter) throw TError("Unable to save the filters.");
+  const uint8_t kind = filter->Kind & 7;
+  filter->ID = nextID_[kind] + 1;
+  auto position = entries_.begin();
+  for (auto it = entries_.begin(); it != entries_.end(); ++it)
+    if ((*it)->Kind <= filter->Kind) position = it + 1;
+  TFilter* added = filter.get();
+  entries_.insert(position, std::move(filter));
+  SubList(kind).push_back(added);
+  ++nextID_[kind];
+  Modified = true;
+  searchDirty_ = true;
+  return added;
+}
+
+void TFilterList::WriteIfAutoSave() {
+  if (AutoSave) Save();
+}
+
+void TFilterList::FilterChanged(int index) {
+  if (!Filter(index)) return;
+  Modified = true;
+  searchDirty_ = true;
+  WriteIfAutoSave();
+}
+
+void TFilterList::Delete(int index) {
+  TFilter* filter = Filter(index);
+  if (!filter) return;
+  auto& sub = SubList(filter->Kind & 7);
+  sub.erase(std::remove(sub.begin(), sub.end(), filter), sub.end());
+  if (current_ == filter) current_ = nullptr;
+  entries_.erase(entries_.begin() + index);
+  Modified = true;
+  searchDirty_ = true;
+  try {
+    WriteIfAutoSave();
+  } catch (const TError&) {
+    throw TError("Unable to delete the filter.");
+  }
+}
+
+void TFilterList::DeleteMany(const std::vector<int>& indexes) {
+  std::vector<bool> doomed(entries_.size(), false);
+  for (const int i : indexes)
+    if (i >= 0 && i < Count()) doomed[static_cast<size_t>(i)] = true;
+  std::vector<std::unique_ptr<TFilter>> kept;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (!doomed[i]) {
+      kept.push_back(std::move(entries_[i]));
+      continue;
+    }
+    TFilter* filter = entries_[i].get();
+    auto& sub = SubList(filter->Kind & 7);
+    sub.erase(std::remove(sub.begin(), sub.end(), filter), sub.end());
+    if (current_ == filter) current_ = nullptr;
+  }
+  entries_ = std::move(kept);
+  Modified = true;
+  searchDirty_ = true;
+  Save();
+}
+
+void TFilterList::DeleteUpdate(int32_t updateNumber) {
+  {
+    TAutoSaveSuspension suspended(AutoSave);
+    for (int i = Count() - 1; i >= 0; --i)
+      if (entries_[static_cast<size_t>(i)]->UpdateNumber == updateNumber) Delete(i);
+  }
+  WriteIfAutoSave();
+}
+
+int TFilterList::CountOfKind(uint8_t kind, TOriginSet origins) const {
+  int count = 0;
+  for (const auto& filter : entries_)
+    if (filter->Kind == kind && filter->Origin < 8 &&
+        (origins & OriginBit(TFilterOrigin(filter->Origin))))
+      ++count;
+  return count;
+}
+
+bool TFilterList::FindEqual(const TFilter& filter, int& index) const {
+  index = -1;
+  size_t i = 0;
+  while (i < entries_.size() && entries_[i]->Kind != filter.Kind) ++i;
+  for (; i < entries_.size() && entries_[i]->Kind == filter.Kind; ++i) {
+    const TFilter& other = *entries_[i];
+    if ((other.Options & 0x7F) == (filter.Options & 0x7F) &&
+        other.CaseMatters == filter.CaseMatters && other.Text1() == filter.Text1() &&
+        other.Condition1 == filter.Condition1 && other.Text2() == filter.Text2() &&
+        other.Condition2 == filter.Condition2 && other.HeaderNumber == filter.HeaderNumber &&
+        (filter.Kind != fkFriend || other.Headers == filter.Headers)) {
+      index = static_cast<int>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+int TFilterList::IndexOfNth(int n, uint8_t kind, TOriginSet origins) const {
+  int seen = 0;
+  int afterKind = -1;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const TFilter& filter = *entries_[i];
+    if (filter.Kind != kind) continue;
+    afterKind = static_cast<int>(i) + 1;
+    if (filter.Origin < 8 && (origins & OriginBit(TFilterOrigin(filter.Origin))) && seen++ == n)
+      return static_cast<int>(i);
+  }
+  return afterKind >= 0 ? afterKind : Count();
+}
+
+TFilter* TFilterList::FindByID(uint8_t kind, int32_t id) const {
+  for (const auto& filter : entries_)
+    if (filter->Kind == kind && filter->ID == id) return filter.get();
+  return nullptr;
+}
+
+TFilter* TFilterList::SystemFilter(int n) const {
+  for (const auto& filter : entries_)
+    if (filter->Origin == orSystem && n-- == 0) return filter.get();
+  return nullptr;
+}
+
+int TFilterList::SystemFilterCount() const {
+  int count = 0;
+  for (const auto& filter : entries_) count += filter->Origin == orSystem;
+  return count;
+}
+
+void TFilterList::SetRecipientsForAction(uint8_t action, uint8_t recipients) {
+  for (const auto& filter : entries_)
+    if (filter->Action == action) filter->Recipients = recipients;
+  Modified = true;
+  Save();
+}
+
+void TFilterList::SetActionOf(const std::vector<int>& indexes, const TFilter& model) {
+  for (const int i : indexes) {
+    if (TFilter* filter = Filter(i)) {
+      filter->Action = model.Action;
+      filter->Recipients = model.Recipients;
+    }
+  }
+  Modified = true;
+  Save();
+}
+
+void TFilterList::Save() {
+  WriteFile(0xFE, fileName_);
+  Modified = false;
+}
+
+void TFilterList::SaveIfModified() {
+  if (Modified) Save();
+}
+
+void TFilterList::WriteFile(uint32_t kinds, const std::string& fileName) {
+  std::string data(kHeaderSize, '\0');
+  auto* header = reinterpret_cast<uint8_t*>(data.data());
+  PutInt32(header, kVersion);
+  for (int k = 0; k < 8; ++k) PutInt32(header + 4 + 4 * k, nextID_[k]);
+  bool countryWritten = false;
+  uint8_t record[kFilterRecordSize];
+  for (const auto& filter : entries_) {
+    if (filter->Kind > 31 || !((kinds >> filter->Kind) & 1u)) continue;
+    filter->WriteRecord(record);
+    data.append(reinterpret_cast<const char*>(record), sizeof record);
+    countryWritten |= filter->Kind == fkCountry;
+  }
+  WriteFileAtomic(fileName, data);
+  if (countryWritten && countries_) countries_->SaveIfDirty();
+}
+
+void TFilterList::FiltersOfKind(uint8_t kind, TOriginSet origins,
+                                std::vector<TFilter*>& out) const {
+  out.clear();
+  for (const auto& filter : entries_)
+    if (filter->Kind == kind && filter->Origin < 8 &&
+        (origins & OriginBit(TFilterOrigin(filter->Origin))))
+      out.push_back(filter.get());
+}
+
+bool TFilterList::IsModified() const { return Modified || (countries_ && countries_->Dirty()); }
+
+TFilter* TFilterList::Filter(int index) const {
+  return index >= 0 && index < Count() ? entries_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+int TFilterList::IndexOf(const TFilter* filter) const {
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i].get() == filter) return static_cast<int>(i);
+  return -1;
+}
+
+void TFilterList::SetCountryBlocked(int country, bool flag) {
+  if (!countries_) return;
+  countries_->SetBlocked(country, flag);
+  countries_->SaveIfDirty();
+}
+
+void TFilterList::SetOwnNames(std::vector<std::string> users, std::vector<std::string> domains) {
+  ownUserNames_ = std::move(users);
+  ownDomainNames_ = std::move(domains);
+}
+
+void TFilterList::AddSystemFilters() {
+  auto bounce = std::make_unique<TTextFilter>();
+  bounce->SetText1(kBounceMarker);
+  bounce->Condition1 = cnContains;
+  bounce->Options = foCheckFirst;
+  Add(std::move(bounce))->ID = 1;
+
+  auto country = std::make_unique<TCountryFilter>();
+  country->Action = acKill;
+  Add(std::move(country))->ID = 1;
+
+  struct THeaderSpec {
+    const char* name;
+    uint8_t headerNumber, condition;
+    const char* text2;
+    uint8_t options;
+    int action;  // −1: the default action of new filters
+    int32_t id;
+  };
+  const THeaderSpec specs[] = {
+      {"From", 0, cnInvalidAddress, "", foAddressOnly, -1, 1},
+      {"From", 15, cnNotEquals, "", foAddressOnly, acMark, 2},
+      {"From", 19, cnEquals, "", foAddressOnly, acMark, 3},
+      {"To", 0, cnNotEquals, "$USER", foAddressOnly | foUserPart | foOwnNames, acMark, 4},
+  };
+  for (const THeaderSpec& spec : specs) {
+    auto filter = std::make_unique<THeaderFilter>();
+    filter->SetText1(spec.name);
+    filter->HeaderNumber = spec.headerNumber;
+    filter->Condition1 = spec.condition;
+    filter->SetText2(spec.text2);
+    filter->Options = spec.options;
+    if (spec.action >= 0) filter->Action = static_cast<uint8_t>(spec.action);
+    Add(std::move(filter))->ID = spec.id;
+  }
+}
+
+void TFilterList::DeleteSystemFilters() {
+  TAutoSaveSuspension suspended(AutoSave);
+  for (int i = Count() - 1; i >= 0; --i)
+    if (entries_[static_cast<size_t>(i)]->Origin == orSystem) Delete(i);
+}
+
+std::vector<std::unique_ptr<TFilter>> TFilterList::TakeAll() {
+  std::vector<std::unique_ptr<TFilter>> taken = std::move(entries_);
+  entries_.clear();
+  for (auto& list : subLists_) list.clear();
+  current_ = nullptr;
+  searchDirty_ = true;
+  return taken;
+}
+
+void TFilterList::BuildContext(TEmail& message) {
+  TEvaluationContext& c = context_;
+  const THeaders& headers = message.Headers;
+  c.PresentSet = headers.PresentSet();
+  for (int n = 1; n <= 20; ++n) {
+    if (!((AddressHeaders >> n) & 1u)) continue;
+    headers.StdValues(n, c.Addresses[n], true);
+    c.Domains[n].clear();
+    for (const std::string& entry : c.Addresses[n])
+      c.Domains[n].push_back(DomainPart(AddressOf(entry)));
+  }
+  c.OwnUserNames = &ownUserNames_;
+  c.OwnDomainNames = &ownDomainNames_;
+  c.Countries = countries_.get();
+  c.TextSearch = nullptr;
+  if (!((Settings().ActiveFilters >> fkText) & 1u)) return;
+  c.BodyTexts[0] = JoinLines(message.Body);
+  scratch_ = message.Body;
+  bool decoded = false;
+  try {
+    decoded = decoder_->DecodeBody(headers, scratch_);
+  } catch (...) {
+    decoded = false;
+  }
+  c.BodyTexts[1] = decoded ? JoinLines(scratch_) : c.BodyTexts[0];
+  c.BodyTexts[2] = RemoveChars(CollapseSpaces(c.BodyTexts[1]), "\"'-");
+  for (int t = 0; t < 3; ++t) {
+    c.LowerBodyTexts[t] = c.BodyTexts[t];
+    LowerLocaleInPlace(c.LowerBodyTexts[t]);
+  }
+  if (searchDirty_) {
+    std::vector<const TTextFilter*> textFilters;
+    for (TFilter* filter : SubList(fkText))
+      textFilters.push_back(static_cast<const TTextFilter*>(filter));
+    textSearch_.Build(textFilters);
+    searchDirty_ = false;
+  }
+  textSearch_.Reset();
+  c.TextSearch = &textSearch_;
+}
+
+void TFilterList::ProcessEventsNow() {
+  if (++triedSinceEvents_ < kFiltersPerClockLook) return;
+  triedSinceEvents_ = 0;
+  const int64_t now = TClock::Current().MonotonicMs();
+  if (now - lastEventsMs_ < kEventIntervalMs) return;
+  lastEventsMs_ = now;
+  ProcessMessages();
+}
+
+TClassification TFilterList::Classify(TEmail& message, TFilter* only) {
+  TClassification result;
+  const uint8_t active = Settings().ActiveFilters;
+  const auto kindActive = [active](const TFilter& filter) {
+    return filter.Kind <= 7 && ((active >> filter.Kind) & 1u);
+  };
+  bool logged = false;
+  try {
+    BuildContext(message);
+    if (only) {
+      current_ = only;
+      result.Matched = kindActive(*only) && only->Matches(message, context_);
+    } else {
+      for (const auto& filter : entries_) {
+        if (!filter->HasOption(foCheckFirst)) continue;
+        current_ = filter.get();
+        if (filter->Matches(message, context_)) {
+          if (filter->Text1() == kBounceMarker) {
+            context_.Clear();
+            result.Matched = true;
+            result.Status = msBounce;
+            return result;
+          }
+          break;
+        }
+      }
+      result.Matched = false;
+      if (Settings().AcceptFriendsOnly) {
+        for (TFilter* filter : SubList(fkFriend)) {
+          current_ = filter;
+          if ((result.Matched = filter->Matches(message, context_))) break;
+        }
+        if (!result.Matched) {
+          current_ = &notAFriend_;
+          result.Matched = true;
+        }
+      } else {
+        const auto inPass = [](int pass, uint8_t action) {
+          switch (pass) {
+            case 0: return action == acAccept;
+            case 1:
+              return action == acKill || action == acKillAfterComplaint ||
+                     action == acKillAfterErrorMessage;
+            default: return action == acMark;
+          }
+        };
+        for (int pass = 0; pass < 3 && !result.Matched; ++pass) {
+          for (const auto& filter : entries_) {
+            current_ = filter.get();
+            if (!inPass(pass, filter->Action) || !kindActive(*filter)) continue;
+            bool matched = false;
+            try {
+              matched = filter->Matches(message, context_);
+            } catch (...) {
+              matched = false;
+            }
+            ProcessEventsNow();
+            if (matched) {
+              result.Matched = true;
+              break;
+            }
+          }
+        }
+      }
+    }
+    if (result.Matched) {
+      switch (current_->Action) {
+        case acAccept:
+          if (current_->Kind == fkFriend) result.Status = msFriend;
+          break;
+        case acMark: result.Status = msPossibleSpam; break;
+        case acKill:
+        case acKillAfterComplaint:
+        case acKillAfterErrorMessage: result.Status = msSpam; break;
+        default: break;
+      }
+      const uint8_t kind = current_->Kind;
+      if (kind == fkSender || kind == fkSubject || kind == fkText || kind == fkHeader) {
+        ++current_->Hits;
+        Modified = true;
+      }
+    } else {
+      current_ = nullptr;
+    }
+    context_.Clear();
+  } catch (...) {
+    context_.Clear();
+    if (logging_) ProgramLog().Add("An error occurred during filtering.");
+    logged = true;
+  }
+  if (!logged && logging_) LogResult(message, result.Status);
+  return result;
+}
+
+void TFilterList::LogResult(const TEmail& message, uint8_t status) {
+  const TEmailList* owner = message.Owner();
+  std::string line = "Filtering result (";
+  line += owner ? std::to_string(owner->IndexOf(&message) + 1) + ")" : "No owner)";
+  line += " '" + TEmail::StatusName(status) + "'";
+  ProgramLog().Add(line);
+  if (status <= msChecked) return;
+  if (!current_) {
+    ProgramLog().Add("No filter applied.");
+    return;
+  }
+  if (current_->Action < acMark || current_->Action > acKillAfterErrorMessage) return;
+  try {
+    ProgramLog().AddStrings(
+        {"ID    : " + std::to_string(current_->ID), "Type  : " + KindName(current_->Kind),
+         "Action: " + ActionName(current_->Action), "Origin: " + OriginName(current_->Origin),
+         "Reason: " + current_->Description()});
+  } catch (...) {
+    ProgramLog().Add("Unable to log filter details.");
+  }
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,544 @@
+#include "filtering/Filters.h"
+
+#include <cstring>
+
+#include "filtering/Countries.h"
+#include "filtering/TextSearch.h"
+#include "message/Emails.h"
+#include "message/Headers.h"
+#include "message/QStrings.h"
+#include "message/SvcString.h"
+#include "shell/Settings.h"
+
+namespace tarnwell {
+
+namespace {
+
+const std::string kUserToken = "$USER";
+
+std::string Quoted(const std::string& text) { return " '" + text + "'"; }
+
+std::string LowerConditionName(uint8_t condition) { return LowerCase(ConditionName(condition)); }
+
+// ASCII lower-casing used to prepare values and patterns for the conditions that compare them.
+void AsciiLowerInPlace(std::string& text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+}
+
+// Runs a test over a list: a negative condition must hold for every entry (an empty list
+// passes), any other for at least one.
+template <typename Test>
+bool RunOver(const std::vector<std::string>& entries, uint8_t condition, Test test) {
+  if (IsNegativeCondition(condition)) {
+    for (const std::string& entry : entries)
+      if (!test(entry)) return false;
+    return true;
+  }
+  for (const std::string& entry : entries)
+    if (test(entry)) return true;
+  return false;
+}
+
+void ReadShortString(const uint8_t* area, std::string& text, std::array<uint8_t, 51>& image) {
+  std::memcpy(image.data(), area, image.size());
+  text.assign(reinterpret_cast<const char*>(area + 1), area[0]);
+}
+
+void WriteShortString(uint8_t* area, const std::string& text,
+                      const std::array<uint8_t, 51>& image) {
+  // An unchanged text is written back with the bytes that followed it in the file.
+  if (image[0] == text.size() && std::memcmp(image.data() + 1, text.data(), text.size()) == 0) {
+    std::memcpy(area, image.data(), image.size());
+    return;
+  }
+  std::memset(area, 0, 51);
+  area[0] = static_cast<uint8_t>(text.size());
+  std::memcpy(area + 1, text.data(), text.size());
+}
+
+void PutInt32(uint8_t* p, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+uint32_t GetUInt32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+}  // namespace
+
+void TEvaluationContext::Clear() {
+  for (auto& list : Addresses) list.clear();
+  for (auto& list : Domains) list.clear();
+  PresentSet = 0;
+  for (auto& text : BodyTexts) text.clear();
+  for (auto& text : LowerBodyTexts) text.clear();
+}
+
+std::string LowerLocale(std::string_view text) {
+  std::string result(text);
+  LowerLocaleInPlace(result);
+  return result;
+}
+
+void LowerLocaleInPlace(std::string& text) {
+  static const auto kTable = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) table[c] = static_cast<unsigned char>(c + 32);
+    for (int c = 0xC0; c <= 0xDE; ++c)
+      if (c != 0xD7) table[c] = static_cast<unsigned char>(c + 32);
+    table[0x8A] = 0x9A;
+    table[0x8C] = 0x9C;
+    table[0x8E] = 0x9E;
+    table[0x9F] = 0xFF;
+    return table;
+  }();
+  for (char& c : text) c = static_cast<char>(kTable[static_cast<unsigned char>(c)]);
+}
+
+// --- TFilter ---
+
+TFilter::TFilter() {
+  Action = Settings().StdAction;
+  Recipients = Settings().ComplainAddr;
+}
+
+void TFilter::SetText1(std::string_view text) {
+  text1_ = std::string(text.substr(0, kShortStringCapacity));
+}
+
+void TFilter::SetText2(std::string_view text) {
+  text2_ = std::string(text.substr(0, kShortStringCapacity));
+}
+
+void TFilter::WriteRecord(uint8_t* out) const {
+  std::memset(out, 0, kFilterRecordSize);
+  out[0] = Kind;
+  std::memcpy(out + 1, pad1_.data(), 3);
+  PutInt32(out + 4, ID);
+  out[8] = Options;
+  out[9] = Origin;
+  std::memcpy(out + 10, pad2_.data(), 2);
+  PutInt32(out + 12, UpdateNumber);
+  out[16] = Action;
+  out[17] = Recipients;
+  out[18] = CaseMatters;
+  out[19] = pad3_;
+  PutInt32(out + 20, Hits);
+  WriteShortString(out + 24, text1_, text1Image_);
+  out[75] = Condition1;
+  WriteShortString(out + 76, text2_, text2Image_);
+  out[127] = Condition2;
+  out[128] = HeaderNumber;
+  PutInt32(out + 129, static_cast<int32_t>(Headers));
+  std::memcpy(out + 133, pad4_.data(), 3);
+}
+
+bool TFilter::ReadRecord(const uint8_t* in) {
+  // A length byte beyond the string's capacity cannot come from a valid record.
+  if (in[24] > kShortStringCapacity || in[76] > kShortStringCapacity) return false;
+  Kind = in[0];
+  std::memcpy(pad1_.data(), in + 1, 3);
+  ID = static_cast<int32_t>(GetUInt32(in + 4));
+  Options = in[8];
+  Origin = in[9];
+  std::memcpy(pad2_.data(), in + 10, 2);
+  UpdateNumber = static_cast<int32_t>(GetUInt32(in + 12));
+  Action = in[16];
+  Recipients = in[17];
+  CaseMatters = in[18];
+  pad3_ = in[19];
+  Hits = static_cast<int32_t>(GetUInt32(in + 20));
+  ReadShortString(in + 24, text1_, text1Image_);
+  Condition1 = in[75];
+  ReadShortString(in + 76, text2_, text2Image_);
+  Condition2 = in[127];
+  HeaderNumber = in[128];
+  Headers = GetUInt32(in + 129);
+  std::memcpy(pad4_.data(), in + 133, 3);
+  return true;
+}
+
+bool TFilter::Compare(std::string_view value, uint8_t condition, std::string_view pattern) const {
+  switch (condition) {
+    case cnNone: return true;
+    case cnEndsWith:
+      // An empty pattern or a value shorter than it gives false in both helpers.
+      return CaseMatters == 1 ? EndsWith(value, pattern) : EndsWithText(value, pattern);
+    case cnBlank: return StripAngleBrackets(value).empty();
+    case cnNotBlank: return !StripAngleBrackets(value).empty();
+    case cnStartsWithNumber: return !value.empty() && value[0] >= '0' && value[0] <= '9';
+    case cnMostlyNumbers: return MostlyInSet(value, kDigits);
+    case cnNumeric: return NonEmptyAllInSet(value, kDigits);
+    case cnUppercase: return IsUppercase(value);
+    case cnInvalidAddress: return !Trim(value).empty() && !IsValidAddress(value);
+    default: break;
+  }
+  if (condition > cnNotEndsWith) return false;
+  std::string v(value), p(pattern);
+  if (CaseMatters == 0) {
+    AsciiLowerInPlace(v);
+    AsciiLowerInPlace(p);
+  }
+  // An empty pattern occurs in every value (the dialogs refuse one, but files may carry it).
+  const size_t first = p.empty() ? 1 : PosOf(p, v);
+  switch (condition) {
+    case cnContains: return first > 0;
+    case cnContainsWord: return ContainsWord(v, p);
+    case cnNotContains: return first == 0;
+    case cnEquals: return !v.empty() && v == p;
+    case cnNotEquals: return v != p;
+    case cnStartsWith: return first == 1;
+    case cnNotStartsWith: return first != 1;
+    case cnNotEndsWith: return !EndsWith(v, p);
+    default: return false;  // presence is decided by the kinds before they compare
+  }
+}
+
+bool TFilter::Matches(const TEmail&, const TEvaluationContext&) { return false; }
+
+std::string TFilter::ConditionText(uint8_t condition, const std::string& text, bool lower) {
+  std::string result = lower ? LowerConditionName(condition) : ConditionName(condition);
+  if (IsTextCondition(condition)) result += Quoted(text);
+  return result;
+}
+
+std::string TFilter::BaseDescription() const { return ConditionText(Condition1, Text1(), true); }
+
+std::string TFilter::Description() const { return BaseDescription(); }
+
+std::string TFilter::SearchText() const { return Text1() + '\xFF' + Text2(); }
+
+std::string TFilter::SortKey1() const {
+  return IsTextCondition(Condition1) ? Text1() : "\x01" + ConditionName(Condition1);
+}
+
+std::string TFilter::SortKey2() const {
+  return IsTextCondition(Condition2) ? Text2() : "\x01" + ConditionName(Condition2) + SortKey1();
+}
+
+void TFilter::FillBaseSubItems(TFilterListItem& item) const {
+  item.Filter = this;
+  const bool anyText = IsTextCondition(Condition1) || IsTextCondition(Condition2);
+  item.SubItems.push_back(anyText ? (CaseMatters ? "Y" : "N") : "");
+  item.SubItems.push_back(ActionName(Action));
+  item.SubItems.push_back(std::to_string(Hits));
+}
+
+void TFilter::FillListItem(TFilterListItem& item) const { FillBaseSubItems(item); }
+
+// --- TSenderFilter ---
+
+TSenderFilter::TSenderFilter() {
+  Kind = fkSender;
+  Condition2 = cnEndsWith;
+  Headers = (1u << 2) | (1u << 7) | (1u << 8) | (1u << 10) | (1u << 14) | (1u << 15) | (1u << 16) |
+            (1u << 17);
+  Options = foAddressOnly;
+}
+
+std::string TSenderFilter::Description() const {
+  std::string text;
+  if (Condition1 != cnNone) {
+    text = "User name " + ConditionText(Condition1, Text1(), true);
+    if (Condition2 != cnNone) text += " and ";
+  }
+  if (Condition2 != cnNone) text += "Domain " + ConditionText(Condition2, Text2(), true);
+  return text;
+}
+
+bool TSenderFilter::DomainTest(int number, const TEmail& message,
+                               const TEvaluationContext& context) const {
+  const uint8_t condition = Condition2;
+  if (condition == cnNone) return false;
+  const auto test = [&](const std::string& domain) { return Compare(domain, condition, Text2()); };
+  if (number == 1 || number == 19) {
+    std::vector<std::string> domains;
+    for (const std::string& entry : number == 1 ? message.Cc : message.To)
+      domains.push_back(DomainPart(AddressOf(entry)));
+    return RunOver(domains, condition, test);
+  }
+  const std::vector<std::string>& entries = context.Domains[number];
+  if (condition != cnStartsWithNumber && condition != cnMostlyNumbers && condition != cnNumeric)
+    return RunOver(entries, condition, test);
+  // Numeric conditions look at host names, not address literals, and judge a name without its
+  // top-level label.
+  std::vector<std::string> names;
+  for (const std::string& entry : entries) {
+    if (IsIPv4(entry)) continue;
+    names.push_back(condition == cnStartsWithNumber ? entry : DropLastLabel(entry));
+  }
+  return RunOver(names, condition, test);
+}
+
+bool TSenderFilter::Matches(const TEmail& message, const TEvaluationContext& context) {
+  for (int n = 1; n <= 20; ++n) {
+    if (!HasHeaderBit(n) || !((context.PresentSet >> n) & 1u)) continue;
+    bool result;
+    if (Condition1 == cnNone) {
+      result = DomainTest(n, message, context);
+    } else if (!((PersonalHeaders >> n) & 1u)) {
+      result = false;
+    } else {
+      std::vector<std::string> users;
+      if (n == 1 || n == 19) {
+        for (const std::string& entry : n == 1 ? message.Cc : message.To)
+          users.push_back(UserPart(AddressOf(entry)));
+      } else {
+        users.push_back(UserPart(AddressOf(message.Headers.ValueOf(THeaders::StdName(n)))));
+      }
+      const bool userTest = RunOver(users, Condition1, [&](const std::string& user) {
+        return Compare(user, Condition1, Text1());
+      });
+      result = userTest && (Condition2 == cnNone || DomainTest(n, message, context));
+    }
+    if (result) return true;
+  }
+  return false;
+}
+
+void TSenderFilter::FillListItem(TFilterListItem& item) const {
+  item.Caption = ConditionText(Condition1, Text1(), false);
+  item.SubItems.push_back(ConditionText(Condition2, Text2(), false));
+  FillBaseSubItems(item);
+}
+
+// --- TFriendFilter ---
+
+TFriendFilter::TFriendFilter() {
+  Kind = fkFriend;
+  Condition1 = cnEquals;
+  Condition2 = cnEndsWith;
+  Options = foAddressOnly;
+  Action = acAccept;
+}
+
+std::string TFriendFilter::Description() const {
+  const std::string address = Condition1 != cnNone ? Text1() + "@" + Text2() : Text2();
+  if (IsMailingList()) return "Mailing list '" + address + "'";
+  if (Condition1 != cnNone) return "User is '" + address + "'";
+  return "Domain is '" + Text2() + "'";
+}
+
+bool TFriendFilter::TestAddress(const std::string& address) const {
+  if (address.empty()) return false;
+  if (Condition1 != cnNone) return Compare(address, cnEquals, Text1() + "@" + Text2());
+  return Compare(DomainPart(address), cnEndsWith, Text2());
+}
+
+bool TFriendFilter::Matches(const TEmail& message, const TEvaluationContext&) {
+  if (TestAddress(AddressOf(message.Headers.ValueOf("From")))) return true;
+  return IsMailingList() && TestAddress(AddressOf(message.Headers.ValueOf("To")));
+}
+
+void TFriendFilter::FillListItem(TFilterListItem& item) const {
+  item.Filter = this;
+  const std::string prefix = IsMailingList()        ? "Mailing list"
+                             : Condition1 != cnNone ? "User"
+                                                    : "Everyone at";
+  item.Caption = prefix + Quoted(Condition1 != cnNone ? Text1() + "@" + Text2() : Text2());
+}
+
+// --- TSubjectFilter ---
+
+TSubjectFilter::TSubjectFilter() {
+  Kind = fkSubject;
+  Condition1 = cnContains;
+}
+
+std::string TSubjectFilter::Description() const { return "Subject " + BaseDescription(); }
+
+bool TSubjectFilter::Matches(const TEmail& message, const TEvaluationContext&) {
+  const bool present = message.Headers.HasHeader("Subject");
+  if (Condition1 == cnPresent) return present;
+  if (Condition1 == cnMissing) return !present;
+  return present && Compare(message.Headers.ValueOf("Subject"), Condition1, Text1());
+}
+
+void TSubjectFilter::FillListItem(TFilterListItem& item) const {
+  item.Caption = ConditionText(Condition1, Text1(), false);
+  FillBaseSubItems(item);
+}
+
+// --- TTextFilter ---
+
+TTextFilter::TTextFilter() {
+  Kind = fkText;
+  Condition1 = cnContainsWord;
+}
+
+std::string TTextFilter::Description() const { return "Message text " + BaseDescription(); }
+
+bool TTextFilter::Compare(std::string_view value, uint8_t condition,
+                          std::string_view pattern) const {
+  switch (condition) {
+    case cnContains: return pattern.empty() || PosOf(pattern, value) > 0;
+    case cnContainsWord: return ContainsWord(value, pattern);
+    case cnNotContains: return !pattern.empty() && PosOf(pattern, value) == 0;
+    case cnBlank: return value.empty();
+    case cnUppercase: return IsUppercase(value);
+    default: return false;
+  }
+}
+
+bool TTextFilter::MatchesTexts(const TEvaluationContext& context) const {
+  const bool exact = CaseMatters == 1;
+  const std::string pattern = exact ? Text1() : LowerLocale(Text1());
+  const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts;
+  for (const std::string& text : texts)
+    if (Compare(text, Condition1, pattern)) return true;
+  return false;
+}
+
+bool TTextFilter::Matches(const TEmail&, const TEvaluationContext& context) {
+  bool result;
+  if (context.TextSearch && context.TextSearch->Lookup(*this, context, result)) return result;
+  return MatchesTexts(context);
+}
+
+void TTextFilter::FillListItem(TFilterListItem& item) const {
+  item.Caption = ConditionText(Condition1, Text1(), false);
+  FillBaseSubItems(item);
+}
+
+// --- TCountryFilter ---
+
+TCountryFilter::TCountryFilter() {
+  Kind = fkCountry;
+  Action = acKill;
+}
+
+std::string TCountryFilter::Description() const { return "Sent from or via " + Text1(); }
+
+bool TCountryFilter::Matches(const TEmail&, const TEvaluationContext& context) {
+  if (!context.Countries) return false;
+  const TLandInfo& countries = *context.Countries;
+  for (const int n : {14, 8}) {
+    for (const std::string& domain : context.Domains[n]) {
+      for (int i = 0; i < countries.Count(); ++i) {
+        if (!countries.IsBlocked(i)) continue;
+        if (Compare(domain, cnEndsWith, "." + countries.Code(i))) {
+          SetText1(countries.Name(i));
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+// --- THeaderFilter ---
+
+THeaderFilter::THeaderFilter() {
+  Kind = fkHeader;
+  Condition1 = cnContains;
+}
+
+std::string THeaderFilter::Description() const {
+  std::string text = "'" + Text1() + "' " + LowerConditionName(Condition1);
+  if (!IsTextCondition(Condition1)) return text;
+  if (HeaderNumber != 0) return text + Quoted(THeaders::StdName(HeaderNumber));
+  if (!HasOption(foOwnNames)) return text + Quoted(Text2());
+  return text + (Text2() == kUserToken ? " any of your user names" : " any of your domain names");
+}
+
+std::string THeaderFilter::SortKey1() const {
+  return IsTextCondition(Condition1) ? Text1() + "\x01" + Text2()
+                                     : Text1() + "\x02" + ConditionName(Condition1);
+}
+
+std::string THeaderFilter::SortKey2() const {
+  return IsTextCondition(Condition1) ? Text2() : "\x01" + ConditionName(Condition1);
+}
+
+bool THeaderFilter::Matches(const TEmail& message, const TEvaluationContext& context) {
+  const THeaders& headers = message.Headers;
+  if (Condition1 == cnPresent) return headers.HasHeader(Text1());
+  if (Condition1 == cnMissing) return !headers.HasHeader(Text1());
+
+  static const std::vector<std::string> kNoNames;
+  std::vector<std::string> single;
+  const std::vector<std::string>* patterns = &single;
+  size_t patternCount = 1;
+  if (HeaderNumber != 0) {
+    const int index = headers.IndexOfStd(HeaderNumber);
+    if (index < 0) return false;
+    std::string pattern = headers.ValueAt(index);
+    if (HasOption(foAddressOnly)) pattern = AddressOf(pattern);
+    if (HasOption(foRegisteredDomain))
+      pattern = RegisteredDomain(pattern);
+    else if (HasOption(foUserPart))
+      pattern = UserPart(pattern);
+    single.push_back(std::move(pattern));
+  } else if (HasOption(foOwnNames)) {
+    const std::vector<std::string>* users = context.OwnUserNames ? context.OwnUserNames : &kNoNames;
+    const std::vector<std::string>* domains =
+        context.OwnDomainNames ? context.OwnDomainNames : &kNoNames;
+    patterns = Text2() == kUserToken ? users : domains;
+    patternCount = std::min(users->size(), patterns->size());
+  } else {
+    single.push_back(Text2());
+  }
+
+  const int number = THeaders::StdNumber(Text1());
+  if (HasOption(foAddressOnly) && !((AddressHeaders >> number) & 1u))
+    Options = static_cast<uint8_t>(Options & ~foAddressOnly);
+  std::vector<std::string> values;
+  if (HasOption(foAddressOnly)) {
+    for (const std::string& entry : context.Addresses[number]) {
+      std::string value = AddressOf(entry);
+      if (HasOption(foUserPart))
+        value = UserPart(value);
+      else if (Condition1 == cnMostlyNumbers || Condition1 == cnNumeric)
+        value = DropLastLabel(value);
+      values.push_back(std::move(value));
+    }
+  } else {
+    THeaders& search = const_cast<THeaders&>(headers);
+    for (int i = search.FindFirst(Text1()); i >= 0; i = search.FindNext())
+      values.push_back(headers.ValueAt(i));
+  }
+  if (values.empty()) return false;
+
+  const bool negative = IsNegativeCondition(Condition1);
+  for (const std::string& value : values) {
+    for (size_t p = 0; p < patternCount; ++p) {
+      const bool holds = Compare(value, Condition1, (*patterns)[p]);
+      if (negative && !holds) return false;
+      if (!negative && holds) return true;
+    }
+  }
+  return negative;
+}
+
+void THeaderFilter::FillListItem(TFilterListItem& item) const {
+  item.Caption = Text1();
+  item.SubItems.push_back(ConditionText(Condition1, Text2(), true));
+  FillBaseSubItems(item);
+}
+
+// --- TNotAFriend ---
+
+TNotAFriend::TNotAFriend() {
+  Kind = fkNone;
+  Action = acKill;
+}
+
+std::unique_ptr<TFilter> CreateFilterOfKind(uint8_t kind) {
+  switch (kind) {
+    case fkSender: return std::make_unique<TSenderFilter>();
+    case fkFriend: return std::make_unique<TFriendFilter>();
+    case fkSubject: return std::make_unique<TSubjectFilter>();
+    case fkText: return std::make_unique<TTextFilter>();
+    case fkCountry: return std::make_unique<TCountryFilter>();
+    case fkHeader: return std::make_unique<THeaderFilter>();
+    default: return std::make_unique<TFilter>();
+  }
+}
+
+}  // namespace tarnwell

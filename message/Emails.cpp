@@ -1,0 +1,395 @@
+#include "message/Emails.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "message/MIME.h"
+#include "message/QStrings.h"
+#include "message/SvcString.h"
+#include "platform/DateTime.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "shell/LogFile.h"
+#include "shell/Settings.h"
+
+namespace tarnwell {
+
+namespace {
+
+const char* const kUID = "X-Tarnwell-UID";
+const char* const kLength = "X-Tarnwell-Length";
+const char* const kAction = "X-Tarnwell-Action";
+const char* const kReason = "X-Tarnwell-Reason";
+const char* const kComplained = "X-Tarnwell-Complained";
+const char* const kRemove = "X-Tarnwell-Remove";
+const char* const kRead = "X-Tarnwell-Read";
+const char* const kAttachment = "X-Tarnwell-Attachment";
+
+const char* const kTooLargeNotice =
+    "This message was not retrieved automatically because it is too large. Large messages are "
+    "normally valid e-mail and are skipped in order to speed up filtering.\r\rMessages that are "
+    "not retrieved are not processed.\r\rYou can adjust this setting in Settings, Messages, but "
+    "it is strongly recommended that you leave this option switched on.\r\rRight-click in this "
+    "window and select Retrieve to download the message now.";
+const char* const kTextFilteringOffNotice =
+    "This message was not retrieved automatically because you have disabled text "
+    "filtering.\r\rMessages that are not retrieved are not processed.\r\rTo enable text "
+    "filtering, go to Settings, Filtering.\r\rRight-click in this window and select Retrieve to "
+    "download the message now.";
+
+std::string TenDigits(int32_t id) {
+  char name[16];
+  std::snprintf(name, sizeof name, "%010d", id);
+  return name;
+}
+
+// Splits file text into lines at CR LF (a lone LF also ends a line).
+std::vector<std::string> SplitFileLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text, start, stop - start);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string JoinFileLines(const std::vector<std::string>& lines) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += "\r\n";
+    text += lines[i];
+  }
+  return text;
+}
+
+int32_t NumberOr0(const std::string& text) {
+  int64_t value = 0;
+  return ToInteger(text, value) && value >= INT32_MIN && value <= INT32_MAX
+             ? static_cast<int32_t>(value)
+             : 0;
+}
+
+// Killed mail may be the only copy of a message once the server has deleted it, so it goes to
+// the disk before we report success; the Inbox is rebuilt from the server at every check.
+TDurability DurabilityOf(const TEmailList* owner) {
+  return owner && owner->Persistent ? TDurability::Sync : TDurability::NoSync;
+}
+
+}  // namespace
+
+std::string TEmail::BasePath() const {
+  return owner_ ? owner_->Folder() + "/" + TenDigits(ID) : std::string();
+}
+
+void TEmail::Load(const std::string& basePath) {
+  const std::string name = ExtractFileName(basePath);
+  ID = NumberOr0(name);
+  if (!AllInSet(name, kDigits)) ID = 0;
+  std::string text;
+  if (!ReadWholeFile(basePath + ".hdr", text)) return;
+  Headers.Clear();
+  for (std::string& line : SplitFileLines(text)) Headers.Add(line);
+  ParseHeaders();
+  UID = Headers.Take(kUID);
+  Length = NumberOr0(Headers.Take(kLength));
+  Action = static_cast<uint8_t>(NumberOr0(Headers.Take(kAction)));
+  Reason = Headers.Take(kReason);
+  if (!Headers.Take(kComplained).empty()) Flags |= sfComplained;
+  if (!Headers.Take(kRemove).empty()) Flags |= sfErrorMessageSent;
+  BodyState = FileExists(basePath + ".txt") ? bsStored : bsNotRetrieved;
+}
+
+void TEmail::ParseHeaders() {
+  const auto split = [](const std::string& value) {
+    std::vector<std::string> list;
+    size_t pos = 1;
+    for (;;) {
+      const std::string element = NextAddress(value, pos);
+      if (element.empty()) break;
+      std::string address = Trim(element);
+      if (!address.empty()) list.push_back(std::move(address));
+    }
+    return list;
+  };
+  To = split(Headers.ValueOf("To"));
+  Cc = split(Headers.ValueOf("Cc"));
+  From = Headers.ValueOf("From");
+  ReplyTo = Headers.ValueOf("Reply-To");
+  Subject = Headers.ValueOf("Subject");
+  Date = ParseMessageDate(Headers.ValueOf("Date"));
+  Read = Headers.HasHeader(kRead);
+}
+
+void TEmail::WriteHeaders() {
+  if (!owner_) throw TError("The message belongs to no folder.");
+  WriteFileAtomic(BasePath() + ".hdr", JoinFileLines(Headers.Lines()), DurabilityOf(owner_));
+}
+
+void TEmail::WriteBody() {
+  if (BodyState == bsNotRetrieved) return;
+  if (!owner_) throw TError("The message belongs to no folder.");
+  WriteFileAtomic(BasePath() + ".txt", JoinFileLines(Body), DurabilityOf(owner_));
+  BodyState = bsStored;
+}
+
+void TEmail::SaveHeaders() {
+  try {
+    WriteHeaders();
+  } catch (const TError&) {
+  }
+}
+
+void TEmail::SaveBody() {
+  try {
+    WriteBody();
+  } catch (const TError&) {
+  }
+}
+
+void TEmail::LoadBody() {
+  std::string text;
+  if (BodyState != bsNotRetrieved && owner_ && ReadWholeFile(BasePath() + ".txt", text)) {
+    Body = SplitFileLines(text);
+    BodyLoaded = true;
+    return;
+  }
+  const bool textFilters = (Settings().ActiveFilters >> 5) & 1u;
+  Body.clear();
+  std::string notice = textFilters ? kTooLargeNotice : kTextFilteringOffNotice;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = notice.find('\r', start);
+    Body.push_back(notice.substr(start, end == std::string::npos ? end : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  BodyLoaded = false;
+}
+
+void TEmail::ClearBody() {
+  Body.clear();
+  BodyLoaded = false;
+}
+
+void TEmail::ReloadHeaders() {
+  std::string text;
+  if (!owner_ || !ReadWholeFile(BasePath() + ".hdr", text)) return;
+  Headers.Clear();
+  for (std::string& line : SplitFileLines(text)) Headers.Add(line);
+}
+
+void TEmail::StripStatusHeaders() {
+  for (const char* name : {kUID, kLength, kAction, kReason, kComplained, kRemove, kRead})
+    Headers.Take(name);
+}
+
+void TEmail::SetRead(bool flag) {
+  if (flag == Read) return;
+  ReloadHeaders();
+  if (!flag)
+    Headers.RemoveAll(kRead);
+  else if (!Headers.HasHeader(kRead))
+    Headers.Add(std::string(kRead) + ": Y");
+  SaveHeaders();
+  StripStatusHeaders();
+  Read = flag;
+}
+
+void TEmail::SetSentFlags(uint8_t flags) {
+  Flags = flags;
+  Headers.RemoveAll(kComplained);
+  Headers.RemoveAll(kRemove);
+  if (flags & sfComplained) Headers.Add(std::string(kComplained) + ": Y");
+  if (flags & sfErrorMessageSent) Headers.Add(std::string(kRemove) + ": Y");
+}
+
+void TEmail::DeleteAttachments() {
+  for (int i = Headers.FindFirst(kAttachment); i >= 0; i = Headers.FindNext()) {
+    const std::string path = Headers.ValueAt(i);
+    if (!path.empty()) DeleteFileAt(path);
+  }
+}
+
+bool TEmail::DecodeBodyForDisplay() {
+  if (!BodyLoaded || !(Headers.HasHeader("Content-Type") || Headers.HasHeader("MIME-Version")))
+    return false;
+  TDeMIME decoder;
+  decoder.DecodeBody(Headers, Body);
+  return decoder.HtmlSeen();
+}
+
+std::string TEmail::DateText() const {
+  if (Date == 0) return std::string();
+  const TDateParts p = DecodeDateTime(Date);
+  std::tm tm{};
+  tm.tm_year = p.year - 1900;
+  tm.tm_mon = p.month - 1;
+  tm.tm_mday = p.day;
+  tm.tm_hour = p.hour;
+  tm.tm_min = p.minute;
+  tm.tm_sec = p.second;
+  char text[64];
+  return std::strftime(text, sizeof text, "%x %H:%M", &tm) ? text : "";
+}
+
+std::string TEmail::StatusName(uint8_t status) {
+  static const char* const kNames[] = {"New",  "Checked", "Possible spam",
+                                       "Spam", "Bounce",  "Friend"};
+  return status < 6 ? kNames[status] : "Unknown status";
+}
+
+TEmailList::~TEmailList() {
+  if (Persistent) return;
+  for (const auto& email : items_) DeleteFiles(*email);
+}
+
+void TEmailList::SetFolder(const std::string& path) {
+  if (path == folder_) return;
+  folder_ = path;
+  if (Persistent) {
+    LoadFolder();
+    return;
+  }
+  for (const std::string& name : ListFiles(folder_, "")) DeleteFileAt(folder_ + "/" + name);
+}
+
+void TEmailList::LoadFolder() {
+  for (const std::string& name : ListFiles(folder_, ".hdr")) {
+    auto email = std::make_unique<TEmail>();
+    email->owner_ = this;
+    email->Load(folder_ + "/" + name.substr(0, name.size() - 4));
+    items_.push_back(std::move(email));
+  }
+}
+
+TEmail* TEmailList::Add(std::unique_ptr<TEmail> email) {
+  email->ID = NextID++;
+  email->owner_ = this;
+  items_.push_back(std::move(email));
+  return items_.back().get();
+}
+
+int TEmailList::IndexOfUID(const std::string& uid) const {
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i]->UID == uid) return static_cast<int>(i);
+  return -1;
+}
+
+int TEmailList::IndexOf(const TEmail* email) const {
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].get() == email) return static_cast<int>(i);
+  return -1;
+}
+
+TEmail* TEmailList::FindByID(int32_t id) const {
+  for (const auto& email : items_)
+    if (email->ID == id) return email.get();
+  return nullptr;
+}
+
+void TEmailList::DeleteFiles(const TEmail& email) const {
+  const std::string base = folder_ + "/" + TenDigits(email.ID);
+  DeleteFileAt(base + ".hdr");
+  DeleteFileAt(base + ".txt");
+}
+
+void TEmailList::Delete(int index) {
+  const auto i = static_cast<size_t>(index);
+  if (i >= items_.size()) return;
+  DeleteFiles(*items_[i]);
+  items_.erase(items_.begin() + index);
+}
+
+void TEmailList::DeleteMany(std::vector<int> indexes, bool withAttachments) {
+  std::sort(indexes.begin(), indexes.end());
+  indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+  std::vector<bool> doomed(items_.size(), false);
+  for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
+    const auto i = static_cast<size_t>(*it);
+    if (i >= items_.size()) continue;
+    if (withAttachments) items_[i]->DeleteAttachments();
+    DeleteFiles(*items_[i]);
+    doomed[i] = true;
+  }
+  std::vector<std::unique_ptr<TEmail>> kept;
+  kept.reserve(items_.size());
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (!doomed[i]) kept.push_back(std::move(items_[i]));
+  items_ = std::move(kept);
+}
+
+void TEmailList::DeleteAll() {
+  ProgramLog().Add("Deleting all messages");
+  for (int i = Count() - 1; i >= 0; --i) Delete(i);
+  ProgramLog().Add("Done deleting all messages");
+}
+
+void TEmailList::DeleteNotSeenSince(TDateTime time) {
+  ProgramLog().Add("Deleting old messages");
+  std::vector<int> old;
+  for (int i = Count() - 1; i >= 0; --i)
+    if (items_[static_cast<size_t>(i)]->LastSeen < time) old.push_back(i);
+  DeleteMany(old, false);
+  ProgramLog().Add("Done deleting old messages");
+}
+
+void TEmailList::SaveNew() {
+  ProgramLog().Add("Saving new messages");
+  for (const auto& email : items_)
+    if (email->Status == 0) email->Save();
+  ProgramLog().Add("Done saving new messages");
+}
+
+std::unique_ptr<TEmail> TEmailList::Extract(int index) {
+  auto email = std::move(items_.at(static_cast<size_t>(index)));
+  items_.erase(items_.begin() + index);
+  email->owner_ = nullptr;
+  return email;
+}
+
+void TEmailList::MoveTo(int index, TEmailList& other) {
+  const auto i = static_cast<size_t>(index);
+  TEmail& email = *items_.at(i);
+  if (!email.BodyLoaded) email.LoadBody();
+  const int32_t oldID = email.ID;
+  TEmail* moved = other.Add(Extract(index));
+  // The copy is written whole before the files here go, so a failure at any point leaves the
+  // message in at least one folder.
+  try {
+    moved->WriteBody();
+    moved->WriteHeaders();
+  } catch (const TError&) {
+    auto back = other.Extract(other.Count() - 1);
+    other.DeleteFiles(*back);
+    back->ID = oldID;
+    back->owner_ = this;
+    items_.insert(items_.begin() + index, std::move(back));
+    throw;
+  }
+  const std::string base = folder_ + "/" + TenDigits(oldID);
+  DeleteFileAt(base + ".hdr");
+  DeleteFileAt(base + ".txt");
+  moved->ClearBody();
+}
+
+int TEmailList::CountStatus(uint8_t status) const {
+  int count = 0;
+  for (const auto& email : items_) count += email->Status == status;
+  return count;
+}
+
+void TEmailList::SetReadMany(const std::vector<int>& indexes, bool flag) {
+  for (const int i : indexes)
+    if (i >= 0 && i < Count()) items_[static_cast<size_t>(i)]->SetRead(flag);
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "message/Headers.h"
+#include "platform/Clock.h"
+
+namespace tarnwell {
+
+class TEmailList;
+
+// One message of an account: its header block, its body when retrieved, and what the check
+// decided about it. Mirrored on disk as "<ten-digit ID>.hdr" and ".txt" in its list's folder.
+class TEmail {
+ public:
+  enum : uint8_t { sfComplained = 2, sfErrorMessageSent = 4, sfQueued = 8 };
+  enum : uint8_t { bsNotRetrieved = 0, bsRetrieved = 1, bsStored = 2 };
+
+  // Reads "<basePath>.hdr" and takes the status headers out into their fields. Failures leave
+  // what was read so far.
+  void Load(const std::string& basePath);
+  void ParseHeaders();
+  void SaveHeaders();
+  void SaveBody();
+  void Save() {
+    SaveHeaders();
+    SaveBody();
+  }
+  void LoadBody();
+  void ClearBody();
+  void ReloadHeaders();
+  void StripStatusHeaders();
+  void SetRead(bool flag);
+  void SetSentFlags(uint8_t flags);
+  void DeleteAttachments();
+  // Decodes the loaded body for display (HTML kept as it is); true when an HTML part was met.
+  bool DecodeBodyForDisplay();
+  [[nodiscard]] std::string DateText() const;
+  [[nodiscard]] std::string FirstTo() const { return To.empty() ? std::string() : To.front(); }
+  [[nodiscard]] static std::string StatusName(uint8_t status);
+
+  // The file path without extension; empty without an owner.
+  [[nodiscard]] std::string BasePath() const;
+  [[nodiscard]] TEmailList* Owner() const { return owner_; }
+
+  int32_t ID = 0;
+  uint8_t Status = 0;
+  int32_t Length = 0;
+  bool Read = false;
+  TDateTime LastSeen = 0;
+  std::string UID;
+  std::string From;
+  std::string ReplyTo;
+  std::string Subject;
+  std::vector<std::string> To;
+  std::vector<std::string> Cc;
+  TDateTime Date = 0;
+  THeaders Headers;
+  std::vector<std::string> Body;
+  uint8_t Flags = 0;
+  uint8_t BodyState = bsNotRetrieved;
+  bool BodyLoaded = false;
+  uint8_t Action = 0;
+  std::string Reason;
+
+ private:
+  friend class TEmailList;
+  // As SaveHeaders and SaveBody, but raising TError on failure.
+  void WriteHeaders();
+  void WriteBody();
+
+  TEmailList* owner_ = nullptr;
+};
+
+// A folder of messages: the Inbox (live mail, emptied whenever it is opened) or the persistent
+// Killed folder.
+class TEmailList {
+ public:
+  explicit TEmailList(bool persistent) : Persistent(persistent) {}
+  ~TEmailList();
+  TEmailList(const TEmailList&) = delete;
+  TEmailList& operator=(const TEmailList&) = delete;
+
+  // Takes the folder (no trailing "/"): a persistent list loads it, another empties it.
+  void SetFolder(const std::string& path);
+  [[nodiscard]] const std::string& Folder() const { return folder_; }
+
+  // Gives the record the next number and appends it; returns it.
+  TEmail* Add(std::unique_ptr<TEmail> email);
+  [[nodiscard]] int IndexOfUID(const std::string& uid) const;
+  [[nodiscard]] int IndexOf(const TEmail* email) const;
+  [[nodiscard]] TEmail* FindByID(int32_t id) const;
+  void Delete(int index);
+  void DeleteMany(std::vector<int> indexes, bool withAttachments);
+  void DeleteAll();
+  void DeleteNotSeenSince(TDateTime time);
+  void SaveNew();
+  // Moves the record with its files to `other`, where it gets the next number. When the files
+  // cannot be written there, raises TError and leaves the record here as it was.
+  void MoveTo(int index, TEmailList& other);
+  [[nodiscard]] int CountStatus(uint8_t status) const;
+  void SetReadMany(const std::vector<int>& indexes, bool flag);
+  void LoadBody(int index) { items_.at(static_cast<size_t>(index))->LoadBody(); }
+
+  [[nodiscard]] int Count() const { return static_cast<int>(items_.size()); }
+  [[nodiscard]] TEmail* operator[](int index) const {
+    return items_.at(static_cast<size_t>(index)).get();
+  }
+  // Takes the record out of the list without touching its files.
+  std::unique_ptr<TEmail> Extract(int index);
+
+  int32_t NextID = 1;
+  const bool Persistent;
+
+ private:
+  void LoadFolder();
+  void DeleteFiles(const TEmail& email) const;
+
+  std::string folder_;
+  std::vector<std::unique_ptr<TEmail>> items_;
+};
+
+}  // namespace tarnwell

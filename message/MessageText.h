@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwell {
+
+class TEmail;
+
+// Splits message text at CR LF or LF into lines.
+[[nodiscard]] std::vector<std::string> SplitMessageLines(std::string_view text);
+
+// Fills a message record from RFC 5322 text (headers, an empty line, the body) as an account
+// does with what it retrieves: the header lines unfolded and their encoded words decoded, the
+// body lines kept as they are.
+void ParseMessageText(std::string_view text, TEmail& email);
+
+}  // namespace tarnwell

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwell {
+
+// The options every command takes, and the arguments after the command's name.
+struct TCommandLine {
+  std::optional<std::string> home;
+  std::string command;
+  std::vector<std::string> arguments;
+  bool help = false;
+  bool version = false;
+};
+
+// Splits `--home DIR` (or `--home=DIR`), `--help` and `--version` off the front of the
+// arguments; the first other argument names the command. False with `error` set on bad input.
+bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, std::string& error);
+
+// Sets up the program folder of the command line and copies the shipped data files into it.
+void PrepareProgramFolder(const TCommandLine& line);
+
+int RunClassify(const TCommandLine& line);
+
+}  // namespace tarnwell

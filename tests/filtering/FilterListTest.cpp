@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "filtering/FilterList.h"
+#include "filtering/TextSearch.h"
+#include "message/DomainLists.h"
+#include "platform/Files.h"
+#include "shell/LogFile.h"
+#include "shell/ProgramFolders.h"
+#include "tests/filtering/FilterTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+namespace tarnwell {
+namespace {
+
+class FilterListTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TProgramFolders::SetProgramFolder(dir.Path());
+    test::WriteFileText(dir / "Countries.dat", "de,Germany=0\r\n");
+    LoadDomainLists(TProgramFolders::DataFolder());
+  }
+
+  TFilter* AddSubject(TFilterList& list, const char* text, uint8_t action) {
+    auto filter = std::make_unique<TSubjectFilter>();
+    filter->SetText1(text);
+    filter->Action = action;
+    filter->Origin = orUser;
+    return list.Add(std::move(filter));
+  }
+
+  TFilter* AddFriend(TFilterList& list, const char* user, const char* domain) {
+    auto filter = std::make_unique<TFriendFilter>();
+    filter->SetText1(user);
+    filter->SetText2(domain);
+    filter->Origin = orUser;
+    return list.Add(std::move(filter));
+  }
+
+  TClassification Classify(TFilterList& list, const std::string& text) {
+    auto message = test::Message(text);
+    return list.Classify(*message);
+  }
+
+  test::TTempDir dir;
+  test::TTestSettings settings;
+  std::string file = dir / "Filters.dat";
+};
+
+TEST_F(FilterListTest, PrecedenceAcceptThenKillThenMark) {
+  TFilterList list(file);
+  AddSubject(list, "offer", acMark);
+  TFilter* kill = AddSubject(list, "offer", acKill);
+  AddFriend(list, "ann", "example.com");
+  TClassification r = Classify(list, "From: ann@example.com\nSubject: an offer\n\n");
+  EXPECT_EQ(r.Status, msFriend);
+  EXPECT_EQ(list.Current()->Kind, fkFriend);
+  r = Classify(list, "From: bob@example.com\nSubject: an offer\n\n");
+  EXPECT_EQ(r.Status, msSpam);
+  EXPECT_EQ(list.Current()->Action, acKill);
+  kill->Action = acIgnore;
+  r = Classify(list, "From: bob@example.com\nSubject: an offer\n\n");
+  EXPECT_EQ(r.Status, msPossibleSpam);
+  r = Classify(list, "From: bob@example.com\nSubject: lunch\n\n");
+  EXPECT_FALSE(r.Matched);
+  EXPECT_EQ(r.Status, msChecked);
+  EXPECT_EQ(list.Current(), nullptr);
+}
+
+TEST_F(FilterListTest, HitsCountForSenderSubjectTextAndHeaderFiltersOnly) {
+  TFilterList list(file);
+  TFilter* subject = AddSubject(list, "offer", acKill);
+  TFilter* friendFilter = AddFriend(list, "ann", "example.com");
+  list.Modified = false;
+  Classify(list, "From: bob@b.com\nSubject: offer\n\n");
+  Classify(list, "From: ann@example.com\n\n");
+  EXPECT_EQ(subject->Hits, 1);
+  EXPECT_EQ(friendFilter->Hits, 0);
+  EXPECT_TRUE(list.Modified);
+}
+
+TEST_F(FilterListTest, BounceIsRecognisedOnlyWithTextFiltersActive) {
+  TFilterList list(file);
+  list.Load(true);
+  const std::string bounce =
+      "From: MAILER-DAEMON@mx.example.com\nSubject: Undeliverable\n\n"
+      "Your message could not be delivered.\nX-Tarnwell-AutoReply: 40000001\n";
+  TClassification r = Classify(list, bounce);
+  EXPECT_EQ(r.Status, msBounce);
+  EXPECT_EQ(list.SystemFilter(0)->Hits, 0);
+  settings.settings.ActiveFilters = 0xFE & ~(1u << fkText);
+  r = Classify(list, bounce);
+  EXPECT_NE(r.Status, msBounce);
+}
+
+TEST_F(FilterListTest, FriendsOnlyModeKillsStrangersEvenWithNoFilterEnabled) {
+  TFilterList list(file);
+  AddFriend(list, "ann", "example.com");
+  settings.settings.AcceptFriendsOnly = true;
+  settings.settings.ActiveFilters = 0;
+  TClassification r = Classify(list, "From: bob@example.com\n\n");
+  EXPECT_EQ(r.Status, msSpam);
+  EXPECT_EQ(list.Current()->Description(), "The sender is not a friend");
+  r = Classify(list, "From: ann@example.com\n\n");
+  EXPECT_EQ(r.Status, msFriend);
+}
+
+TEST_F(FilterListTest, MissingFileGetsTheSixSystemFiltersAndIsWritten) {
+  TFilterList list(file);
+  list.Load(true);
+  ASSERT_EQ(list.SystemFilterCount(), 6);
+  EXPECT_TRUE(FileExists(file));
+  std::string data;
+  ASSERT_TRUE(ReadWholeFile(file, data));
+  EXPECT_EQ(data.size(), 36u + 6 * 136u);
+  const int32_t* next = list.NextIDs();
+  EXPECT_EQ(next[fkText], 1);
+  EXPECT_EQ(next[fkCountry], 1);
+  EXPECT_EQ(next[fkHeader], 4);
+  const char* expected[] = {"Message text contains 'X-Tarnwell-AutoReply'",
+                            "Sent from or via ",
+                            "'From' is not a valid address",
+                            "'From' does not equal 'Reply-To'",
+                            "'From' equals 'To'",
+                            "'To' does not equal any of your user names"};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(list.SystemFilter(i)->Description(), expected[i]);
+  EXPECT_EQ(list.SystemFilter(3)->Action, acMark);
+  EXPECT_EQ(list.SystemFilter(5)->ID, 4);
+}
+
+TEST_F(FilterListTest, FiveOrSevenSystemFiltersComeBackAsTheSixDefaults) {
+  for (const int count : {5, 7}) {
+    SCOPED_TRACE(count);
+    {
+      TFilterList list(file);
+      list.Load(true);
+      list.SystemFilter(3)->Action = acKill;  // a user change that is lost
+      if (count == 5) {
+        list.Delete(list.IndexOf(list.SystemFilter(4)));
+      } else {
+        auto extra = std::make_unique<THeaderFilter>();
+        extra->SetText1("X-Extra");
+        list.Add(std::move(extra));
+      }
+      list.Save();
+    }
+    TFilterList again(file);
+    again.Load(true);
+    EXPECT_EQ(again.SystemFilterCount(), 6);
+    EXPECT_EQ(again.SystemFilter(3)->Action, acMark);
+    DeleteFileAt(file);
+  }
+}
+
+TEST_F(FilterListTest, Version512FileTurnsSystemFriendsIntoUserFriends) {
+  {
+    TFilterList list(file);
+    list.Load(true);
+    TFilter* old = AddFriend(list, "ann", "example.com");
+    old->Origin = orSystem;
+    list.Save();
+  }
+  std::string data;
+  ASSERT_TRUE(ReadWholeFile(file, data));
+  data[0] = 0x00;  // version 512 = 0x200
+  data[1] = 0x02;
+  WriteFileAtomic(file, data);
+
+  TFilterList list(file);
+  list.Load(true);
+  std::vector<TFilter*> friends;
+  list.FiltersOfKind(fkFriend, kAllOrigins, friends);
+  ASSERT_EQ(friends.size(), 1u);
+  EXPECT_EQ(friends[0]->Origin, orUser);
+  EXPECT_EQ(list.SystemFilterCount(), 6);
+  ASSERT_TRUE(ReadWholeFile(file, data));
+  EXPECT_EQ(uint8_t(data[0]) | uint8_t(data[1]) << 8, 573);
+}
+
+TEST_F(FilterListTest, FindEqualIgnoresActionButNotTheMailingListBit) {
+  TFilterList list(file);
+  const TFilter* subject = AddSubject(list, "offer", acKill);
+  AddFriend(list, "ann", "example.com");
+  TSubjectFilter same;
+  same.SetText1("offer");
+  same.Action = acMark;
+  int index;
+  EXPECT_TRUE(list.FindEqual(same, index));
+  EXPECT_EQ(index, list.IndexOf(subject));
+  same.SetText1("Offer");
+  EXPECT_FALSE(list.FindEqual(same, index));
+  EXPECT_EQ(index, -1);
+  TFriendFilter mailingList;
+  mailingList.SetText1("ann");
+  mailingList.SetText2("example.com");
+  EXPECT_TRUE(list.FindEqual(mailingList, index));
+  mailingList.Headers |= 1u << 19;
+  EXPECT_FALSE(list.FindEqual(mailingList, index));
+}
+
+TEST_F(FilterListTest, EmptyListWrites36Bytes) {
+  TFilterList list(file);
+  list.Save();
+  std::string data;
+  ASSERT_TRUE(ReadWholeFile(file, data));
+  EXPECT_EQ(data.size(), 36u);
+}
+
+TEST_F(FilterListTest, AddKeepsKindsGroupedAndNumbersPerKind) {
+  TFilterList list(file);
+  AddSubject(list, "a", acKill);
+  AddFriend(list, "x", "y.com");
+  AddSubject(list, "b", acKill);
+  auto sender = std::make_unique<TSenderFilter>();
+  list.Add(std::move(sender));
+  std::vector<uint8_t> kinds;
+  for (int i = 0; i < list.Count(); ++i) kinds.push_back(list.Filter(i)->Kind);
+  EXPECT_EQ(kinds, (std::vector<uint8_t>{fkSender, fkFriend, fkSubject, fkSubject}));
+  EXPECT_EQ(list.Filter(3)->ID, 2);
+  EXPECT_EQ(list.IndexOfNth(1, fkSubject, kAllOrigins), 3);
+  EXPECT_EQ(list.IndexOfNth(5, fkSubject, kAllOrigins), 4);
+  EXPECT_EQ(list.IndexOfNth(0, fkHeader, kAllOrigins), 4);
+}
+
+TEST_F(FilterListTest, FriendsFileHoldsOnlyFriendsAndReadsBack) {
+  TFilterList list(file);
+  list.Load(true);
+  AddFriend(list, "ann", "example.com");
+  AddSubject(list, "offer", acKill);
+  AddFriend(list, "", "work.org")->Condition1 = cnNone;
+  const std::string friendsFile = dir / "Friends.dat";
+  list.WriteFile(1u << fkFriend, friendsFile);
+  TFilterList saved(friendsFile);
+  saved.Load(false);
+  ASSERT_EQ(saved.Count(), 2);
+  EXPECT_EQ(saved.Filter(0)->Description(), "User is 'ann@example.com'");
+  EXPECT_EQ(saved.Filter(1)->Description(), "Domain is 'work.org'");
+  EXPECT_EQ(saved.SystemFilterCount(), 0);
+}
+
+TEST_F(FilterListTest, DamagedFilesLoadWhatIsValid) {
+  TFilterList list(file);
+  AddSubject(list, "first", acKill);
+  AddSubject(list, "second", acKill);
+  list.Save();
+  std::string data;
+  ASSERT_TRUE(ReadWholeFile(file, data));
+  std::string damaged = data;
+  damaged[36 + 136 + 24] = 99;          // the second record's text length is impossible
+  damaged += std::string(100, '\x05');  // and a trailing fragment
+  WriteFileAtomic(file, damaged);
+  TFilterList again(file);
+  again.Load(false);
+  ASSERT_EQ(again.Count(), 1);
+  EXPECT_EQ(again.Filter(0)->Text1(), "first");
+
+  WriteFileAtomic(file, std::string(10, 'x'));  // too short for the header
+  TFilterList fresh(file);
+  fresh.Load(true);
+  EXPECT_EQ(fresh.SystemFilterCount(), 6);
+  EXPECT_TRUE(FileExists(file + ".damaged"));
+}
+
+TEST_F(FilterListTest, LogBlockOfAKilledMessage) {
+  ProgramLog().SetEnabled(true);
+  ProgramLog().SetFileName(dir / "Tarnwell.log");
+  TFilterList list(file);
+  list.SetLogging(true);
+  AddSubject(list, "offer", acKillAfterComplaint);
+  Classify(list, "Subject: offer\n\n");
+  Classify(list, "Subject: hello\n\n");
+  const std::string log = test::ReadFileText(dir / "Tarnwell.log");
+  for (const char* line :
+       {"[Filtering result (No owner) 'Spam']", "[ID    : 1]", "[Type  : Subject]",
+        "[Action: Kill after complaining]", "[Origin: User]", "[Reason: Subject contains 'offer']",
+        "[Filtering result (No owner) 'Checked']"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  ProgramLog().SetEnabled(false);
+}
+
+// The shared search must give every text filter the result of its own search.
+TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
+  std::mt19937 random(7);
+  const std::string alphabet = "abAB .-'\xC9\xE9";
+  const auto randomText = [&](size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    return text;
+  };
+  std::vector<std::unique_ptr<TTextFilter>> filters;
+  for (int i = 0; i < 120; ++i) {
+    auto filter = std::make_unique<TTextFilter>();
+    filter->SetText1(randomText(random() % 4));
+    const uint8_t conditions[] = {cnContains, cnContainsWord, cnNotContains, cnBlank, cnUppercase};
+    filter->Condition1 = conditions[random() % 5];
+    filter->CaseMatters = random() % 2;
+    filters.push_back(std::move(filter));
+  }
+  std::vector<const TTextFilter*> all;
+  for (const auto& f : filters) all.push_back(f.get());
+  TTextSearch search;
+  search.Build(all);
+  for (int round = 0; round < 200; ++round) {
+    TEvaluationContext context;
+    for (int t = 0; t < 3; ++t) {
+      context.BodyTexts[t] = round % 7 == 0 ? std::string() : randomText(random() % 40);
+      if (t == 1 && round % 3 == 0) context.BodyTexts[1] = context.BodyTexts[0];
+      context.LowerBodyTexts[t] = LowerLocale(context.BodyTexts[t]);
+    }
+    search.Reset();
+    for (const auto& filter : filters) {
+      bool fast = false;
+      ASSERT_TRUE(search.Lookup(*filter, context, fast));
+      ASSERT_EQ(fast, filter->MatchesTexts(context))
+          << "pattern '" << filter->Text1() << "' condition " << int(filter->Condition1) << " case "
+          << int(filter->CaseMatters) << " texts '" << context.BodyTexts[0] << "' '"
+          << context.BodyTexts[1] << "' '" << context.BodyTexts[2] << "'";
+    }
+  }
+  TTextFilter unknown;
+  unknown.SetText1("never added");
+  bool result;
+  EXPECT_FALSE(search.Lookup(unknown, TEvaluationContext{}, result));
+}
+
+}  // namespace
+}  // namespace tarnwell
