@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "message/Headers.h"
+
+namespace tarnwell {
+
+// The bounds that keep a malformed message from making the decoder run long or deep.
+struct TMimeLimits {
+  // Multipart and message/rfc822 bodies inside one another; a body deeper down is left as it is.
+  static constexpr int kMaxNesting = 32;
+  // Parts decoded of one multipart body; the lines after the last of them are dropped.
+  static constexpr int kMaxParts = 100;
+};
+
+// Turns MIME structure into plain text lines in place: encoded words in headers, base64 and
+// quoted-printable bodies, multipart bodies, embedded messages, HTML, rich and enriched text.
+// Non-text parts become one placeholder line. Charsets are not converted.
+class TDeMIME {
+ public:
+  // The headers have a "Content-Type" or a "MIME-Version" line.
+  [[nodiscard]] static bool IsMime(const THeaders& headers);
+  // Decodes the encoded words of every line and writes each line as name, ": " and value.
+  bool DecodeHeaders(THeaders& headers);
+  // Decodes the body lines as the headers describe them. False when something failed or the
+  // multipart subtype is not supported; the lines are then left as far as decoding got.
+  bool DecodeBody(const THeaders& headers, std::vector<std::string>& lines);
+  // DecodeHeaders, then DecodeBody.
+  bool DecodePart(THeaders& headers, std::vector<std::string>& lines);
+
+  // Set when a text/html part was met; the owner clears it.
+  [[nodiscard]] bool HtmlSeen() const { return htmlSeen_; }
+  void SetHtmlSeen(bool seen) { htmlSeen_ = seen; }
+  // Reduce HTML parts to text (off by default).
+  [[nodiscard]] bool ConvertHtml() const { return convertHtml_; }
+  void SetConvertHtml(bool convert) { convertHtml_ = convert; }
+
+ private:
+  bool DecodeBodyAt(const THeaders& headers, std::vector<std::string>& lines, int depth);
+  bool DecodePartAt(THeaders& headers, std::vector<std::string>& lines, int depth);
+  bool DecodeMultipart(const std::string& subtype, const std::string& boundary,
+                       std::vector<std::string>& lines, int depth);
+  void DecodeMessage(std::vector<std::string>& lines, int depth);
+
+  bool htmlSeen_ = false;
+  bool convertHtml_ = false;
+};
+
+}  // namespace tarnwell

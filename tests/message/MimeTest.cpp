@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "message/MIME.h"
+#include "message/QStrings.h"
+#include "tests/support/TestSupport.h"
+
+namespace tarnwell {
+namespace {
+
+using TLines = std::vector<std::string>;
+
+struct TMessage {
+  THeaders headers;
+  TLines body;
+};
+
+// Splits a message at its first empty line; the header lines are unfolded as the accounts do.
+TMessage ParseMessage(std::string_view text) {
+  TLines lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string line(text.substr(start, end - start));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  TMessage message;
+  size_t blank = 0;
+  while (blank < lines.size() && !lines[blank].empty()) ++blank;
+  TLines header(lines.begin(), lines.begin() + blank);
+  UnfoldLines(header);
+  message.headers.AddStrings(header);
+  if (blank < lines.size()) message.body.assign(lines.begin() + blank + 1, lines.end());
+  return message;
+}
+
+std::string FixtureText(const std::string& name) {
+  const char* root = std::getenv("TARNWELL_TEST_DATA");
+  return test::ReadFileText(std::string(root ? root : "tests/fixtures") + "/message/mime/" + name);
+}
+
+TEST(MimeTest, IsMimeNeedsContentTypeOrMimeVersion) {
+  struct TCase {
+    TLines headers;
+    bool mime;
+  };
+  const TCase cases[] = {
+      {{"From: a@example.com", "Subject: plain"}, false},
+      {{"content-type: text/plain"}, true},
+      {{"MIME-Version: 1.0"}, true},
+      {{"Content-Type : text/plain", "X-MIME-Version: 1.0"}, false},
+  };
+  for (const TCase& c : cases) {
+    THeaders headers;
+    headers.AddStrings(c.headers);
+    EXPECT_EQ(TDeMIME::IsMime(headers), c.mime) << c.headers[0];
+  }
+}
+
+TEST(MimeTest, DecodeHeadersDecodesEncodedWordsAndRewritesEachLine) {
+  struct TCase {
+    std::string line;
+    std::string decoded;
+  };
+  const TCase cases[] = {
+      {"Subject: =?ISO-8859-1?Q?Caf=E9_cr=E8me?=", "Subject: Caf\xE9 cr\xE8me"},
+      {"Subject: =?koi8-r?Q?=E9?= whatever the charset", "Subject: \xE9 whatever the charset"},
+      {"Subject: Re: =?utf-8?b?SGVsbG8=?= world", "Subject: Re: Hello world"},
+      {"Subject: =?a?B?SGk?=", "Subject: Hi"},
+      {"Subject: =?a?q?x?= =?a?Q?y?=", "Subject: x y"},
+      {"Subject: =??Q?no_charset?=", "Subject: no charset"},
+      {"Subject: =?a?Q?what?_really=3F?=", "Subject: what? really?"},
+      // The first word that cannot be decoded ends the decoding.
+      {"Subject: =?a?X?abc?= =?a?Q?y?=", "Subject: =?a?X?abc?= =?a?Q?y?="},
+      {"Subject: =?a?Q?ok?= =?a?Q?runs off", "Subject: ok =?a?Q?runs off"},
+      {"Subject: =?a?B?SGk", "Subject: =?a?B?SGk"},
+      // Decoded bytes are read again.
+      {"Subject: =?a?Q?=3D?=?a?Q?x?=", "Subject: x"},
+      // A decoded line break must not split the header line.
+      {"X-Note: =?a?Q?one=0D=0AX-Spam:_no?=", "X-Note: one  X-Spam: no"},
+      {"Subject:   plain  ", "Subject: plain"},
+      {"From mbox line without a colon", "From mbox line without a colon"},
+  };
+  for (const TCase& c : cases) {
+    THeaders headers;
+    headers.Add(c.line);
+    TDeMIME decoder;
+    EXPECT_TRUE(decoder.DecodeHeaders(headers)) << c.line;
+    EXPECT_EQ(headers[0], c.decoded) << c.line;
+  }
+}
+
+TEST(MimeTest, DecodePartByContentType) {
+  struct TCase {
+    std::string name;
+    std::string message;
+    TLines body;
+    bool ok = true;
+  };
+  const TCase cases[] = {
+      {"no header is plain text",
+       "Subject: s\n\nline one  \nline two\t\n",
+       {"line one", "line two"}},
+      {"a type without a slash is plain text",
+       "Content-Type: text\nContent-Transfer-Encoding: quoted-printable\n\na=3Db\n",
+       {"a=b"}},
+      {"quoted-printable html leaves no fragment of a split tag",
+       "Content-Type: text/html\nContent-Transfer-Encoding: quoted-printable\n\n"
+       "<p>Cheap <fo=\nnt color=3D\"red\">pills</font> <a href=3D\"http://x.example/\">here</a>"
+       "</p>\n",
+       {"", "Cheap pills here"}},
+      {"alternative keeps only the first part",
+       "Content-Type: multipart/alternative; boundary=\"alt\"\n\n--alt\n"
+       "Content-Type: text/plain\n\nPlain text\n--alt\nContent-Type: text/html\n\n"
+       "<p>HTML text</p>\n--alt--\n",
+       {"Plain text"}},
+      {"mixed with a pdf gives the text and a placeholder",
+       "Content-Type: multipart/mixed; boundary=mix\n\n--mix\nContent-Type: text/plain\n\n"
+       "See attached.\n--mix\nContent-Type: application/pdf; name=\"a.pdf\"\n"
+       "Content-Transfer-Encoding: base64\n\nJVBERi0xLjQK\n--mix--\n",
+       {"See attached.", "(Attachment) "}},
+      {"an embedded message keeps its headers",
+       "Content-Type: message/rfc822\n\nFrom: Ann <ann@example.com>\nSubject: =?x?Q?Hi_there?=\n"
+       " folded\n\nBody =3D raw\n",
+       {"From: Ann <ann@example.com>", "Subject: Hi there folded", "", "Body =3D raw"}},
+      {"other message subtypes stay as they are",
+       "Content-Type: message/delivery-status\n\nReporting-MTA: dns; mx.example.org\n",
+       {"Reporting-MTA: dns; mx.example.org"}},
+      {"two paragraphs", "Content-Type: text/html\n\na<p>b<p>\n", {"a", "", "b", ""}},
+      {"html blocks, head, images and cells",
+       "Content-Type: text/html\n\n<html><head><title>T</title></head><body>Hi<br>there"
+       "<img src=x>pic<table><tr><td>a</td><td>b</td></tr></table></body></html>\n",
+       {"Hi", "there", "(Image) pic", "", "a b", ""}},
+      {"self-closing break and blanks",
+       "Content-Type: text/html\n\n  one\t two <br/>three\nfour\n",
+       {"one two", "three four"}},
+      {"rich text",
+       "Content-Type: text/richtext\n\nHello<nl>\nWorld\n<comment>hidden</comment>1 <lt> 2\n",
+       {"Hello", "World 1 < 2 "}},
+      {"enriched text",
+       "Content-Type: text/enriched\n\n<bold>Now</bold> is\nthe time\n\n\n<param>x</param>end "
+       "<<tag>\n",
+       {"Now is the time ", "", "end <tag> "}},
+      {"placeholders",
+       "Content-Type: multipart/mixed; boundary=p\n\n--p\nContent-Type: image/gif\n\nR0lG\n"
+       "--p\nContent-Type: audio/basic\n\nx\n--p\nContent-Type: video/mpeg\n\nx\n"
+       "--p\nContent-Type: x-custom/thing\n\nx\n--p--\n",
+       {"(Image) ", "(Audio clip) ", "(Video clip) ", "(Unknown message part) "}},
+      {"an unsupported multipart subtype is left undecoded",
+       "Content-Type: multipart/signed; boundary=s\n\n--s\nContent-Type: text/plain\n\n"
+       "signed =3D\n--s--\n",
+       {"--s", "Content-Type: text/plain", "", "signed =3D", "--s--"},
+       false},
+      {"a part without headers is plain text and a closing delimiter drops the epilogue",
+       "Content-Type: multipart/mixed; boundary=e\n\npreamble\n--e\n\nbare part\n--e--\nepilogue\n",
+       {"bare part"}},
+      {"a delimiter line that only contains the marker keeps the lines before it",
+       "Content-Type: multipart/mixed; boundary=q\n\nContent-Type: text/plain\n> --q\n\nquoted\n"
+       "--q--\n",
+       {"quoted"}},
+      {"no delimiter at all makes the body one part",
+       "Content-Type: multipart/mixed; boundary=none\n\nfirst paragraph\n\nsecond paragraph\n",
+       {"second paragraph"}},
+  };
+  for (const TCase& c : cases) {
+    TMessage message = ParseMessage(c.message);
+    TDeMIME decoder;
+    decoder.SetConvertHtml(true);
+    EXPECT_EQ(decoder.DecodePart(message.headers, message.body), c.ok) << c.name;
+    EXPECT_EQ(message.body, c.body) << c.name;
+  }
+}
+
+TEST(MimeTest, HtmlEntities) {
+  struct TCase {
+    std::string html;
+    std::string text;
+  };
+  const TCase cases[] = {
+      {"a&nbsp;b", "ab"},
+      {"a&lt;b", "ab"},
+      {"&#233;", "\xE9"},
+      {"&Eacute;", "\xC9"},
+      {"x&EACUTE;y", "xy"},
+      {"&amp;amp;", "&amp;"},
+      {"&#0065;&#x41;", "A"},
+      {"x&#8217;y", "xy"},
+      {"&copy;&yuml;", "\xA9\xFF"},
+      // The character after the name is taken as its end, whatever it is.
+      {"AT&T rocks", "ATrocks"},
+  };
+  for (const TCase& c : cases) {
+    TMessage message = ParseMessage("Content-Type: text/html\n\n" + c.html + "\n");
+    TDeMIME decoder;
+    decoder.SetConvertHtml(true);
+    ASSERT_TRUE(decoder.DecodeBody(message.headers, message.body)) << c.html;
+    EXPECT_EQ(message.body, TLines{c.text}) << c.html;
+  }
+  TMessage split = ParseMessage("Content-Type: text/html\n\n&Eac\nute;x\n");
+  TDeMIME decoder;
+  decoder.SetConvertHtml(true);
+  decoder.DecodeBody(split.headers, split.body);
+  EXPECT_EQ(split.body, TLines{"\xC9x"});
+}
+
+TEST(MimeTest, HtmlIsReportedAndKeptWithoutConversion) {
+  TMessage message = ParseMessage(
+      "Content-Type: multipart/mixed; boundary=h\n\n--h\nContent-Type: text/html\n"
+      "Content-Transfer-Encoding: quoted-printable\n\n<p class=3D\"x\">Hi</p>\n--h--\n");
+  TDeMIME decoder;
+  EXPECT_FALSE(decoder.HtmlSeen());
+  EXPECT_TRUE(decoder.DecodeBody(message.headers, message.body));
+  EXPECT_TRUE(decoder.HtmlSeen());
+  EXPECT_EQ(message.body, TLines{"<p class=\"x\">Hi</p>"});
+
+  TMessage plain = ParseMessage("Content-Type: text/plain\n\nHi\n");
+  decoder.SetHtmlSeen(false);
+  decoder.DecodeBody(plain.headers, plain.body);
+  EXPECT_FALSE(decoder.HtmlSeen());
+}
+
+TEST(MimeTest, Fixtures) {
+  struct TCase {
+    std::string file;
+    TLines body;
+    bool ok = true;
+  };
+  TLines hundred;
+  for (int i = 1; i <= TMimeLimits::kMaxParts; ++i) hundred.push_back("Part " + std::to_string(i));
+  const TCase cases[] = {
+      {"nested-parts.eml",
+       {"Plain first.", "From: Carl <carl@example.net>", "Subject: Forwarded",
+        "Content-Type: multipart/mixed; boundary=\"fwd-3\"", "",
+        "Forwarded text with a soft break.", "(Image) ", "(Attachment) "}},
+      // Without a boundary the parts cannot be told apart; the text stays readable.
+      {"missing-boundary.eml",
+       {"------=_NextPart_000_0001", "Content-Type: text/plain", "", "Buy now.",
+        "------=_NextPart_000_0001", "Content-Type: text/html", "", "<b>Buy</b> now!",
+        "------=_NextPart_000_0001--"},
+       false},
+      {"quoted-boundary.eml", {"Caf\xE9 au lait costs 3=3 euros"}},
+      {"base64-line-breaks.eml", {"Hello, base64 world!\r\nAnother line.\r\n"}},
+      {"hundred-five-parts.eml", hundred},
+  };
+  for (const TCase& c : cases) {
+    TMessage message = ParseMessage(FixtureText(c.file));
+    TDeMIME decoder;
+    decoder.SetConvertHtml(true);
+    EXPECT_EQ(decoder.DecodePart(message.headers, message.body), c.ok) << c.file;
+    EXPECT_EQ(message.body, c.body) << c.file;
+  }
+}
+
+TEST(MimeTest, FixtureHeadersAreDecoded) {
+  TMessage message = ParseMessage(FixtureText("nested-parts.eml"));
+  TDeMIME decoder;
+  ASSERT_TRUE(decoder.DecodePart(message.headers, message.body));
+  EXPECT_EQ(message.headers.ValueOf("Subject"), "Nested parts");
+  EXPECT_EQ(message.headers.ValueOf("Content-Type"), "multipart/mixed; boundary=\"outer-1\"");
+  // Of the alternatives only the plain text was decoded.
+  EXPECT_FALSE(decoder.HtmlSeen());
+}
+
+// Multipart bodies nested `levels` deep around one line of text.
+std::string NestedMessage(int levels) {
+  std::string text = "Content-Type: multipart/mixed; boundary=\"b0.\"\n\n";
+  for (int i = 1; i <= levels; ++i) {
+    text += "--b" + std::to_string(i - 1) + ".\nContent-Type: multipart/mixed; boundary=\"b" +
+            std::to_string(i) + ".\"\n\n";
+  }
+  text += "--b" + std::to_string(levels) + ".\nContent-Type: text/plain\n\ndeep text\n";
+  for (int i = levels; i >= 0; --i) text += "--b" + std::to_string(i) + ".--\n";
+  return text;
+}
+
+TEST(MimeTest, BodiesBelowTheNestingLimitAreLeftAsTheyAre) {
+  TMessage shallow = ParseMessage(NestedMessage(TMimeLimits::kMaxNesting - 2));
+  TDeMIME decoder;
+  EXPECT_TRUE(decoder.DecodeBody(shallow.headers, shallow.body));
+  EXPECT_EQ(shallow.body, TLines{"deep text"});
+
+  TMessage deep = ParseMessage(NestedMessage(10000));
+  EXPECT_TRUE(decoder.DecodeBody(deep.headers, deep.body));
+  const std::string first = "--b" + std::to_string(TMimeLimits::kMaxNesting) + ".";
+  ASSERT_FALSE(deep.body.empty());
+  EXPECT_EQ(deep.body.front(), first);
+  EXPECT_EQ(std::count(deep.body.begin(), deep.body.end(), "deep text"), 1);
+}
+
+}  // namespace
+}  // namespace tarnwell
