@@ -1,0 +1,1 @@
+tarnwell_fuzz_target(fuzz_mime DEPS tarnwell_message)
