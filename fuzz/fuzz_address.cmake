@@ -1,0 +1,1 @@
+tarnwell_fuzz_target(fuzz_address DEPS tarnwell_message)
