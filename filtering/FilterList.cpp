@@ -403,6 +403,11 @@ void TFilterList::BuildContext(TEmail& message) {
   TEvaluationContext& c = context_;
   const THeaders& headers = message.Headers;
   c.PresentSet = headers.PresentSet();
+  c.FromAddress = AddressOf(headers.ValueOf("From"));
+  c.ToAddress = AddressOf(headers.ValueOf("To"));
+  const int subject = headers.IndexOfName("Subject");
+  c.HasSubject = subject >= 0;
+  c.Subject = headers.ValueAt(subject);
   for (int n = 1; n <= 20; ++n) {
     if (!((AddressHeaders >> n) & 1u)) continue;
     headers.StdValues(n, c.Addresses[n], true);
@@ -415,20 +420,31 @@ void TFilterList::BuildContext(TEmail& message) {
   c.Countries = countries_.get();
   c.TextSearch = nullptr;
   if (!((Settings().ActiveFilters >> fkText) & 1u)) return;
-  c.BodyTexts[0] = JoinLines(message.Body);
-  scratch_ = message.Body;
-  bool decoded = false;
-  try {
-    decoded = decoder_->DecodeBody(headers, scratch_);
-  } catch (...) {
-    decoded = false;
+  std::string raw = JoinLines(message.Body);
+  std::string decoded;
+  if (!headers.HasHeader("Content-Type") && !headers.HasHeader("Content-Transfer-Encoding")) {
+    // Plain text: decoding only drops the blanks and control characters that end each line,
+    // which is done here without copying the body.
+    decoded.reserve(raw.size());
+    for (const std::string& line : message.Body) {
+      size_t end = line.size();
+      while (end > 0 && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
+      if (end == 0) continue;
+      decoded.append(line, 0, end);
+      decoded += ' ';
+    }
+  } else {
+    scratch_ = message.Body;
+    bool ok = false;
+    try {
+      ok = decoder_->DecodeBody(headers, scratch_);
+    } catch (...) {
+      ok = false;
+    }
+    decoded = ok ? JoinLines(scratch_) : raw;
+    scratch_.clear();
   }
-  c.BodyTexts[1] = decoded ? JoinLines(scratch_) : c.BodyTexts[0];
-  c.BodyTexts[2] = RemoveChars(CollapseSpaces(c.BodyTexts[1]), "\"'-");
-  for (int t = 0; t < 3; ++t) {
-    c.LowerBodyTexts[t] = c.BodyTexts[t];
-    LowerLocaleInPlace(c.LowerBodyTexts[t]);
-  }
+  c.SetBodyTexts(std::move(raw), std::move(decoded));
   if (searchDirty_) {
     std::vector<const TTextFilter*> textFilters;
     for (TFilter* filter : SubList(fkText))

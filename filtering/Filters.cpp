@@ -20,10 +20,35 @@ std::string Quoted(const std::string& text) { return " '" + text + "'"; }
 
 std::string LowerConditionName(uint8_t condition) { return LowerCase(ConditionName(condition)); }
 
-// ASCII lower-casing used to prepare values and patterns for the conditions that compare them.
-void AsciiLowerInPlace(std::string& text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool SameAs(std::string_view a, std::string_view b, bool fold) {
+  return fold ? SameText(a, b) : a == b;
+}
+
+size_t FindIn(std::string_view text, std::string_view pattern, bool fold, size_t from = 0) {
+  if (!fold) return text.find(pattern, from);
+  if (pattern.size() > text.size()) return std::string_view::npos;
+  const char first = AsciiLower(pattern[0]);
+  for (size_t at = from; at + pattern.size() <= text.size(); ++at) {
+    if (AsciiLower(text[at]) != first) continue;
+    if (SameText(text.substr(at, pattern.size()), pattern)) return at;
+  }
+  return std::string_view::npos;
+}
+
+// An occurrence neither preceded nor followed by a letter; folding ASCII case changes no byte's
+// letter class, so the boundaries are tested on the bytes as they are.
+bool ContainsWordIn(std::string_view text, std::string_view word, bool fold) {
+  if (word.empty()) return false;
+  for (size_t at = FindIn(text, word, fold); at != std::string_view::npos;
+       at = FindIn(text, word, fold, at + 1)) {
+    const size_t after = at + word.size();
+    if ((at == 0 || !IsLetter(static_cast<unsigned char>(text[at - 1]))) &&
+        (after >= text.size() || !IsLetter(static_cast<unsigned char>(text[after]))))
+      return true;
+  }
+  return false;
 }
 
 // Runs a test over a list: a negative condition must hold for every entry (an empty list
@@ -72,11 +97,66 @@ uint32_t GetUInt32(const uint8_t* p) {
 }  // namespace
 
 void TEvaluationContext::Clear() {
+  FromAddress.clear();
+  ToAddress.clear();
+  Subject.clear();
+  HasSubject = false;
   for (auto& list : Addresses) list.clear();
   for (auto& list : Domains) list.clear();
   PresentSet = 0;
   for (auto& text : BodyTexts) text.clear();
-  for (auto& text : LowerBodyTexts) text.clear();
+  lowerReady_ = false;
+}
+
+void TEvaluationContext::SetBodyTexts(std::string raw, std::string decoded) {
+  BodyTexts[2] = CleanBodyText(decoded);
+  BodyTexts[0] = std::move(raw);
+  BodyTexts[1] = std::move(decoded);
+  lowerReady_ = false;
+}
+
+const std::array<std::string, 3>& TEvaluationContext::LowerBodyTexts() const {
+  if (!lowerReady_) {
+    for (int t = 0; t < 3; ++t) {
+      lowerBodyTexts_[t] = BodyTexts[t];
+      LowerLocaleInPlace(lowerBodyTexts_[t]);
+    }
+    lowerReady_ = true;
+  }
+  return lowerBodyTexts_;
+}
+
+std::string CleanBodyText(std::string_view decoded) {
+  // Pairs of spaces are found in the text before the removal, as the two steps run one after
+  // the other; removing bytes never joins spaces into a new pair in that first step.
+  static const auto kSpecial = [] {
+    std::array<bool, 256> special{};
+    for (const unsigned char c : {' ', '"', '\'', '-'}) special[c] = true;
+    return special;
+  }();
+  std::string text(decoded.size(), '\0');
+  char* out = text.data();
+  const char* p = decoded.data();
+  const char* const end = p + decoded.size();
+  while (p < end) {
+    const char* run = p;
+    while (p < end && !kSpecial[static_cast<unsigned char>(*p)]) ++p;
+    std::memcpy(out, run, static_cast<size_t>(p - run));
+    out += p - run;
+    if (p == end) break;
+    const char c = *p++;
+    if (c == ' ') {
+      *out++ = ' ';
+      if (p < end && *p == ' ') ++p;
+    }
+  }
+  size_t length = static_cast<size_t>(out - text.data());
+  size_t start = 0;
+  while (start < length && kBlanks.Contains(text[start])) ++start;
+  while (length > start && kBlanks.Contains(text[length - 1])) --length;
+  text.resize(length);
+  text.erase(0, start);
+  return text;
 }
 
 std::string LowerLocale(std::string_view text) {
@@ -180,22 +260,22 @@ bool TFilter::Compare(std::string_view value, uint8_t condition, std::string_vie
     default: break;
   }
   if (condition > cnNotEndsWith) return false;
-  std::string v(value), p(pattern);
-  if (CaseMatters == 0) {
-    AsciiLowerInPlace(v);
-    AsciiLowerInPlace(p);
-  }
-  // An empty pattern occurs in every value (the dialogs refuse one, but files may carry it).
-  const size_t first = p.empty() ? 1 : PosOf(p, v);
+  // Without `CaseMatters` both sides compare with ASCII letters folded; an empty pattern occurs
+  // in every value (the dialogs refuse one, but files may carry it).
+  const bool fold = CaseMatters == 0;
+  const size_t n = pattern.size();
   switch (condition) {
-    case cnContains: return first > 0;
-    case cnContainsWord: return ContainsWord(v, p);
-    case cnNotContains: return first == 0;
-    case cnEquals: return !v.empty() && v == p;
-    case cnNotEquals: return v != p;
-    case cnStartsWith: return first == 1;
-    case cnNotStartsWith: return first != 1;
-    case cnNotEndsWith: return !EndsWith(v, p);
+    case cnContains: return n == 0 || FindIn(value, pattern, fold) != std::string_view::npos;
+    case cnContainsWord: return ContainsWordIn(value, pattern, fold);
+    case cnNotContains: return n > 0 && FindIn(value, pattern, fold) == std::string_view::npos;
+    case cnEquals: return !value.empty() && SameAs(value, pattern, fold);
+    case cnNotEquals: return !SameAs(value, pattern, fold);
+    case cnStartsWith:
+      return n == 0 || (value.size() >= n && SameAs(value.substr(0, n), pattern, fold));
+    case cnNotStartsWith:
+      return n > 0 && !(value.size() >= n && SameAs(value.substr(0, n), pattern, fold));
+    case cnNotEndsWith:
+      return !(n > 0 && value.size() >= n && SameAs(value.substr(value.size() - n), pattern, fold));
     default: return false;  // presence is decided by the kinds before they compare
   }
 }
@@ -327,13 +407,18 @@ std::string TFriendFilter::Description() const {
 
 bool TFriendFilter::TestAddress(const std::string& address) const {
   if (address.empty()) return false;
-  if (Condition1 != cnNone) return Compare(address, cnEquals, Text1() + "@" + Text2());
-  return Compare(DomainPart(address), cnEndsWith, Text2());
+  if (Condition1 == cnNone) return Compare(DomainPart(address), cnEndsWith, Text2());
+  // "Equals" with the pattern Text1 + "@" + Text2, compared in its three pieces.
+  const std::string_view a = address;
+  const size_t user = Text1().size();
+  const bool fold = CaseMatters == 0;
+  return a.size() == user + 1 + Text2().size() && a[user] == '@' &&
+         SameAs(a.substr(0, user), Text1(), fold) && SameAs(a.substr(user + 1), Text2(), fold);
 }
 
-bool TFriendFilter::Matches(const TEmail& message, const TEvaluationContext&) {
-  if (TestAddress(AddressOf(message.Headers.ValueOf("From")))) return true;
-  return IsMailingList() && TestAddress(AddressOf(message.Headers.ValueOf("To")));
+bool TFriendFilter::Matches(const TEmail&, const TEvaluationContext& context) {
+  if (TestAddress(context.FromAddress)) return true;
+  return IsMailingList() && TestAddress(context.ToAddress);
 }
 
 void TFriendFilter::FillListItem(TFilterListItem& item) const {
@@ -353,11 +438,10 @@ TSubjectFilter::TSubjectFilter() {
 
 std::string TSubjectFilter::Description() const { return "Subject " + BaseDescription(); }
 
-bool TSubjectFilter::Matches(const TEmail& message, const TEvaluationContext&) {
-  const bool present = message.Headers.HasHeader("Subject");
-  if (Condition1 == cnPresent) return present;
-  if (Condition1 == cnMissing) return !present;
-  return present && Compare(message.Headers.ValueOf("Subject"), Condition1, Text1());
+bool TSubjectFilter::Matches(const TEmail&, const TEvaluationContext& context) {
+  if (Condition1 == cnPresent) return context.HasSubject;
+  if (Condition1 == cnMissing) return !context.HasSubject;
+  return context.HasSubject && Compare(context.Subject, Condition1, Text1());
 }
 
 void TSubjectFilter::FillListItem(TFilterListItem& item) const {
@@ -389,7 +473,7 @@ bool TTextFilter::Compare(std::string_view value, uint8_t condition,
 bool TTextFilter::MatchesTexts(const TEvaluationContext& context) const {
   const bool exact = CaseMatters == 1;
   const std::string pattern = exact ? Text1() : LowerLocale(Text1());
-  const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts;
+  const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts();
   for (const std::string& text : texts)
     if (Compare(text, Condition1, pattern)) return true;
   return false;

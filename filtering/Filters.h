@@ -29,6 +29,12 @@ inline constexpr uint32_t PersonalHeaders = (1u << 1) | (1u << 6) | (1u << 7) | 
 
 // What the filter list prepares once per message, before the first filter is tried.
 struct TEvaluationContext {
+  // The extracted addresses of the last From and To lines, and the Subject, read once for the
+  // friend and subject filters.
+  std::string FromAddress;
+  std::string ToAddress;
+  std::string Subject;
+  bool HasSubject = false;
   // Indexed by standard header number (1..20); only the address headers are filled.
   std::array<std::vector<std::string>, 21> Addresses;
   std::array<std::vector<std::string>, 21> Domains;
@@ -36,7 +42,9 @@ struct TEvaluationContext {
   // Joined raw body, joined decoded body, and the decoded body with spaces collapsed and
   // quotes and dashes removed; empty unless text filters are active.
   std::array<std::string, 3> BodyTexts;
-  std::array<std::string, 3> LowerBodyTexts;
+  // The body texts lower-cased, made when first asked for: the shared text search folds case
+  // as it reads and rarely needs them.
+  [[nodiscard]] const std::array<std::string, 3>& LowerBodyTexts() const;
   const std::vector<std::string>* OwnUserNames = nullptr;
   const std::vector<std::string>* OwnDomainNames = nullptr;
   const TLandInfo* Countries = nullptr;
@@ -45,7 +53,17 @@ struct TEvaluationContext {
   TTextSearch* TextSearch = nullptr;
 
   void Clear();
+  // Sets the three body texts (and forgets their lower-cased copies).
+  void SetBodyTexts(std::string raw, std::string decoded);
+
+ private:
+  mutable std::array<std::string, 3> lowerBodyTexts_;
+  mutable bool lowerReady_ = false;
 };
+
+// The third body text: spaces collapsed in one left-to-right pass, then the bytes '"', '\'' and
+// '-' removed and blanks trimmed at both ends.
+[[nodiscard]] std::string CleanBodyText(std::string_view decoded);
 
 // One row of a filter list view: caption and sub-items.
 struct TFilterListItem {

@@ -1,5 +1,6 @@
 #include "filtering/TextSearch.h"
 
+#include <cstring>
 #include <deque>
 
 #include "filtering/Filters.h"
@@ -7,66 +8,75 @@
 
 namespace tarnwell {
 
-int TTextSearch::TAutomaton::Add(const std::string& pattern) {
-  auto [it, inserted] = index.emplace(pattern, static_cast<int>(patterns.size()));
-  if (inserted) patterns.push_back(pattern);
-  return it->second;
+void TTextSearch::Build(const std::vector<const TTextFilter*>& filters) {
+  entries_.clear();
+  index_.clear();
+  for (const TTextFilter* filter : filters) {
+    const bool exact = filter->CaseMatters == 1;
+    const std::string text = exact ? filter->Text1() : LowerLocale(filter->Text1());
+    if (index_.emplace((exact ? "E" : "F") + text, static_cast<int32_t>(entries_.size())).second)
+      entries_.push_back(TEntry{text, exact, -1});
+  }
+  Compile();
+  computed_ = false;
 }
 
-void TTextSearch::TAutomaton::Compile() {
-  // Bytes that occur in no pattern share one class, which keeps the table small.
-  byteClass.fill(0);
-  classes = 1;
-  for (const std::string& p : patterns)
-    for (const char c : p) {
-      auto& cls = byteClass[static_cast<unsigned char>(c)];
-      if (cls == 0) cls = static_cast<uint8_t>(classes++);
+void TTextSearch::Compile() {
+  // Bytes that occur in no pattern share class 0, which keeps the table small; every byte is
+  // read as its lower-case form.
+  std::array<uint8_t, 256> lower{};
+  for (int b = 0; b < 256; ++b)
+    lower[b] = static_cast<uint8_t>(LowerLocale(std::string(1, static_cast<char>(b)))[0]);
+  byteClass_.fill(0);
+  classes_ = 1;
+  for (const TEntry& entry : entries_)
+    for (const char c : entry.text) {
+      uint8_t& cls = byteClass_[lower[static_cast<unsigned char>(c)]];
+      if (cls == 0) cls = static_cast<uint8_t>(classes_++);
     }
-  // Trie first, with −1 for missing edges.
-  std::vector<int32_t> trie(classes, -1);
-  output.assign(1, -1);
-  for (size_t id = 0; id < patterns.size(); ++id) {
-    const std::string& p = patterns[id];
-    if (p.empty()) continue;
-    int state = 0;
-    for (const char c : p) {
-      const int cls = byteClass[static_cast<unsigned char>(c)];
-      int32_t& edge = trie[static_cast<size_t>(state) * classes + cls];
-      if (edge < 0) {
-        edge = static_cast<int32_t>(output.size());
-        output.push_back(-1);
-        trie.resize(trie.size() + classes, -1);
+  for (int b = 0; b < 256; ++b) byteClass_[b] = byteClass_[lower[b]];
+
+  // The trie of the folded patterns, −1 for a missing edge.
+  std::vector<int32_t> next(classes_, -1);
+  firstEntry_.assign(1, -1);
+  for (size_t id = 0; id < entries_.size(); ++id) {
+    TEntry& entry = entries_[id];
+    if (entry.text.empty()) continue;
+    int32_t state = 0;
+    for (const char c : entry.text) {
+      const size_t edge =
+          static_cast<size_t>(state) * classes_ + byteClass_[static_cast<unsigned char>(c)];
+      if (next[edge] < 0) {
+        next[edge] = static_cast<int32_t>(firstEntry_.size());
+        firstEntry_.push_back(-1);
+        next.resize(next.size() + classes_, -1);
       }
-      state = trie[static_cast<size_t>(state) * classes + cls];
+      state = next[edge];
     }
-    output[state] = static_cast<int32_t>(id);
+    entry.next = firstEntry_[state];
+    firstEntry_[state] = static_cast<int32_t>(id);
   }
-  const size_t states = output.size();
-  next = std::move(trie);
-  // Breadth-first: failure links turn the trie into a full transition table, and each state
-  // links to the nearest suffix state where a pattern ends.
+
+  // Breadth first: failure links complete the transitions, and each state links to its nearest
+  // suffix state where an entry ends.
+  const size_t states = firstEntry_.size();
   std::vector<int32_t> fail(states, 0);
-  firstOutput.assign(states, -1);
-  dictionary.assign(states, -1);
+  dictionary_.assign(states, -1);
   std::deque<int32_t> queue;
-  for (int cls = 0; cls < classes; ++cls) {
-    int32_t& edge = next[cls];
-    if (edge < 0) {
-      edge = 0;
-    } else {
-      queue.push_back(edge);
-    }
+  for (int cls = 0; cls < classes_; ++cls) {
+    if (next[cls] < 0)
+      next[cls] = 0;
+    else
+      queue.push_back(next[cls]);
   }
-  if (output[0] >= 0) firstOutput[0] = 0;
   while (!queue.empty()) {
     const int32_t state = queue.front();
     queue.pop_front();
     const int32_t suffix = fail[state];
-    dictionary[state] = output[suffix] >= 0 ? suffix : dictionary[suffix];
-    firstOutput[state] = output[state] >= 0 ? state : dictionary[state];
-    for (int cls = 0; cls < classes; ++cls) {
-      int32_t& edge = next[static_cast<size_t>(state) * classes + cls];
-      const int32_t viaSuffix = next[static_cast<size_t>(suffix) * classes + cls];
+    if (state != 0) dictionary_[state] = firstEntry_[suffix] >= 0 ? suffix : dictionary_[suffix];
+    for (int cls = 0; cls < classes_; ++cls) {
+      int32_t& edge = next[static_cast<size_t>(state) * classes_ + cls];
+      const int32_t viaSuffix = next[static_cast<size_t>(suffix) * classes_ + cls];
       if (edge < 0) {
         edge = viaSuffix;
       } else {
@@ -75,66 +85,70 @@ void TTextSearch::TAutomaton::Compile() {
       }
     }
   }
-  hits.assign(patterns.size(), THit{});
-  done.assign(patterns.size(), false);
+  // The scan table holds row offsets, negated where something is to be reported, so the loop
+  // over a text reads one table entry per byte.
+  table_.resize(next.size());
+  for (size_t i = 0; i < next.size(); ++i) {
+    const int32_t target = next[i];
+    const int32_t offset = target * classes_;
+    const bool reports = firstEntry_[target] >= 0 || dictionary_[target] >= 0;
+    table_[i] = reports ? ~offset : offset;
+  }
+  hits_.assign(entries_.size(), THit{});
+  done_.assign(entries_.size(), 0);
 }
 
-void TTextSearch::TAutomaton::Scan(const std::string& text, int bit) {
+void TTextSearch::Scan(const std::string& text, int bit) {
   const uint8_t mask = static_cast<uint8_t>(1u << bit);
-  std::fill(done.begin(), done.end(), false);
+  std::fill(done_.begin(), done_.end(), 0);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t length = text.size();
-  int32_t state = 0;
+  const int32_t* table = table_.data();
+  const uint8_t* cls = byteClass_.data();
+  int32_t offset = 0;
   for (size_t i = 0; i < length; ++i) {
-    state = next[static_cast<size_t>(state) * classes + byteClass[bytes[i]]];
-    if (firstOutput[state] < 0) continue;
+    const int32_t entry = table[offset + cls[bytes[i]]];
+    if (entry >= 0) {
+      offset = entry;
+      continue;
+    }
+    offset = ~entry;
     const bool letterAfter = i + 1 < length && IsLetter(bytes[i + 1]);
-    for (int32_t s = firstOutput[state]; s >= 0; s = dictionary[s]) {
-      const int32_t id = output[s];
-      if (!done[id]) {
-        THit& hit = hits[id];
+    const int32_t state = offset / classes_;
+    for (int32_t s = firstEntry_[state] >= 0 ? state : dictionary_[state]; s >= 0;
+         s = dictionary_[s]) {
+      for (int32_t id = firstEntry_[s]; id >= 0; id = entries_[id].next) {
+        if (done_[id]) continue;
+        const TEntry& e = entries_[id];
+        const size_t start = i + 1 - e.text.size();
+        if (e.exact && std::memcmp(bytes + start, e.text.data(), e.text.size()) != 0) continue;
+        THit& hit = hits_[id];
         hit.occurs |= mask;
-        const size_t start = i + 1 - patterns[id].size();
         if (!letterAfter && (start == 0 || !IsLetter(bytes[start - 1]))) {
           hit.word |= mask;
-          done[id] = true;
+          done_[id] = 1;
         }
       }
     }
   }
-}
-
-void TTextSearch::Build(const std::vector<const TTextFilter*>& filters) {
-  for (TAutomaton& automaton : automata_) automaton = TAutomaton{};
-  for (const TTextFilter* filter : filters) {
-    const bool exact = filter->CaseMatters == 1;
-    automata_[exact ? 0 : 1].Add(exact ? filter->Text1() : LowerLocale(filter->Text1()));
-  }
-  for (TAutomaton& automaton : automata_) automaton.Compile();
-  computed_ = false;
 }
 
 void TTextSearch::Compute(const TEvaluationContext& context) {
-  const std::array<const std::array<std::string, 3>*, 2> texts = {&context.BodyTexts,
-                                                                  &context.LowerBodyTexts};
-  for (int set = 0; set < 2; ++set) {
-    TAutomaton& automaton = automata_[set];
-    std::fill(automaton.hits.begin(), automaton.hits.end(), THit{});
-    empty_[set] = 0;
-    upperKnown_[set] = false;
-    for (int t = 0; t < 3; ++t) {
-      const std::string& text = (*texts[set])[t];
-      if (text.empty()) empty_[set] |= static_cast<uint8_t>(1u << t);
-      // Identical texts (a body without MIME structure) share the first one's results.
-      if (t > 0 && text == (*texts[set])[t - 1]) {
-        for (THit& hit : automaton.hits) {
-          hit.occurs |= static_cast<uint8_t>((hit.occurs >> (t - 1) & 1u) << t);
-          hit.word |= static_cast<uint8_t>((hit.word >> (t - 1) & 1u) << t);
-        }
-        continue;
+  std::fill(hits_.begin(), hits_.end(), THit{});
+  empty_ = 0;
+  upperKnown_ = {false, false};
+  for (int t = 0; t < 3; ++t) {
+    const std::string& text = context.BodyTexts[t];
+    if (text.empty()) empty_ |= static_cast<uint8_t>(1u << t);
+    // Identical texts (a body without MIME structure) share the first one's results.
+    if (t > 0 && text == context.BodyTexts[t - 1]) {
+      for (THit& hit : hits_) {
+        hit.occurs |= static_cast<uint8_t>((hit.occurs >> (t - 1) & 1u) << t);
+        hit.word |= static_cast<uint8_t>((hit.word >> (t - 1) & 1u) << t);
       }
-      if (!automaton.patterns.empty()) automaton.Scan(text, t);
+      continue;
     }
+    if (!entries_.empty()) Scan(text, t);
   }
   computed_ = true;
 }
@@ -142,22 +156,21 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
 bool TTextSearch::Lookup(const TTextFilter& filter, const TEvaluationContext& context,
                          bool& result) {
   const bool exact = filter.CaseMatters == 1;
-  const int set = exact ? 0 : 1;
-  TAutomaton& automaton = automata_[set];
-  const std::string key = exact ? filter.Text1() : LowerLocale(filter.Text1());
-  const auto it = automaton.index.find(key);
-  if (it == automaton.index.end()) return false;
+  const auto it =
+      index_.find((exact ? "E" : "F") + (exact ? filter.Text1() : LowerLocale(filter.Text1())));
+  if (it == index_.end()) return false;
   if (!computed_) Compute(context);
-  const std::string& pattern = automaton.patterns[it->second];
-  const THit& hit = automaton.hits[it->second];
+  const bool empty = entries_[it->second].text.empty();
+  const THit& hit = hits_[it->second];
   switch (filter.Condition1) {
-    case cnContains: result = pattern.empty() || hit.occurs != 0; break;
-    case cnContainsWord: result = !pattern.empty() && hit.word != 0; break;
-    case cnNotContains: result = !pattern.empty() && hit.occurs != 0x7; break;
-    case cnBlank: result = empty_[set] != 0; break;
+    case cnContains: result = empty || hit.occurs != 0; break;
+    case cnContainsWord: result = !empty && hit.word != 0; break;
+    case cnNotContains: result = !empty && hit.occurs != 0x7; break;
+    case cnBlank: result = empty_ != 0; break;
     case cnUppercase: {
+      const int set = exact ? 0 : 1;
       if (!upperKnown_[set]) {
-        const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts;
+        const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts();
         upper_[set] = 0;
         for (int t = 0; t < 3; ++t)
           if (IsUppercase(texts[t])) upper_[set] |= static_cast<uint8_t>(1u << t);

@@ -23,42 +23,41 @@ class TTextSearch {
   void Reset() { computed_ = false; }
   // The result of `filter` on the context's texts; false when this search cannot answer for it.
   bool Lookup(const TTextFilter& filter, const TEvaluationContext& context, bool& result);
-  [[nodiscard]] size_t PatternCount() const {
-    return automata_[0].patterns.size() + automata_[1].patterns.size();
-  }
+  [[nodiscard]] size_t PatternCount() const { return entries_.size(); }
 
  private:
-  // Per pattern and per text (bit t of each field).
+  // A pattern as one or more filters search for it: exactly, or with case folded.
+  struct TEntry {
+    std::string text;  // lower-cased unless exact
+    bool exact = false;
+    int32_t next = -1;  // the next entry with the same lower-cased text
+  };
+  // Per entry and per text (bit t of each field).
   struct THit {
     uint8_t occurs = 0;
     uint8_t word = 0;
   };
-  struct TAutomaton {
-    std::vector<std::string> patterns;
-    std::unordered_map<std::string, int> index;
-    std::array<uint8_t, 256> byteClass{};
-    int classes = 1;
-    std::vector<int32_t> next;         // state × class → state
-    std::vector<int32_t> output;       // the pattern ending exactly in the state, or −1
-    std::vector<int32_t> dictionary;   // the nearest suffix state where a pattern ends, or −1
-    std::vector<int32_t> firstOutput;  // the state itself when a pattern ends there, else
-                                       // `dictionary`: where reporting starts
-    std::vector<THit> hits;
-    std::vector<bool> done;  // found as a word in the current text: nothing left to learn
 
-    int Add(const std::string& pattern);
-    void Compile();
-    void Scan(const std::string& text, int bit);
-  };
-
+  void Compile();
+  void Scan(const std::string& text, int bit);
   void Compute(const TEvaluationContext& context);
 
-  // [0] exact patterns on the raw texts, [1] lower-cased patterns on the lower-cased texts.
-  std::array<TAutomaton, 2> automata_;
+  std::vector<TEntry> entries_;
+  std::unordered_map<std::string, int32_t> index_;  // "E"/"F" + text → entry
+  // The automaton reads every byte as its lower-case form; exact entries are checked byte for
+  // byte where their folded form was found.
+  std::array<uint8_t, 256> byteClass_{};
+  int classes_ = 1;
+  std::vector<int32_t> table_;       // state row offset × class → next row offset, negated
+                                     // where some entry ends
+  std::vector<int32_t> firstEntry_;  // per state: the first entry ending there, or −1
+  std::vector<int32_t> dictionary_;  // per state: the nearest suffix state where an entry
+                                     // ends, or −1
+  std::vector<THit> hits_;
+  std::vector<uint8_t> done_;  // found as a word in the current text: nothing left to learn
   bool computed_ = false;
-  // Per text set: which of the three texts are empty, and which are upper case.
-  std::array<uint8_t, 2> empty_{};
-  std::array<uint8_t, 2> upper_{};
+  uint8_t empty_ = 0;
+  std::array<uint8_t, 2> upper_{};  // [exact, folded]: which texts are upper case
   std::array<bool, 2> upperKnown_{};
 };
 

@@ -31,7 +31,7 @@ constexpr const char* kRootName = "HKEY_CURRENT_USER";
 // A prepared statement that finalizes itself on every path.
 class TStatement {
  public:
-  TStatement(sqlite3* db, const char* sql) : db_(db) {
+  TStatement(sqlite3* db, const char* sql) {
     if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
   }
   ~TStatement() { sqlite3_finalize(stmt_); }
@@ -58,7 +58,6 @@ class TStatement {
   }
 
  private:
-  sqlite3* db_;
   sqlite3_stmt* stmt_ = nullptr;
 };
 

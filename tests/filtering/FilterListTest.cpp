@@ -6,6 +6,7 @@
 #include "filtering/FilterList.h"
 #include "filtering/TextSearch.h"
 #include "message/DomainLists.h"
+#include "message/QStrings.h"
 #include "platform/Files.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
@@ -307,7 +308,6 @@ TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
     for (int t = 0; t < 3; ++t) {
       context.BodyTexts[t] = round % 7 == 0 ? std::string() : randomText(random() % 40);
       if (t == 1 && round % 3 == 0) context.BodyTexts[1] = context.BodyTexts[0];
-      context.LowerBodyTexts[t] = LowerLocale(context.BodyTexts[t]);
     }
     search.Reset();
     for (const auto& filter : filters) {
@@ -323,6 +323,24 @@ TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
   unknown.SetText1("never added");
   bool result;
   EXPECT_FALSE(search.Lookup(unknown, TEvaluationContext{}, result));
+}
+
+}  // namespace
+}  // namespace tarnwell
+
+namespace tarnwell {
+namespace {
+
+// The one-pass cleaning must equal collapsing spaces and then removing quotes and dashes.
+TEST(CleanBodyTextTest, EqualsCollapseThenRemove) {
+  std::mt19937 random(11);
+  const std::string alphabet = "  a-\"'\t\r";
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const size_t length = random() % 24;
+    for (size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    ASSERT_EQ(CleanBodyText(text), RemoveChars(CollapseSpaces(text), "\"'-")) << "'" << text << "'";
+  }
 }
 
 }  // namespace

@@ -1,0 +1,3 @@
+add_executable(classify_corpus ${CMAKE_CURRENT_LIST_DIR}/classify_corpus.cpp)
+target_link_libraries(classify_corpus PRIVATE tarnwell_filtering)
+tarnwell_warnings(classify_corpus)
