@@ -105,7 +105,9 @@ void DecodeBase64Body(std::vector<std::string>& lines) {
 // back in front of it costs only their own length.
 class TWordDecoder {
  public:
-  explicit TWordDecoder(std::string_view value) : rest_(value.rbegin(), value.rend()) {}
+  explicit TWordDecoder(std::string_view value)
+      : rest_(value.rbegin(), value.rend()),
+        budget_(value.size() * TMimeLimits::kRereadFactor + TMimeLimits::kRereadExtra) {}
 
   std::string Run() {
     while (!rest_.empty()) {
@@ -116,7 +118,9 @@ class TWordDecoder {
       }
       std::string decoded;
       size_t length = 0;
-      if (!DecodeWord(decoded, length)) break;
+      // Words nested in words could otherwise make the work grow faster than the value.
+      if (!DecodeWord(decoded, length) || decoded.size() > budget_) break;
+      budget_ -= decoded.size();
       rest_.resize(rest_.size() - length);
       rest_.append(decoded.rbegin(), decoded.rend());
       if (!done_.empty() && done_.back() == '=') {
@@ -180,6 +184,7 @@ class TWordDecoder {
 
   std::string rest_;
   std::string done_;
+  size_t budget_;
 };
 
 std::string DecodeValue(std::string_view value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ struct TMimeLimits {
   static constexpr int kMaxNesting = 32;
   // Parts decoded of one multipart body; the lines after the last of them are dropped.
   static constexpr int kMaxParts = 100;
+  // Decoded bytes of encoded words read again for further words, as a multiple of the header
+  // value's length (plus a little); words nested past it are left encoded.
+  static constexpr size_t kRereadFactor = 4;
+  static constexpr size_t kRereadExtra = 1024;
 };
 
 // Turns MIME structure into plain text lines in place: encoded words in headers, base64 and

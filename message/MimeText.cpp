@@ -29,7 +29,11 @@ class TLineReader {
       const std::string& text = lines_[line_];
       const bool runsOn = !text.empty() && text.back() == '=';
       if (column_ < text.size() - (runsOn ? 1 : 0)) {
-        return static_cast<unsigned char>(text[column_++]);
+        const char c = text[column_++];
+        if (c != '\n') return static_cast<unsigned char>(c);
+        // A decoded base64 body is one item with its own line breaks.
+        if (column_ >= 2 && text[column_ - 2] == '\r') continue;
+        return kLineEnd;
       }
       ++line_;
       column_ = 0;

@@ -7,7 +7,7 @@ namespace tarnwell {
 
 // The body decoders that read their lines as one stream of characters: each line followed by
 // a carriage return, except that a line ending in "=" runs on into the next one without the "="
-// (a soft line break).
+// (a soft line break). A line break inside an item (CR LF, CR or LF) is a line end too.
 
 // Quoted-printable: "=" and two hexadecimal digits give that byte; "=" with two other
 // characters gives nothing.

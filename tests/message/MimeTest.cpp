@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -98,6 +99,42 @@ TEST(MimeTest, DecodeHeadersDecodesEncodedWordsAndRewritesEachLine) {
   }
 }
 
+// An encoded word holding the next one, `levels` deep around "x".
+std::string NestedWords(int levels) {
+  const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+  std::string word = "x";
+  for (int level = 0; level < levels; ++level) {
+    std::string escaped;
+    for (size_t i = 0; i < word.size(); ++i) {
+      if (word[i] == '=' && i + 2 < word.size() && isHex(word[i + 1]) && isHex(word[i + 2])) {
+        escaped += "=3D";
+      } else if (word[i] == '?' && i + 1 < word.size() && word[i + 1] == '=') {
+        escaped += "=3F";
+      } else {
+        escaped += word[i];
+      }
+    }
+    word = "=?a?Q?" + escaped + "?=";
+  }
+  return word;
+}
+
+TEST(MimeTest, WordsInsideWordsAreDecodedUpToALimit) {
+  TDeMIME decoder;
+  THeaders shallow;
+  shallow.Add("Subject: " + NestedWords(3));
+  EXPECT_TRUE(decoder.DecodeHeaders(shallow));
+  EXPECT_EQ(shallow[0], "Subject: x");
+
+  // Decoding each level again would cost the square of the length.
+  const std::string deep = NestedWords(60);
+  THeaders headers;
+  headers.Add("Subject: " + deep);
+  EXPECT_TRUE(decoder.DecodeHeaders(headers));
+  EXPECT_EQ(headers[0].rfind("Subject: =?a?Q?", 0), 0u);
+  EXPECT_LT(headers[0].size(), deep.size());
+}
+
 TEST(MimeTest, DecodePartByContentType) {
   struct TCase {
     std::string name;
@@ -142,6 +179,10 @@ TEST(MimeTest, DecodePartByContentType) {
       {"self-closing break and blanks",
        "Content-Type: text/html\n\n  one\t two <br/>three\nfour\n",
        {"one two", "three four"}},
+      {"base64 html reads its own line breaks as line ends",
+       "Content-Type: text/html\nContent-Transfer-Encoding: base64\n\n"
+       "SGVsbG8NCldvcmxkPGJyPngNCg==\n",
+       {"Hello World", "x"}},
       {"rich text",
        "Content-Type: text/richtext\n\nHello<nl>\nWorld\n<comment>hidden</comment>1 <lt> 2\n",
        {"Hello", "World 1 < 2 "}},
