@@ -253,7 +253,19 @@ class TPartWalk {
     UnfoldLines(header);
     end = pos_;
     while (end < lines_.size() && search_.In(lines_[end]) == std::string::npos) ++end;
-    Move(end, body);
+    if (end - pos_ <= lines_.size() - end) {
+      Move(end, body);
+      return;
+    }
+    // A body that is most of what is left takes over the list, so that nested parts do not
+    // keep a list each of the lines their parts were moved out of.
+    std::vector<std::string> rest(std::make_move_iterator(lines_.begin() + end),
+                                  std::make_move_iterator(lines_.end()));
+    body = std::move(lines_);
+    body.resize(end);
+    body.erase(body.begin(), body.begin() + pos_);
+    lines_ = std::move(rest);
+    pos_ = 0;
   }
 
  private:
@@ -373,12 +385,12 @@ bool TDeMIME::DecodeMultipart(const std::string& subtype, const std::string& bou
 void TDeMIME::DecodeMessage(std::vector<std::string>& lines, int depth) {
   const auto blank = std::find_if(lines.begin(), lines.end(),
                                   [](const std::string& line) { return line.empty(); });
+  const size_t headerCount = blank - lines.begin();
   std::vector<std::string> headerLines(std::make_move_iterator(lines.begin()),
                                        std::make_move_iterator(blank));
-  std::vector<std::string> body;
-  if (blank != lines.end()) {
-    body.assign(std::make_move_iterator(blank + 1), std::make_move_iterator(lines.end()));
-  }
+  std::vector<std::string> body = std::move(lines);
+  body.erase(body.begin(), body.begin() + std::min(headerCount + 1, body.size()));
+  lines.clear();
   UnfoldLines(headerLines);
   THeaders headers(std::move(headerLines));
   DecodePartAt(headers, body, depth + 1);
