@@ -8,9 +8,11 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config ccache
   # libraries
-  libsqlite3-dev
+  libsqlite3-dev libssl-dev libntlm0-dev libcanberra-dev
   # tests, benchmarks and fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # real mail servers the protocol tests start on 127.0.0.1 (never as system services)
+  dovecot-core dovecot-pop3d python3-aiosmtpd sasl2-bin libsasl2-modules openssl
 )
 
 missing=()
