@@ -127,28 +127,25 @@ const std::array<std::string, 3>& TEvaluationContext::LowerBodyTexts() const {
 }
 
 std::string CleanBodyText(std::string_view decoded) {
-  // Pairs of spaces are found in the text before the removal, as the two steps run one after
-  // the other; removing bytes never joins spaces into a new pair in that first step.
-  static const auto kRemoved = [] {
-    std::array<uint8_t, 256> removed{};
-    for (const unsigned char c : {'"', '\'', '-'}) removed[c] = 1;
-    return removed;
+  // Collapsing pairs of spaces left to right keeps the 1st, 3rd, 5th … space of every run, and
+  // as it comes first, the runs are those of the text before the removal. Both steps are thus
+  // decided byte by byte, without branches: word breaks are too irregular to predict.
+  static const auto kKept = [] {
+    std::array<uint8_t, 256> kept{};
+    kept.fill(1);
+    for (const unsigned char c : {'"', '\'', '-'}) kept[c] = 0;
+    return kept;
   }();
   std::string text(decoded.size(), '\0');
   char* out = text.data();
   const auto* in = reinterpret_cast<const unsigned char*>(decoded.data());
-  const size_t n = decoded.size();
-  // Branch-free: word breaks come too irregularly for a branch to be predicted.
-  size_t i = 0;
-  while (i + 1 < n) {
+  uint32_t oddSpace = 0;  // the last byte was a kept space of a run
+  for (size_t i = 0; i < decoded.size(); ++i) {
     const unsigned char c = in[i];
+    const uint32_t space = c == ' ';
     *out = static_cast<char>(c);
-    out += 1 - kRemoved[c];
-    i += 1 + static_cast<size_t>((c == ' ') & (in[i + 1] == ' '));
-  }
-  if (i < n) {
-    *out = static_cast<char>(in[i]);
-    out += 1 - kRemoved[in[i]];
+    out += kKept[c] & ~(space & oddSpace);
+    oddSpace = space & (oddSpace ^ 1u);
   }
   size_t length = static_cast<size_t>(out - text.data());
   size_t start = 0;

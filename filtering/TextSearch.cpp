@@ -1,5 +1,6 @@
 #include "filtering/TextSearch.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 
@@ -98,57 +99,105 @@ void TTextSearch::Compile() {
   done_.assign(entries_.size(), 0);
 }
 
-void TTextSearch::Scan(const std::string& text, int bit) {
-  const uint8_t mask = static_cast<uint8_t>(1u << bit);
-  std::fill(done_.begin(), done_.end(), 0);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t length = text.size();
-  const int32_t* table = table_.data();
-  const uint8_t* cls = byteClass_.data();
-  int32_t offset = 0;
-  for (size_t i = 0; i < length; ++i) {
-    const int32_t entry = table[offset + cls[bytes[i]]];
-    if (entry >= 0) {
-      offset = entry;
-      continue;
-    }
-    offset = ~entry;
-    const bool letterAfter = i + 1 < length && IsLetter(bytes[i + 1]);
-    const int32_t state = offset / classes_;
-    for (int32_t s = firstEntry_[state] >= 0 ? state : dictionary_[state]; s >= 0;
-         s = dictionary_[s]) {
-      for (int32_t id = firstEntry_[s]; id >= 0; id = entries_[id].next) {
-        if (done_[id]) continue;
-        const TEntry& e = entries_[id];
-        const size_t start = i + 1 - e.text.size();
-        if (e.exact && std::memcmp(bytes + start, e.text.data(), e.text.size()) != 0) continue;
-        THit& hit = hits_[id];
-        hit.occurs |= mask;
-        if (!letterAfter && (start == 0 || !IsLetter(bytes[start - 1]))) {
-          hit.word |= mask;
-          done_[id] = 1;
-        }
+void TTextSearch::Report(const TLane& lane, size_t i) {
+  const unsigned char* bytes = lane.bytes;
+  const bool letterAfter = i + 1 < lane.length && IsLetter(bytes[i + 1]);
+  const int32_t state = lane.offset / classes_;
+  for (int32_t s = firstEntry_[state] >= 0 ? state : dictionary_[state]; s >= 0;
+       s = dictionary_[s]) {
+    for (int32_t id = firstEntry_[s]; id >= 0; id = entries_[id].next) {
+      if (done_[id] & lane.mask) continue;
+      const TEntry& e = entries_[id];
+      const size_t start = i + 1 - e.text.size();
+      if (e.exact && std::memcmp(bytes + start, e.text.data(), e.text.size()) != 0) continue;
+      THit& hit = hits_[id];
+      hit.occurs |= lane.mask;
+      if (!letterAfter && (start == 0 || !IsLetter(bytes[start - 1]))) {
+        hit.word |= lane.mask;
+        done_[id] |= lane.mask;
       }
     }
   }
 }
 
+template <int N>
+void TTextSearch::ScanLanes(TLane* lanes) {
+  const int32_t* table = table_.data();
+  const uint8_t* cls = byteClass_.data();
+  // Each byte's step waits for the previous one's table look-up; running the texts side by
+  // side, with their states in registers, lets those waits overlap.
+  const unsigned char* bytes[N];
+  int32_t offset[N];
+  size_t common = lanes[0].length;
+  for (int l = 0; l < N; ++l) {
+    bytes[l] = lanes[l].bytes;
+    offset[l] = 0;
+    common = std::min(common, lanes[l].length);
+  }
+  for (size_t i = 0; i < common; ++i) {
+#pragma GCC unroll 3
+    for (int l = 0; l < N; ++l) {
+      const int32_t entry = table[offset[l] + cls[bytes[l][i]]];
+      if (entry >= 0) {
+        offset[l] = entry;
+      } else {
+        offset[l] = ~entry;
+        lanes[l].offset = offset[l];
+        Report(lanes[l], i);
+      }
+    }
+  }
+  for (int l = 0; l < N; ++l) {
+    TLane& lane = lanes[l];
+    int32_t state = offset[l];
+    for (size_t i = common; i < lane.length; ++i) {
+      const int32_t entry = table[state + cls[lane.bytes[i]]];
+      if (entry >= 0) {
+        state = entry;
+      } else {
+        state = ~entry;
+        lane.offset = state;
+        Report(lane, i);
+      }
+    }
+  }
+}
+
+void TTextSearch::Scan(TLane* lanes, int count) {
+  switch (count) {
+    case 1: ScanLanes<1>(lanes); break;
+    case 2: ScanLanes<2>(lanes); break;
+    case 3: ScanLanes<3>(lanes); break;
+    default: break;
+  }
+}
+
 void TTextSearch::Compute(const TEvaluationContext& context) {
   std::fill(hits_.begin(), hits_.end(), THit{});
+  std::fill(done_.begin(), done_.end(), 0);
   empty_ = 0;
   upperKnown_ = {false, false};
+  TLane lanes[3];
+  int count = 0;
+  int sameAsPrevious = 0;  // bit t: text t equals text t − 1
   for (int t = 0; t < 3; ++t) {
     const std::string& text = context.BodyTexts[t];
     if (text.empty()) empty_ |= static_cast<uint8_t>(1u << t);
     // Identical texts (a body without MIME structure) share the first one's results.
     if (t > 0 && text == context.BodyTexts[t - 1]) {
-      for (THit& hit : hits_) {
-        hit.occurs |= static_cast<uint8_t>((hit.occurs >> (t - 1) & 1u) << t);
-        hit.word |= static_cast<uint8_t>((hit.word >> (t - 1) & 1u) << t);
-      }
+      sameAsPrevious |= 1 << t;
       continue;
     }
-    if (!entries_.empty()) Scan(text, t);
+    lanes[count++] = TLane{reinterpret_cast<const unsigned char*>(text.data()), text.size(), 0,
+                           static_cast<uint8_t>(1u << t)};
+  }
+  if (!entries_.empty()) Scan(lanes, count);
+  for (int t = 1; t < 3; ++t) {
+    if (!(sameAsPrevious & (1 << t))) continue;
+    for (THit& hit : hits_) {
+      hit.occurs |= static_cast<uint8_t>((hit.occurs >> (t - 1) & 1u) << t);
+      hit.word |= static_cast<uint8_t>((hit.word >> (t - 1) & 1u) << t);
+    }
   }
   computed_ = true;
 }

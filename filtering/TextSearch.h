@@ -38,8 +38,20 @@ class TTextSearch {
     uint8_t word = 0;
   };
 
+  // One text being read: where the automaton stands in it and which bit its results take.
+  struct TLane {
+    const unsigned char* bytes;
+    size_t length;
+    int32_t offset;
+    uint8_t mask;
+  };
+
   void Compile();
-  void Scan(const std::string& text, int bit);
+  void Scan(TLane* lanes, int count);
+  template <int N>
+  void ScanLanes(TLane* lanes);
+  // Records the entries that end at byte i of the lane.
+  void Report(const TLane& lane, size_t i);
   void Compute(const TEvaluationContext& context);
 
   std::vector<TEntry> entries_;
@@ -54,7 +66,8 @@ class TTextSearch {
   std::vector<int32_t> dictionary_;  // per state: the nearest suffix state where an entry
                                      // ends, or −1
   std::vector<THit> hits_;
-  std::vector<uint8_t> done_;  // found as a word in the current text: nothing left to learn
+  // Per entry, bit t: found as a word in text t, so nothing is left to learn there.
+  std::vector<uint8_t> done_;
   bool computed_ = false;
   uint8_t empty_ = 0;
   std::array<uint8_t, 2> upper_{};  // [exact, folded]: which texts are upper case
