@@ -86,14 +86,30 @@ void TTextSearch::Compile() {
       }
     }
   }
-  // The scan table holds row offsets, negated where something is to be reported, so the loop
-  // over a text reads one table entry per byte.
-  table_.resize(next.size());
-  for (size_t i = 0; i < next.size(); ++i) {
-    const int32_t target = next[i];
-    const int32_t offset = target * classes_;
-    const bool reports = firstEntry_[target] >= 0 || dictionary_[target] >= 0;
-    table_[i] = reports ? ~offset : offset;
+  // The scan table holds the next row's offset for each state and class, marked where
+  // something is to be reported, so the loop over a text reads one entry per byte. A table that
+  // allows it is stored in 16 bits (rows padded to a multiple of 8 classes, offsets divided by
+  // 8), which keeps more of it in the cache.
+  const int padded = (classes_ + 7) & ~7;
+  compact_ = states * static_cast<size_t>(padded) / 8 < 0x8000;
+  stride_ = compact_ ? padded : classes_;
+  table_.clear();
+  compactTable_.clear();
+  if (compact_)
+    compactTable_.assign(states * static_cast<size_t>(stride_), 0);
+  else
+    table_.assign(states * static_cast<size_t>(stride_), 0);
+  for (size_t state = 0; state < states; ++state) {
+    for (int cls = 0; cls < classes_; ++cls) {
+      const int32_t target = next[state * classes_ + cls];
+      const int32_t offset = target * stride_;
+      const bool reports = firstEntry_[target] >= 0 || dictionary_[target] >= 0;
+      const size_t at = state * static_cast<size_t>(stride_) + cls;
+      if (compact_)
+        compactTable_[at] = static_cast<uint16_t>((offset >> 3) | (reports ? 0x8000 : 0));
+      else
+        table_[at] = reports ? ~offset : offset;
+    }
   }
   hits_.assign(entries_.size(), THit{});
   done_.assign(entries_.size(), 0);
@@ -102,7 +118,7 @@ void TTextSearch::Compile() {
 void TTextSearch::Report(const TLane& lane, size_t i) {
   const unsigned char* bytes = lane.bytes;
   const bool letterAfter = i + 1 < lane.length && IsLetter(bytes[i + 1]);
-  const int32_t state = lane.offset / classes_;
+  const int32_t state = lane.offset / stride_;
   for (int32_t s = firstEntry_[state] >= 0 ? state : dictionary_[state]; s >= 0;
        s = dictionary_[s]) {
     for (int32_t id = firstEntry_[s]; id >= 0; id = entries_[id].next) {
@@ -120,9 +136,24 @@ void TTextSearch::Report(const TLane& lane, size_t i) {
   }
 }
 
-template <int N>
+// One step of the automaton: the next row offset; true when something ends there.
+template <bool Compact>
+static inline bool Step(const void* table, int32_t& offset, uint8_t cls) {
+  if constexpr (Compact) {
+    const uint16_t entry = static_cast<const uint16_t*>(table)[offset + cls];
+    offset = static_cast<int32_t>(entry & 0x7FFF) << 3;
+    return entry & 0x8000;
+  } else {
+    const int32_t entry = static_cast<const int32_t*>(table)[offset + cls];
+    offset = entry >= 0 ? entry : ~entry;
+    return entry < 0;
+  }
+}
+
+template <int N, bool Compact>
 void TTextSearch::ScanLanes(TLane* lanes) {
-  const int32_t* table = table_.data();
+  const void* table = Compact ? static_cast<const void*>(compactTable_.data())
+                              : static_cast<const void*>(table_.data());
   const uint8_t* cls = byteClass_.data();
   // Each byte's step waits for the previous one's table look-up; running the texts side by
   // side, with their states in registers, lets those waits overlap.
@@ -137,11 +168,7 @@ void TTextSearch::ScanLanes(TLane* lanes) {
   for (size_t i = 0; i < common; ++i) {
 #pragma GCC unroll 3
     for (int l = 0; l < N; ++l) {
-      const int32_t entry = table[offset[l] + cls[bytes[l][i]]];
-      if (entry >= 0) {
-        offset[l] = entry;
-      } else {
-        offset[l] = ~entry;
+      if (Step<Compact>(table, offset[l], cls[bytes[l][i]])) {
         lanes[l].offset = offset[l];
         Report(lanes[l], i);
       }
@@ -151,11 +178,7 @@ void TTextSearch::ScanLanes(TLane* lanes) {
     TLane& lane = lanes[l];
     int32_t state = offset[l];
     for (size_t i = common; i < lane.length; ++i) {
-      const int32_t entry = table[state + cls[lane.bytes[i]]];
-      if (entry >= 0) {
-        state = entry;
-      } else {
-        state = ~entry;
+      if (Step<Compact>(table, state, cls[lane.bytes[i]])) {
         lane.offset = state;
         Report(lane, i);
       }
@@ -164,10 +187,13 @@ void TTextSearch::ScanLanes(TLane* lanes) {
 }
 
 void TTextSearch::Scan(TLane* lanes, int count) {
-  switch (count) {
-    case 1: ScanLanes<1>(lanes); break;
-    case 2: ScanLanes<2>(lanes); break;
-    case 3: ScanLanes<3>(lanes); break;
+  switch (count * 2 + compact_) {
+    case 2: ScanLanes<1, false>(lanes); break;
+    case 3: ScanLanes<1, true>(lanes); break;
+    case 4: ScanLanes<2, false>(lanes); break;
+    case 5: ScanLanes<2, true>(lanes); break;
+    case 6: ScanLanes<3, false>(lanes); break;
+    case 7: ScanLanes<3, true>(lanes); break;
     default: break;
   }
 }

@@ -48,7 +48,7 @@ class TTextSearch {
 
   void Compile();
   void Scan(TLane* lanes, int count);
-  template <int N>
+  template <int N, bool Compact>
   void ScanLanes(TLane* lanes);
   // Records the entries that end at byte i of the lane.
   void Report(const TLane& lane, size_t i);
@@ -60,11 +60,14 @@ class TTextSearch {
   // byte where their folded form was found.
   std::array<uint8_t, 256> byteClass_{};
   int classes_ = 1;
-  std::vector<int32_t> table_;       // state row offset × class → next row offset, negated
-                                     // where some entry ends
-  std::vector<int32_t> firstEntry_;  // per state: the first entry ending there, or −1
-  std::vector<int32_t> dictionary_;  // per state: the nearest suffix state where an entry
-                                     // ends, or −1
+  int stride_ = 1;                      // entries per table row
+  bool compact_ = false;                // the table is `compactTable_`
+  std::vector<int32_t> table_;          // state row offset × class → next row offset, negated
+                                        // where some entry ends
+  std::vector<uint16_t> compactTable_;  // the same in 16 bits: row offset / 8, top bit marks
+  std::vector<int32_t> firstEntry_;     // per state: the first entry ending there, or −1
+  std::vector<int32_t> dictionary_;     // per state: the nearest suffix state where an entry
+                                        // ends, or −1
   std::vector<THit> hits_;
   // Per entry, bit t: found as a word in text t, so nothing is left to learn there.
   std::vector<uint8_t> done_;

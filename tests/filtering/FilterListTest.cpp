@@ -281,44 +281,67 @@ TEST_F(FilterListTest, LogBlockOfAKilledMessage) {
   ProgramLog().SetEnabled(false);
 }
 
-// The shared search must give every text filter the result of its own search.
+// The shared search must give every text filter the result of its own search, with a small
+// automaton (a compact table) and a large one.
 TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
-  std::mt19937 random(7);
-  const std::string alphabet = "abAB .-'\xC9\xE9";
-  const auto randomText = [&](size_t length) {
-    std::string text;
-    for (size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
-    return text;
+  struct TShape {
+    int filters;
+    size_t minLength, maxLength;
+    std::string alphabet;
   };
-  std::vector<std::unique_ptr<TTextFilter>> filters;
-  for (int i = 0; i < 120; ++i) {
-    auto filter = std::make_unique<TTextFilter>();
-    filter->SetText1(randomText(random() % 4));
-    const uint8_t conditions[] = {cnContains, cnContainsWord, cnNotContains, cnBlank, cnUppercase};
-    filter->Condition1 = conditions[random() % 5];
-    filter->CaseMatters = random() % 2;
-    filters.push_back(std::move(filter));
+  const TShape shapes[] = {
+      {120, 0, 3, "abAB .-'\xC9\xE9"},
+      {5000, 6, 12, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJ0123456789 .-'\xC9\xE9"},
+  };
+  for (const TShape& shape : shapes) {
+    SCOPED_TRACE(shape.filters);
+    std::mt19937 random(7);
+    const auto randomText = [&](size_t length) {
+      std::string text;
+      for (size_t i = 0; i < length; ++i) text += shape.alphabet[random() % shape.alphabet.size()];
+      return text;
+    };
+    std::vector<std::unique_ptr<TTextFilter>> filters;
+    for (int i = 0; i < shape.filters; ++i) {
+      auto filter = std::make_unique<TTextFilter>();
+      filter->SetText1(
+          randomText(shape.minLength + random() % (shape.maxLength - shape.minLength + 1)));
+      const uint8_t conditions[] = {cnContains, cnContainsWord, cnNotContains, cnBlank,
+                                    cnUppercase};
+      filter->Condition1 = conditions[random() % 5];
+      filter->CaseMatters = random() % 2;
+      filters.push_back(std::move(filter));
+    }
+    std::vector<const TTextFilter*> all;
+    for (const auto& f : filters) all.push_back(f.get());
+    TTextSearch search;
+    search.Build(all);
+    for (int round = 0; round < 200; ++round) {
+      TEvaluationContext context;
+      for (int t = 0; t < 3; ++t) {
+        context.BodyTexts[t] = round % 7 == 0 ? std::string() : randomText(random() % 40);
+        // Long texts made of pieces of patterns, so that the large set finds some.
+        if (shape.filters > 1000 && round % 2 == 0 && t != 1) {
+          for (int k = 0; k < 30; ++k)
+            context.BodyTexts[t] += filters[random() % filters.size()]->Text1() + " ";
+        }
+        if (t == 1 && round % 3 == 0) context.BodyTexts[1] = context.BodyTexts[0];
+      }
+      search.Reset();
+      for (const auto& filter : filters) {
+        bool fast = false;
+        ASSERT_TRUE(search.Lookup(*filter, context, fast));
+        ASSERT_EQ(fast, filter->MatchesTexts(context))
+            << "pattern '" << filter->Text1() << "' condition " << int(filter->Condition1)
+            << " case " << int(filter->CaseMatters) << " texts '" << context.BodyTexts[0] << "' '"
+            << context.BodyTexts[1] << "' '" << context.BodyTexts[2] << "'";
+      }
+    }
   }
-  std::vector<const TTextFilter*> all;
-  for (const auto& f : filters) all.push_back(f.get());
   TTextSearch search;
-  search.Build(all);
-  for (int round = 0; round < 200; ++round) {
-    TEvaluationContext context;
-    for (int t = 0; t < 3; ++t) {
-      context.BodyTexts[t] = round % 7 == 0 ? std::string() : randomText(random() % 40);
-      if (t == 1 && round % 3 == 0) context.BodyTexts[1] = context.BodyTexts[0];
-    }
-    search.Reset();
-    for (const auto& filter : filters) {
-      bool fast = false;
-      ASSERT_TRUE(search.Lookup(*filter, context, fast));
-      ASSERT_EQ(fast, filter->MatchesTexts(context))
-          << "pattern '" << filter->Text1() << "' condition " << int(filter->Condition1) << " case "
-          << int(filter->CaseMatters) << " texts '" << context.BodyTexts[0] << "' '"
-          << context.BodyTexts[1] << "' '" << context.BodyTexts[2] << "'";
-    }
-  }
+  TTextFilter known;
+  known.SetText1("known");
+  search.Build({&known});
   TTextFilter unknown;
   unknown.SetText1("never added");
   bool result;
