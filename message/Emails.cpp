@@ -78,11 +78,10 @@ int32_t NumberOr0(const std::string& text) {
              : 0;
 }
 
-// Killed mail may be the only copy of a message once the server has deleted it, so it goes to
-// the disk before we report success; the Inbox is rebuilt from the server at every check.
-TDurability DurabilityOf(const TEmailList* owner) {
-  return owner && owner->Persistent ? TDurability::Sync : TDurability::NoSync;
-}
+// Message files are not flushed one by one: the Killed folder is made durable as a whole with
+// `TEmailList::Flush` before the server is told to delete (the deletions of a POP3 session only
+// take effect when it ends), which costs one flush per check instead of two per message.
+constexpr TDurability kDurability = TDurability::NoSync;
 
 }  // namespace
 
@@ -131,13 +130,13 @@ void TEmail::ParseHeaders() {
 
 void TEmail::WriteHeaders() {
   if (!owner_) throw TError("The message belongs to no folder.");
-  WriteFileAtomic(BasePath() + ".hdr", JoinFileLines(Headers.Lines()), DurabilityOf(owner_));
+  WriteFileAtomic(BasePath() + ".hdr", JoinFileLines(Headers.Lines()), kDurability);
 }
 
 void TEmail::WriteBody() {
   if (BodyState == bsNotRetrieved) return;
   if (!owner_) throw TError("The message belongs to no folder.");
-  WriteFileAtomic(BasePath() + ".txt", JoinFileLines(Body), DurabilityOf(owner_));
+  WriteFileAtomic(BasePath() + ".txt", JoinFileLines(Body), kDurability);
   BodyState = bsStored;
 }
 
@@ -379,6 +378,10 @@ void TEmailList::MoveTo(int index, TEmailList& other) {
   DeleteFileAt(base + ".hdr");
   DeleteFileAt(base + ".txt");
   moved->ClearBody();
+}
+
+void TEmailList::Flush() const {
+  if (!folder_.empty()) SyncFileSystemOf(folder_);
 }
 
 int TEmailList::CountStatus(uint8_t status) const {

@@ -101,6 +101,9 @@ class TEmailList {
   // Moves the record with its files to `other`, where it gets the next number. When the files
   // cannot be written there, raises TError and leaves the record here as it was.
   void MoveTo(int index, TEmailList& other);
+  // Makes every file written to the folder so far durable (call before the server deletes the
+  // messages whose copies were written here).
+  void Flush() const;
   [[nodiscard]] int CountStatus(uint8_t status) const;
   void SetReadMany(const std::vector<int>& indexes, bool flag);
   void LoadBody(int index) { items_.at(static_cast<size_t>(index))->LoadBody(); }

@@ -98,6 +98,13 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+void SyncFileSystemOf(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::syncfs(fd);
+  ::close(fd);
+}
+
 void WriteFileDirect(const std::string& path, std::string_view data) {
   WriteWithFlags(path, data, O_TRUNC, "write");
 }
