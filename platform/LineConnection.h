@@ -1,0 +1,168 @@
+#pragma once
+
+#include <sys/socket.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/EventLoop.h"
+
+namespace tarnwell {
+
+// Windows Sockets error codes. The protocol clients keep these in their error fields and show
+// their texts, so POSIX errors are translated into them.
+enum : int {
+  wsaInterrupted = 10004,
+  wsaWouldBlock = 10035,
+  wsaDestinationRequired = 10039,
+  wsaConnAborted = 10053,
+  wsaConnReset = 10054,
+  wsaNotConnected = 10057,
+  wsaTimedOut = 10060,
+  wsaConnRefused = 10061,
+  wsaHostNotFound = 11001,
+  wsaTryAgain = 11002,
+  wsaNoRecovery = 11003,
+  wsaNoData = 11004,
+};
+
+// The text for a client error code: -1 timed out, -2 aborted, Windows Sockets codes, and
+// "Internal error (code N)" for anything else.
+[[nodiscard]] std::string ErrorText(int code);
+// The Windows Sockets code for an errno value.
+[[nodiscard]] int SocketErrorFromErrno(int error);
+// The Windows Sockets code for a getaddrinfo result.
+[[nodiscard]] int SocketErrorFromLookup(int result);
+
+// A socket error that no handler took care of.
+class ESocketError : public TError {
+ public:
+  explicit ESocketError(int code) : TError(ErrorText(code)), code_(code) {}
+  [[nodiscard]] int Code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+// A block of bytes handed to the connection whole; destroying it is the only sign that all of
+// it has been sent (or dropped because the connection closed).
+class TMemoryStream {
+ public:
+  virtual ~TMemoryStream() = default;
+  std::string Data;
+};
+
+// The byte transport under a connection. The plain one reads and writes the socket; a TLS
+// session slots in here, over the same socket, without the line protocols noticing.
+class TByteChannel {
+ public:
+  virtual ~TByteChannel() = default;
+  // As recv(2) and send(2) on a non-blocking socket: the bytes moved, 0 at the peer's end of
+  // the stream (reads only), or -1 with errno set (EAGAIN when nothing can move now).
+  virtual ssize_t Read(char* buffer, size_t size) = 0;
+  virtual ssize_t Write(const char* data, size_t size) = 0;
+};
+
+// A non-blocking TCP client whose happenings arrive as notifications while the event loop runs:
+// `OnConnect` once the connection is up, `OnRead` when bytes have arrived, `OnDisconnect` when
+// it has closed, `OnError` when the connect or the transfer failed.
+class TLineConnection {
+ public:
+  enum class TNotifications { None, ConnectOnly, ReadWriteClose };
+  using TNotify = std::function<void(TLineConnection&)>;
+  // The handler marks the error handled by setting `code` to 0; an unhandled error raises
+  // ESocketError from the event loop.
+  using TErrorNotify = std::function<void(TLineConnection&, int& code)>;
+
+  explicit TLineConnection(TEventLoop& loop = TEventLoop::Current());
+  ~TLineConnection();
+  TLineConnection(const TLineConnection&) = delete;
+  TLineConnection& operator=(const TLineConnection&) = delete;
+
+  // A dotted IPv4 address is used as it is, anything else is looked up (IPv6 addresses and
+  // names giving IPv6 addresses included). Raises ESocketError when the lookup fails.
+  void ResolveHost(std::string_view host);
+  void SetPort(int port) { port_ = port; }
+  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] const std::string& Host() const { return host_; }
+  void EnableNotifications(TNotifications which);
+
+  // Starts connecting to the resolved addresses in turn.
+  void Open();
+  // Closes at once, dropping unsent output; `OnDisconnect` follows when it was connected.
+  void Close();
+  void ForceClose() { Close(); }
+  [[nodiscard]] bool Connected() const { return connected_; }
+  // The socket descriptor, -1 when there is none.
+  [[nodiscard]] int Handle() const { return fd_; }
+
+  // Sends the text, queueing what the socket cannot take at once. Nothing happens while not
+  // connected.
+  void SendText(std::string_view text);
+  void SendStream(std::unique_ptr<TMemoryStream> stream);
+
+  // The bytes received and not yet taken.
+  [[nodiscard]] std::string ReceiveText();
+  [[nodiscard]] int32_t ReceiveLength();
+  // Takes up to `size` received bytes into `buffer`; returns how many.
+  int32_t ReceiveBuffer(char* buffer, int32_t size);
+
+  // Replaces the byte transport of the open connection (for TLS).
+  void SetChannel(std::unique_ptr<TByteChannel> channel);
+
+  // The computer's host name.
+  [[nodiscard]] static std::string LocalHostName();
+
+  TNotify OnConnect;
+  TNotify OnRead;
+  TNotify OnDisconnect;
+  TErrorNotify OnError;
+
+ private:
+  struct TOutput {
+    std::string text;
+    std::unique_ptr<TMemoryStream> stream;
+    size_t sent = 0;
+    [[nodiscard]] std::string_view Rest() const {
+      return std::string_view(stream ? stream->Data : text).substr(sent);
+    }
+  };
+
+  void TryNextAddress();
+  void OnSocketEvent(unsigned events);
+  void FinishConnect();
+  // Reads what the socket holds; `notify` tells the client through OnRead.
+  void ReadAvailable(bool notify);
+  void Flush();
+  void UpdateWatch();
+  // Closes the socket and drops the output; the notifications are the caller's.
+  void Shutdown();
+  void Fail(int code);
+
+  TEventLoop& loop_;
+  std::string host_;
+  int port_ = 0;
+  std::vector<sockaddr_storage> addresses_;
+  size_t nextAddress_ = 0;
+  int fd_ = -1;
+  int watch_ = 0;
+  bool connecting_ = false;
+  bool connected_ = false;
+  TNotifications notifications_ = TNotifications::ConnectOnly;
+  std::unique_ptr<TByteChannel> channel_;
+  std::string input_;
+  // Bytes of `input_` before this have been taken.
+  size_t inputStart_ = 0;
+  std::deque<TOutput> output_;
+  // Cleared when the object dies, so a notification handler that destroys it is noticed.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace tarnwell::test {
+
+// A TCP port on 127.0.0.1 that was free a moment ago.
+[[nodiscard]] int FreePort();
+// The path of an installed program, searched in PATH and the sbin folders; raises when there is
+// none, so a test that needs it fails instead of passing unseen.
+[[nodiscard]] std::string FindProgram(const std::string& name);
+// Runs a program to its end with `input` on its standard input; returns its exit status.
+int RunProgram(const std::vector<std::string>& argv, const std::string& input = "");
+
+// A program the test started, stopped (with everything it started) at the end of its life.
+class TChildProcess {
+ public:
+  // Standard output and error go to `logFile` (or nowhere when empty).
+  TChildProcess(const std::vector<std::string>& argv, const std::string& logFile,
+                const std::vector<std::string>& extraEnvironment = {});
+  ~TChildProcess();
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+
+  [[nodiscard]] pid_t Pid() const { return pid_; }
+  [[nodiscard]] bool Running();
+  // Waits until the program accepts connections on 127.0.0.1:port; raises, with the log, when
+  // it ends first or takes longer than `timeoutMs`.
+  void WaitForPort(int port, int timeoutMs = 10000);
+  void Stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::string logFile_;
+};
+
+}  // namespace tarnwell::test

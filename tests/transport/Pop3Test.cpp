@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/Error.h"
+#include "shell/LogFile.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TestSupport.h"
+#include "transport/POP.h"
+
+namespace tarnwell {
+namespace {
+
+using test::TScriptedServer;
+using Lines = std::vector<std::string>;
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const TError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+bool LogHas(const TLogFile& log, const std::string& text) {
+  return std::any_of(log.Lines().begin(), log.Lines().end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+void ScriptLogin(TScriptedServer& server, const std::string& stat = "+OK 2 320\r\n") {
+  server.Send("+OK POP3 ready\r\n")
+      .Expect("USER alice\r\n")
+      .Send("+OK\r\n")
+      .Expect("PASS s3cret\r\n")
+      .Send("+OK logged in\r\n")
+      .Expect("STAT\r\n")
+      .Send(stat);
+}
+
+class Pop3Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    pop.Host = "127.0.0.1";
+    pop.Port = server.Port();
+    pop.UserName = "alice";
+    pop.Password = "s3cret";
+    pop.Domain = "example.org";
+    log.AssignFileName(dir / "Tarnwell.log");
+    log.SetEnabled(true);
+    pop.SetLog(&log);
+  }
+
+  test::TTempDir dir;
+  TLogFile log;
+  TScriptedServer server;
+  TPOP3 pop;
+};
+
+TEST_F(Pop3Test, LogsInCountsAndKeepsThePasswordOutOfTheLog) {
+  ScriptLogin(server);
+  pop.Login();
+  EXPECT_EQ(pop.State(), TPOP3::psLoggedIn);
+  EXPECT_EQ(pop.MessageCount(), 2);
+  EXPECT_EQ(pop.HighestNumber(), 2);
+  EXPECT_TRUE(LogHas(log, "[POP3: Connecting to 127.0.0.1 on " + std::to_string(server.Port()) +
+                              " with alice@example.org]"));
+  EXPECT_TRUE(LogHas(log, "[POP3: PASS <password removed><13><10>]"));
+  EXPECT_FALSE(LogHas(log, "s3cret"));
+}
+
+TEST_F(Pop3Test, PassReplyInTwoPiecesIsDecidedOnlyWhenTheLineIsWhole) {
+  server.Send("+OK POP3 ready\r\n")
+      .Expect("USER alice\r\n")
+      .Send("+OK\r\n")
+      .Expect("PASS s3cret\r\n")
+      .Send("+OK pass")
+      .Pause()
+      .Send("word accepted\r\n")
+      .Expect("STAT\r\n")
+      .Send("+OK 7 900\r\n");
+  pop.Login();
+  EXPECT_EQ(pop.MessageCount(), 7);
+}
+
+struct TRefusal {
+  const char* name;
+  int step;  // the reply that is negative: 0 greeting, 1 USER, 2 PASS
+  const char* error;
+};
+
+class Pop3RefusalTest : public Pop3Test, public ::testing::WithParamInterface<TRefusal> {};
+
+TEST_P(Pop3RefusalTest, RefusedLoginStepGivesItsText) {
+  const TRefusal& refusal = GetParam();
+  const char* replies[] = {"+OK ready\r\n", "+OK\r\n", "+OK\r\n"};
+  const char* commands[] = {"USER alice\r\n", "PASS s3cret\r\n"};
+  for (int step = 0; step <= refusal.step; ++step) {
+    if (step > 0) server.Expect(commands[step - 1]);
+    server.Send(step == refusal.step ? "-ERR [AUTH] Go away\r\n" : replies[step]);
+  }
+  EXPECT_EQ(ErrorOf([&] { pop.Login(); }), refusal.error);
+  EXPECT_TRUE(LogHas(log, "POP3: Raising exception: "));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, Pop3RefusalTest,
+    ::testing::Values(TRefusal{"Greeting", 0, "The POP3 server refused login."},
+                      TRefusal{"User", 1, "The user name is invalid."},
+                      TRefusal{
+                          "Password", 2,
+                          "The user name or password is incorrect, or another program is reading "
+                          "e-mail.\r (-ERR [AUTH] Go away)"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(Pop3Test, StatRejectedButListAcceptedCountsTheListingLines) {
+  ScriptLogin(server, "-ERR no STAT here\r\n");
+  server.Expect("LIST\r\n").Send("+OK 3 messages\r\n1 100\r\n2 200\r\n3 300\r\n.\r\n");
+  pop.Login();
+  EXPECT_EQ(pop.MessageCount(), 3);
+  EXPECT_EQ(pop.HighestNumber(), 3);
+}
+
+TEST_F(Pop3Test, ListingsAndSingleQueries) {
+  ScriptLogin(server);
+  server.Expect("UIDL\r\n")
+      .Send("+OK\r\n1 a1b2\r\n2 zz-9\r\n.\r\n")
+      .Expect("LIST\r\n")
+      .Send("+OK 2 messages\r\n1 120\r\n")
+      .Pause()
+      .Send("2 200\r\n.\r\n")
+      .Expect("UIDL 2\r\n")
+      .Send("+OK 2 zz-9  \r\n")
+      .Expect("LIST 2\r\n")
+      .Send("+OK 2 200\r\n")
+      .Expect("UIDL\r\n")
+      .Send("-ERR unsupported\r\n");
+  pop.Login();
+  Lines uids, sizes;
+  EXPECT_TRUE(pop.UidlAll(uids));
+  EXPECT_EQ(uids, (Lines{"a1b2", "zz-9"}));
+  EXPECT_TRUE(pop.ListAll(sizes));
+  EXPECT_EQ(sizes, (Lines{"120", "200"}));
+  EXPECT_EQ(pop.UidlOne(2), "zz-9");
+  EXPECT_EQ(pop.ListOne(2), 200);
+  EXPECT_TRUE(LogHas(log, "[POP3: Message size: 200]"));
+  EXPECT_FALSE(pop.UidlAll(uids));
+  EXPECT_TRUE(uids.empty());
+}
+
+TEST_F(Pop3Test, TopUnfoldsHeadersAndUndoesDoubledDots) {
+  ScriptLogin(server);
+  server.Expect("TOP 1 1\r\n")
+      .Send("+OK\r\nSubject: first\r\n\t second\r\nFrom: a@b.example\r\n")
+      .Pause()
+      .Send("\r\n..dotted line\r\n.\r\n");
+  pop.Login();
+  Lines headers, body;
+  pop.Top(1, headers, body);
+  EXPECT_EQ(headers, (Lines{"Subject: first second", "From: a@b.example"}));
+  EXPECT_EQ(body, (Lines{".dotted line"}));
+}
+
+TEST_F(Pop3Test, RejectedTopTakesTheHeadersFromRetrAndLeavesTheBodyEmpty) {
+  ScriptLogin(server);
+  server.Expect("TOP 2 1\r\n")
+      .Send("-ERR TOP not supported\r\n")
+      .Expect("RETR 2\r\n")
+      .Send("+OK 40 octets\r\nSubject: whole\r\n\r\nline one\r\nline two\r\n.\r\n");
+  pop.Login();
+  Lines headers, body{"stale"};
+  pop.Top(2, headers, body);
+  EXPECT_EQ(headers, (Lines{"Subject: whole"}));
+  EXPECT_TRUE(body.empty());
+}
+
+TEST_F(Pop3Test, RetrGivesTheTextLinesAndDropsHeadersWhenNotAskedFor) {
+  ScriptLogin(server);
+  const std::string message =
+      "+OK\r\nSubject: s\r\nTo: t@u.example\r\n\r\n..\r\n...x\r\n\r\nend\r\n.\r\n";
+  server.Expect("RETR 1\r\n").Send(message).Expect("RETR 1\r\n").Send(message);
+  pop.Login();
+  Lines headers, body;
+  pop.Retr(1, &headers, body);
+  EXPECT_EQ(headers, (Lines{"Subject: s", "To: t@u.example"}));
+  EXPECT_EQ(body, (Lines{".", "..x", "", "end"}));
+  pop.Retr(1, nullptr, body);
+  EXPECT_EQ(body, (Lines{".", "..x", "", "end"}));
+  EXPECT_TRUE(LogHas(log, "[POP3: Message body follows]"));
+}
+
+TEST_F(Pop3Test, DeleteCountsDownAndTheHighestNumberOnlyForTheLastMessage) {
+  ScriptLogin(server, "+OK 3 900\r\n");
+  server.Expect("DELE 1\r\n")
+      .Send("+OK deleted\r\n")
+      .Expect("DELE 3\r\n")
+      .Send("+OK deleted\r\n")
+      .Expect("DELE 2\r\n")
+      .Send("-ERR no such message\r\n");
+  pop.Login();
+  pop.Dele(1);
+  EXPECT_EQ(pop.MessageCount(), 2);
+  EXPECT_EQ(pop.HighestNumber(), 3);
+  pop.Dele(3);
+  EXPECT_EQ(pop.MessageCount(), 1);
+  EXPECT_EQ(pop.HighestNumber(), 2);
+  pop.Dele(2);
+  EXPECT_EQ(pop.MessageCount(), 1);
+}
+
+TEST_F(Pop3Test, QuitWaitsForTheServerToClose) {
+  ScriptLogin(server);
+  server.Expect("QUIT\r\n").Send("+OK bye\r\n").Close();
+  pop.Login();
+  pop.Quit();
+  EXPECT_FALSE(pop.Connection().Connected());
+  EXPECT_EQ(pop.State(), TPOP3::psClosed);
+  EXPECT_FALSE(LogHas(log, "Timed out"));
+}
+
+TEST_F(Pop3Test, QuitClosesByForceAfterTenSecondsWithoutError) {
+  test::TManualClock clock;
+  ScriptLogin(server);
+  server.Expect("QUIT\r\n").Send("+OK bye, but I stay\r\n");
+  pop.SetTimeout(60);
+  pop.Login();
+  const int64_t start = clock.MonotonicMs();
+  test::TClockRunner runner(clock, 500);
+  EXPECT_NO_THROW(pop.Quit());
+  EXPECT_GE(clock.MonotonicMs() - start, 10000);
+  EXPECT_LT(clock.MonotonicMs() - start, 60000);
+  EXPECT_FALSE(pop.Connection().Connected());
+  EXPECT_TRUE(LogHas(log, "[POP3: Timed out - closing socket.]"));
+  EXPECT_TRUE(LogHas(log, "[POP3: Socket closed.]"));
+  runner.Stop();
+  for (int i = 0; i < 1000 && !server.ClientClosed(); ++i) Pump(1);
+  EXPECT_TRUE(server.ClientClosed());
+}
+
+TEST_F(Pop3Test, SilentServerTimesOut) {
+  test::TManualClock clock;
+  ScriptLogin(server);
+  server.Expect("UIDL 1\r\n");
+  pop.SetTimeout(30);
+  pop.Login();
+  test::TClockRunner runner(clock, 1000);
+  EXPECT_EQ(ErrorOf([&] { (void)pop.UidlOne(1); }), "The operation timed out.");
+  EXPECT_TRUE(LogHas(log, "[POP3: Raising exception: The operation timed out.]"));
+}
+
+TEST_F(Pop3Test, TopReplyThatEndsWhenTheTimerFiresStillCounts) {
+  test::TManualClock clock;
+  ScriptLogin(server);
+  // The closing line is there, but trailing bytes keep the last four from being ". CR LF".
+  server.Expect("TOP 1 1\r\n").Send("+OK\r\nSubject: late\r\n\r\nbody\r\n.\r\n+OK");
+  pop.Login();
+  test::TClockRunner runner(clock, 1000);
+  Lines headers, body;
+  pop.Top(1, headers, body);
+  EXPECT_EQ(headers, (Lines{"Subject: late"}));
+}
+
+TEST_F(Pop3Test, StopDuringAWaitAbortsTheCommand) {
+  ScriptLogin(server);
+  server.Expect("RETR 1\r\n").Call([&] { pop.Abort(true); });
+  pop.Login();
+  Lines body;
+  EXPECT_EQ(ErrorOf([&] { pop.Retr(1, nullptr, body); }), "The operation was aborted manually.");
+  EXPECT_TRUE(pop.Aborted());
+}
+
+TEST_F(Pop3Test, ServerDroppingTheConnectionInTheMiddleOfRetrFailsAtOnce) {
+  ScriptLogin(server);
+  server.Expect("RETR 1\r\n").Send("+OK\r\nSubject: cut\r\n\r\nhalf a mess").Close();
+  pop.Login();
+  Lines body;
+  EXPECT_EQ(ErrorOf([&] { pop.Retr(1, nullptr, body); }), "Connection reset by peer");
+  EXPECT_EQ(ErrorOf([&] { (void)pop.UidlOne(1); }), "Connection reset by peer");
+}
+
+TEST(Pop3ConnectTest, RefusedConnectionAndUnknownHostGiveTheSocketTexts) {
+  TPOP3 pop;
+  pop.Host = "127.0.0.1";
+  pop.Port = test::FreePort();
+  EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "Connection refused");
+  pop.Host = "no-such-host.invalid";
+  EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "Host not found");
+}
+
+TEST(Pop3ReplyTest, CompleteRepliesAndSplitting) {
+  EXPECT_FALSE(IsCompleteReply("+OK partial", false));
+  EXPECT_TRUE(IsCompleteReply("+OK whole\r\n", false));
+  EXPECT_FALSE(IsCompleteReply("+OK\r\n1 a\r\n", true));
+  EXPECT_TRUE(IsCompleteReply("+OK\r\n1 a\r\n.\r\n", true));
+  EXPECT_TRUE(IsCompleteReply("-ERR no\r\n", true));
+  Lines headers, body;
+  SplitReply("A: 1\r\n\r\n", &headers, body);
+  EXPECT_EQ(headers, (Lines{"A: 1"}));
+  EXPECT_TRUE(body.empty());
+  SplitReply("A: 1\r\nB: 2\r\n.\r\n", &headers, body);
+  EXPECT_EQ(headers, (Lines{"A: 1", "B: 2"}));
+  EXPECT_TRUE(body.empty());
+}
+
+}  // namespace
+}  // namespace tarnwell

@@ -1,0 +1,503 @@
+#include "transport/POP.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "message/QStrings.h"
+#include "platform/Clock.h"
+#include "platform/Error.h"
+#include "shell/LogFile.h"
+#include "transport/SSPI.h"
+
+namespace tarnwell {
+
+namespace {
+
+constexpr std::string_view kReplyEnd = "\r\n.\r\n";
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr TCharSet kPrintable = TCharSet::Range(33, 126);
+
+int32_t ToInt32(std::string_view text) {
+  int64_t value = 0;
+  if (!ToInteger(text, value)) return 0;
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// Calls `take` with each line of `text` (without its CR LF or LF).
+template <typename F>
+void ForEachLine(std::string_view text, F take) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    take(text.substr(start, stop - start));
+    start = end + 1;
+  }
+}
+
+// The lines of a listing reply (UIDL, LIST) after its status line, each cut to the text after
+// its first blank, up to the closing ".".
+void ParseListing(std::string_view reply, std::vector<std::string>& list) {
+  const size_t firstLine = reply.find('\n');
+  if (firstLine == std::string_view::npos) return;
+  bool ended = false;
+  ForEachLine(reply.substr(firstLine + 1), [&](std::string_view line) {
+    if (ended || line == ".") {
+      ended = true;
+      return;
+    }
+    const size_t blank = line.find(' ');
+    list.emplace_back(blank == std::string_view::npos ? line : line.substr(blank + 1));
+  });
+}
+
+}  // namespace
+
+bool IsPositiveReply(std::string_view reply) { return reply.substr(0, 3) == "+OK"; }
+
+bool IsCompleteReply(std::string_view reply, bool multiLine) {
+  if (!multiLine || !IsPositiveReply(reply)) return reply.find('\n') != std::string_view::npos;
+  return reply.find(kReplyEnd) != std::string_view::npos;
+}
+
+void SplitReply(std::string_view reply, std::vector<std::string>* headers,
+                std::vector<std::string>& body) {
+  std::vector<std::string> lines;
+  ForEachLine(reply, [&](std::string_view line) {
+    // RFC 1939 doubles a leading dot.
+    if (line.size() >= 2 && line[0] == '.' && line[1] == '.') line.remove_prefix(1);
+    lines.emplace_back(line);
+  });
+  if (!lines.empty() && lines.back() == ".") lines.pop_back();
+  size_t blank = 0;
+  while (blank < lines.size() && !lines[blank].empty()) ++blank;
+  if (headers) {
+    headers->assign(std::make_move_iterator(lines.begin()),
+                    std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(blank)));
+    UnfoldLines(*headers);
+  }
+  const size_t first = std::min(blank + 1, lines.size());
+  body.assign(std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(first)),
+              std::make_move_iterator(lines.end()));
+}
+
+TPOP3::TPOP3() {
+  timer_.SetInterval(static_cast<uint32_t>(timeout_) * 1000);
+  timer_.SetOnTimer([this] { HandleTimer(); });
+}
+
+TPOP3::~TPOP3() {
+  timer_.SetEnabled(false);
+  connection_.OnDisconnect = nullptr;
+  connection_.OnError = nullptr;
+  connection_.ForceClose();
+}
+
+void TPOP3::AddLog(std::string_view text) const {
+  if (log_) log_->Add(text);
+}
+
+void TPOP3::AddLogLines(const std::vector<std::string>& lines) const {
+  if (log_) log_->AddStrings(lines);
+}
+
+void TPOP3::InstallHandlers() {
+  connection_.OnConnect = [](TLineConnection& connection) {
+    connection.EnableNotifications(TLineConnection::TNotifications::ReadWriteClose);
+  };
+  connection_.OnRead = [this](TLineConnection& connection) { HandleRead(connection); };
+  connection_.OnDisconnect = [this](TLineConnection&) { HandleDisconnect(); };
+  connection_.OnError = [this](TLineConnection&, int& code) {
+    errorCode_ = code;
+    code = 0;
+  };
+}
+
+void TPOP3::HandleRead(TLineConnection& connection) {
+  reply_ += connection.ReceiveText();
+  if (state_ < psGreeting || state_ > psPassSent) return;
+  if (reply_.find('\n') == std::string::npos) return;
+  timer_.SetEnabled(false);
+  AddLog("POP3: " + reply_);
+  const bool positive = IsPositiveReply(reply_);
+  switch (state_) {
+    case psGreeting:
+      if (!positive) {
+        errorCode_ = 1;
+        return;
+      }
+      state_ = psUserSent;
+      SendCommand("USER " + UserName);
+      break;
+    case psUserSent:
+      if (!positive) {
+        errorCode_ = 2;
+        return;
+      }
+      state_ = psPassSent;
+      SendCommand("PASS " + Password);
+      break;
+    default:
+      if (!positive) {
+        errorCode_ = 3;
+        return;
+      }
+      state_ = psLoggedIn;
+      break;
+  }
+}
+
+void TPOP3::HandleDisconnect() {
+  if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
+  // A server that hangs up during the login leaves nothing to wait for.
+  if (state_ >= psGreeting && state_ <= psPassSent && errorCode_ == 0) errorCode_ = wsaConnReset;
+  state_ = psClosed;
+  AddLog("POP3: Connection closed.");
+}
+
+void TPOP3::HandleTimer() {
+  timer_.SetEnabled(false);
+  errorCode_ = -1;
+  if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
+}
+
+void TPOP3::Login() {
+  state_ = psGreeting;
+  reply_.clear();
+  statusLine_.clear();
+  scanned_ = 0;
+  errorCode_ = 0;
+  aborted_ = false;
+  InstallHandlers();
+  try {
+    connection_.ResolveHost(Host);
+  } catch (const ESocketError& error) {
+    errorCode_ = error.Code();
+  }
+  RaisePendingError();
+  connection_.SetPort(Port);
+  connection_.EnableNotifications(TLineConnection::TNotifications::ConnectOnly);
+  AddLog("POP3: Connecting to " + Host + " on " + std::to_string(Port) + " with " + UserName + "@" +
+         Domain);
+  if (UseSPA) {
+    SecureLogin();
+  } else {
+    timer_.SetEnabled(true);
+    try {
+      connection_.Open();
+    } catch (const ESocketError& error) {
+      errorCode_ = error.Code();
+    }
+    while (errorCode_ == 0 && state_ != psLoggedIn && !aborted_) Pump(1);
+    timer_.SetEnabled(false);
+  }
+  if (errorCode_ == 0) Stat();
+  RaisePendingError();
+}
+
+void TPOP3::SecureLogin() {
+  if (!sspi_) sspi_ = std::make_unique<TSSPI>("MSN");
+  errorCode_ = -3;
+  try {
+    if (sspi_->Initialize()) {
+      state_ = psSecureLogin;
+      sspi_->Connection = &connection_;
+      sspi_->Timer = &timer_;
+      sspi_->Log = log_;
+      timer_.SetEnabled(true);
+      if (sspi_->Authenticate(UserName + "@" + Domain, Password, false)) errorCode_ = 0;
+      state_ = psLoggedIn;
+    }
+  } catch (const std::exception&) {
+  }
+  timer_.SetEnabled(false);
+  connection_.OnRead = [this](TLineConnection& connection) { HandleRead(connection); };
+  connection_.OnError = [this](TLineConnection&, int& code) {
+    errorCode_ = code;
+    code = 0;
+  };
+}
+
+void TPOP3::SendCommand(std::string_view line) {
+  const size_t blank = line.find(' ');
+  if (SameText(line.substr(0, blank), "PASS")) {
+    AddLog("POP3: PASS <password removed>\r\n");
+  } else {
+    AddLog("POP3: " + std::string(line) + "\r\n");
+  }
+  reply_.clear();
+  scanned_ = 0;
+  ProcessMessages();
+  if (!connection_.Connected()) return;
+  connection_.SendText(std::string(line) + "\r\n");
+  Pump(1);
+  timer_.SetEnabled(true);
+}
+
+bool TPOP3::ReplyComplete(bool multiLine) {
+  // Only what arrived since the last look is searched, so a long reply costs no more than one
+  // pass over it.
+  const size_t from = scanned_ >= kReplyEnd.size() ? scanned_ - kReplyEnd.size() + 1 : 0;
+  scanned_ = reply_.size();
+  if (multiLine && IsPositiveReply(reply_))
+    return reply_.find(kReplyEnd, from) != std::string::npos;
+  return reply_.find('\n', from) != std::string::npos;
+}
+
+bool TPOP3::Command(std::string_view line, bool multiLine) {
+  SendCommand(line);
+  bool complete = ReplyComplete(multiLine);
+  while (!complete && errorCode_ == 0 && connection_.Connected()) {
+    Pump(1);
+    complete = ReplyComplete(multiLine);
+  }
+  timer_.SetEnabled(false);
+  if (complete) {
+    AddLog("POP3: " + reply_);
+  } else if (errorCode_ == 0) {
+    errorCode_ = wsaConnReset;
+  }
+  return errorCode_ == 0 && connection_.Connected();
+}
+
+bool TPOP3::IsOK() {
+  if (!IsPositiveReply(reply_)) return false;
+  const size_t end = reply_.find('\n');
+  statusLine_.assign(reply_, 0, end == std::string::npos ? reply_.size() : end + 1);
+  reply_.erase(0, statusLine_.size());
+  scanned_ = 0;
+  return true;
+}
+
+bool TPOP3::IsMultiOK() const {
+  return IsPositiveReply(reply_) && reply_.find(kReplyEnd) != std::string::npos;
+}
+
+bool TPOP3::HasReplyEnd() {
+  if (reply_.starts_with(".\r\n")) return true;
+  const size_t from = scanned_ >= kReplyEnd.size() ? scanned_ - kReplyEnd.size() + 1 : 0;
+  return reply_.find(kReplyEnd, from) != std::string::npos;
+}
+
+void TPOP3::NoteLostConnection() {
+  if (errorCode_ == 0 && !connection_.Connected()) errorCode_ = wsaConnReset;
+}
+
+bool TPOP3::Stat() {
+  messageCount_ = 0;
+  highestNumber_ = 0;
+  if (Command("STAT", false) && IsOK()) {
+    messageCount_ = highestNumber_ = ToInt32(FirstNumber(statusLine_));
+    return true;
+  }
+  if (errorCode_ == 0 && Command("LIST", true) && IsMultiOK()) {
+    messageCount_ = highestNumber_ = static_cast<int32_t>(CountChar(reply_, '\n')) - 2;
+    return true;
+  }
+  return false;
+}
+
+bool TPOP3::UidlAll(std::vector<std::string>& list) {
+  list.clear();
+  try {
+    if (Command("UIDL", true) && IsMultiOK()) {
+      ParseListing(reply_, list);
+      return true;
+    }
+  } catch (const std::exception&) {
+  }
+  list.clear();
+  return false;
+}
+
+std::string TPOP3::UidlOne(int32_t n) {
+  std::string uid;
+  if (Command("UIDL " + std::to_string(n), false) && IsOK())
+    uid = Trim(NthToken(statusLine_, 3, kPrintable));
+  RaisePendingError();
+  return uid;
+}
+
+bool TPOP3::ListAll(std::vector<std::string>& list) {
+  list.clear();
+  try {
+    if (Command("LIST", true) && IsMultiOK()) {
+      ParseListing(reply_, list);
+      return true;
+    }
+  } catch (const std::exception&) {
+  }
+  return false;
+}
+
+int32_t TPOP3::ListOne(int32_t n) {
+  int32_t size = 0;
+  if (Command("LIST " + std::to_string(n), false) && IsOK()) {
+    size = ToInt32(NthToken(statusLine_, 3, kAlphanumerics));
+    AddLog("POP3: Message size: " + std::to_string(size));
+  }
+  RaisePendingError();
+  return size;
+}
+
+void TPOP3::Top(int32_t n, std::vector<std::string>& headers, std::vector<std::string>& body) {
+  headers.clear();
+  body.clear();
+  // A status line that arrived just before the server hung up still starts the reply; the
+  // waits below then notice the lost connection.
+  Command("TOP " + std::to_string(n) + " 1", false);
+  const bool sent = errorCode_ == 0;
+  if (sent && IsOK()) {
+    timer_.SetEnabled(true);
+    while (errorCode_ == 0 && connection_.Connected()) {
+      const size_t from = scanned_ >= kReplyEnd.size() ? scanned_ - kReplyEnd.size() + 1 : 0;
+      if (reply_.find(kHeaderEnd, from) != std::string::npos || HasReplyEnd()) break;
+      scanned_ = reply_.size();
+      Pump(1);
+    }
+    while (errorCode_ == 0 && connection_.Connected() && !reply_.ends_with("\n.\r\n") &&
+           reply_ != ".\r\n")
+      Pump(1);
+    timer_.SetEnabled(false);
+    scanned_ = 0;
+    if (HasReplyEnd()) {
+      errorCode_ = 0;
+    } else {
+      NoteLostConnection();
+      try {
+        Drain();
+      } catch (const std::exception&) {
+      }
+    }
+    if (errorCode_ == 0) {
+      SplitReply(reply_, &headers, body);
+      reply_.clear();
+      AddLogLines(headers);
+      AddLogLines(body);
+    }
+  } else if (sent) {
+    Retr(n, &headers, body);
+    body.clear();
+  }
+  RaisePendingError();
+}
+
+void TPOP3::RetrieveHeaders(int32_t n, std::vector<std::string>& headers) {
+  std::vector<std::string> body;
+  Top(n, headers, body);
+}
+
+void TPOP3::Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::string>& body) {
+  body.clear();
+  if (headers) headers->clear();
+  Command("RETR " + std::to_string(n), false);
+  if (errorCode_ == 0 && IsOK()) {
+    // The status line has stopped the command's timer; the message itself is timed as well.
+    timer_.SetEnabled(true);
+    while (errorCode_ == 0 && connection_.Connected() && reply_ != ".\r\n" &&
+           !reply_.ends_with(kReplyEnd))
+      Pump(1);
+    timer_.SetEnabled(false);
+    if (reply_ != ".\r\n" && !reply_.ends_with(kReplyEnd)) NoteLostConnection();
+    RaisePendingError();
+    SplitReply(reply_, headers, body);
+    reply_.clear();
+    if (log_) {
+      if (headers) {
+        AddLog("POP3: Headers follow");
+        AddLogLines(*headers);
+      }
+      AddLog("POP3: Message body follows");
+      AddLogLines(body);
+    }
+  }
+  RaisePendingError();
+}
+
+void TPOP3::Dele(int32_t n) {
+  if (Command("DELE " + std::to_string(n), false) && IsOK()) {
+    --messageCount_;
+    if (n == highestNumber_) --highestNumber_;
+  }
+  RaisePendingError();
+}
+
+void TPOP3::Drain() {
+  if (connection_.ReceiveLength() == 0) {
+    const int64_t end = TClock::Current().MonotonicMs() + 1000;
+    while (connection_.Connected() && connection_.ReceiveLength() == 0 &&
+           TClock::Current().MonotonicMs() < end)
+      Pump(1);
+  }
+  char discard[100];
+  for (int32_t available = connection_.ReceiveLength(); available > 0;
+       available = connection_.ReceiveLength()) {
+    if (available >= 100) {
+      connection_.ReceiveBuffer(discard, 100);
+    } else {
+      connection_.ReceiveBuffer(discard, available);
+      Pump(1);
+    }
+  }
+}
+
+void TPOP3::Quit() {
+  SetTimeout(10);
+  state_ = psQuitting;
+  SendCommand("QUIT");
+  if (connection_.Connected()) {
+    AddLog("POP3: Waiting for connection to close.");
+    while (errorCode_ == 0 && connection_.Connected()) Pump(1);
+    if (connection_.Connected()) {
+      AddLog("POP3: Timed out - closing socket.");
+      connection_.ForceClose();
+      errorCode_ = 0;
+      AddLog("POP3: Socket closed.");
+    }
+  }
+  timer_.SetEnabled(false);
+  connection_.EnableNotifications(TLineConnection::TNotifications::None);
+  RaisePendingError();
+}
+
+void TPOP3::SetTimeout(int32_t seconds) {
+  timeout_ = seconds;
+  timer_.SetInterval(static_cast<uint32_t>(std::max(seconds, 0)) * 1000);
+}
+
+void TPOP3::Abort(bool on) {
+  aborted_ = on;
+  if (!on) return;
+  errorCode_ = -2;
+  if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
+}
+
+std::string TPOP3::ErrorText() const {
+  switch (errorCode_) {
+    case -3:
+      if (sspi_ && !sspi_->ErrorText().empty()) return sspi_->ErrorText();
+      return "Secure login failed.";
+    case 1: return "The POP3 server refused login.";
+    case 2: return UseSPA ? "Secure login failed." : "The user name is invalid.";
+    case 3:
+      return "The user name or password is incorrect, or another program is reading e-mail.\r (" +
+             Trim(reply_) + ")";
+    default: return tarnwell::ErrorText(errorCode_);
+  }
+}
+
+void TPOP3::RaisePendingError() {
+  if (errorCode_ == 0) return;
+  const std::string text = ErrorText();
+  try {
+    connection_.Close();
+  } catch (const std::exception&) {
+  }
+  AddLog("POP3: Raising exception: " + text);
+  errorCode_ = 0;
+  throw TError(text);
+}
+
+}  // namespace tarnwell

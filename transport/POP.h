@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/EventLoop.h"
+#include "platform/LineConnection.h"
+
+namespace tarnwell {
+
+class TLogFile;
+class TSSPI;
+
+// Reply tests of RFC 1939. A one-line reply is complete at its first LF; a multi-line reply at
+// CR LF "." CR LF, or at the end of its first line when it is negative.
+[[nodiscard]] bool IsPositiveReply(std::string_view reply);
+[[nodiscard]] bool IsCompleteReply(std::string_view reply, bool multiLine);
+// Splits the lines of a multi-line reply after its status line: the header lines up to the
+// first empty line go to `headers` unfolded (or are dropped when it is null), the empty line and
+// the closing "." are removed, and a leading dot doubled by the server is taken off.
+void SplitReply(std::string_view reply, std::vector<std::string>* headers,
+                std::vector<std::string>& body);
+
+// The POP3 client: one session at a time, each command sent as a line and its reply awaited
+// while the event loop runs. Every failure becomes one TError with a text for the user.
+class TPOP3 {
+ public:
+  enum TState : uint8_t {
+    psClosed = 0,
+    psGreeting = 1,
+    psUserSent = 2,
+    psPassSent = 3,
+    psLoggedIn = 4,
+    psQuitting = 5,
+    psSecureLogin = 6,
+  };
+
+  TPOP3();
+  ~TPOP3();
+  TPOP3(const TPOP3&) = delete;
+  TPOP3& operator=(const TPOP3&) = delete;
+
+  // Connects and logs in, then counts the messages; raises on failure.
+  void Login();
+  // Sends QUIT and waits up to 10 seconds for the server to close.
+  void Quit();
+  bool Stat();
+  // The unique identifiers, position p for message p + 1; false (and empty) on failure.
+  bool UidlAll(std::vector<std::string>& list);
+  [[nodiscard]] std::string UidlOne(int32_t n);
+  // The sizes in bytes as text, in server order.
+  bool ListAll(std::vector<std::string>& list);
+  [[nodiscard]] int32_t ListOne(int32_t n);
+  // The headers of message n and its first body line; a server without TOP gives the headers
+  // of the whole message and no body.
+  void Top(int32_t n, std::vector<std::string>& headers, std::vector<std::string>& body);
+  void RetrieveHeaders(int32_t n, std::vector<std::string>& headers);
+  // The whole message n; the header lines are dropped when `headers` is null.
+  void Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::string>& body);
+  void Dele(int32_t n);
+  void SetTimeout(int32_t seconds);
+  void Abort(bool on);
+  void RaisePendingError();
+  // The text for the pending error code.
+  [[nodiscard]] std::string ErrorText() const;
+
+  [[nodiscard]] TState State() const { return state_; }
+  [[nodiscard]] int32_t MessageCount() const { return messageCount_; }
+  [[nodiscard]] int32_t HighestNumber() const { return highestNumber_; }
+  [[nodiscard]] int32_t ErrorCode() const { return errorCode_; }
+  [[nodiscard]] int32_t Timeout() const { return timeout_; }
+  [[nodiscard]] bool Aborted() const { return aborted_; }
+  [[nodiscard]] const std::string& Reply() const { return reply_; }
+  [[nodiscard]] const std::string& StatusLine() const { return statusLine_; }
+  [[nodiscard]] TLineConnection& Connection() { return connection_; }
+  [[nodiscard]] TSSPI* Sspi() const { return sspi_.get(); }
+  void SetLog(TLogFile* log) { log_ = log; }
+  [[nodiscard]] TLogFile* Log() const { return log_; }
+
+  std::string Host;
+  int32_t Port = 110;
+  std::string UserName;
+  std::string Domain;
+  std::string Password;
+  bool UseSPA = false;
+
+ private:
+  void InstallHandlers();
+  void HandleRead(TLineConnection& connection);
+  void HandleDisconnect();
+  void HandleTimer();
+  void SecureLogin();
+  void SendCommand(std::string_view line);
+  bool Command(std::string_view line, bool multiLine);
+  bool ReplyComplete(bool multiLine);
+  bool IsOK();
+  [[nodiscard]] bool IsMultiOK() const;
+  // The end of a multi-line reply whose status line has been taken off.
+  [[nodiscard]] bool HasReplyEnd();
+  // A connection that closed before the reply was complete counts as reset by the server.
+  void NoteLostConnection();
+  void Drain();
+  void AddLog(std::string_view text) const;
+  void AddLogLines(const std::vector<std::string>& lines) const;
+
+  TLineConnection connection_;
+  TTimer timer_;
+  TState state_ = psClosed;
+  std::string reply_;
+  std::string statusLine_;
+  // Where the search for the end of `reply_` continues.
+  size_t scanned_ = 0;
+  std::unique_ptr<TSSPI> sspi_;
+  int32_t timeout_ = 45;
+  int32_t messageCount_ = 0;
+  int32_t highestNumber_ = 0;
+  int32_t errorCode_ = 0;
+  bool aborted_ = false;
+  TLogFile* log_ = nullptr;
+};
+
+}  // namespace tarnwell
