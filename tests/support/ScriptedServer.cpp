@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -95,6 +96,9 @@ void TScriptedServer::OnListen() {
     Unexpected("a connection the script does not expect");
     return;
   }
+  // Pieces the script sends apart must not wait for the client's acknowledgement.
+  const int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   CloseClient();
   client_ = fd;
   clientClosed_ = false;

@@ -1,0 +1,168 @@
+#include "tests/support/Dovecot.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+
+namespace tarnwell::test {
+
+namespace {
+
+std::string UserName(uid_t uid) {
+  const passwd* entry = ::getpwuid(uid);
+  if (!entry) throw std::runtime_error("the current user has no name");
+  return entry->pw_name;
+}
+
+std::string GroupName(gid_t gid) {
+  const group* entry = ::getgrgid(gid);
+  if (!entry) throw std::runtime_error("the current group has no name");
+  return entry->gr_name;
+}
+
+const passwd& SystemUser(const char* name) {
+  const passwd* entry = ::getpwnam(name);
+  if (!entry) throw std::runtime_error(std::string("the system user ") + name + " is missing");
+  return *entry;
+}
+
+}  // namespace
+
+TDovecot::TDovecot() {
+  const std::string dovecot = FindProgram("dovecot");
+  port_ = FreePort();
+  // Dovecot will not run its login processes or mail access as root, so a root test hands
+  // them to the unprivileged users the package made.
+  std::string loginUser, internalUser, internalGroup;
+  if (::getuid() == 0) {
+    loginUser = "dovenull";
+    internalUser = "dovecot";
+    internalGroup = GroupName(SystemUser("dovecot").pw_gid);
+    const passwd& nobody = SystemUser("nobody");
+    mailUid_ = nobody.pw_uid;
+    mailGid_ = nobody.pw_gid;
+    ::chmod(dir_.Path().c_str(), 0755);
+  } else {
+    loginUser = internalUser = UserName(::getuid());
+    internalGroup = GroupName(::getgid());
+    mailUid_ = ::getuid();
+    mailGid_ = ::getgid();
+  }
+  std::filesystem::create_directories(dir_ / "mail");
+  if (::chown((dir_ / "mail").c_str(), mailUid_, mailGid_) != 0)
+    throw std::runtime_error("cannot hand the mail folder to the mail user");
+  WriteUsers();
+  const std::string config =
+      "protocols = pop3\n"
+      "listen = 127.0.0.1\n"
+      "base_dir = " +
+      dir_ / "run" +
+      "\n"
+      "state_dir = " +
+      dir_ / "state" +
+      "\n"
+      "instance_name = tarnwell-test-" +
+      std::to_string(port_) +
+      "\n"
+      "log_path = " +
+      dir_ / "dovecot.log" +
+      "\n"
+      "ssl = no\n"
+      "disable_plaintext_auth = no\n"
+      "auth_mechanisms = plain\n"
+      "auth_failure_delay = 0\n"
+      "default_login_user = " +
+      loginUser +
+      "\n"
+      "default_internal_user = " +
+      internalUser +
+      "\n"
+      "default_internal_group = " +
+      internalGroup +
+      "\n"
+      "first_valid_uid = 1\n"
+      "mail_location = maildir:" +
+      dir_ / "mail" +
+      "/%u\n"
+      "mail_fsync = never\n"
+      "pop3_no_flag_updates = yes\n"
+      "passdb {\n  driver = passwd-file\n  args = " +
+      dir_ / "users" +
+      "\n}\n"
+      "userdb {\n  driver = passwd-file\n  args = " +
+      dir_ / "users" +
+      "\n}\n"
+      "service pop3-login {\n"
+      "  chroot =\n"
+      "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " +
+      std::to_string(port_) +
+      "\n  }\n}\n"
+      "service anvil {\n  chroot =\n}\n"
+      "service stats {\n  chroot =\n}\n";
+  WriteFileText(dir_ / "dovecot.conf", config);
+  process_ = std::make_unique<TChildProcess>(
+      std::vector<std::string>{dovecot, "-F", "-c", dir_ / "dovecot.conf"}, dir_ / "master.log");
+  process_->WaitForPort(port_);
+}
+
+TDovecot::~TDovecot() { process_.reset(); }
+
+std::string TDovecot::MailDir(const std::string& user) const { return dir_ / "mail/" + user; }
+
+void TDovecot::WriteUsers() {
+  std::string text;
+  for (const std::string& line : users_) text += line + "\n";
+  WriteFileText(dir_ / "users.new", text);
+  std::filesystem::rename(dir_ / "users.new", dir_ / "users");
+}
+
+void TDovecot::AddUser(const std::string& name, const std::string& password) {
+  const std::string home = MailDir(name);
+  for (const char* sub : {"", "/new", "/cur", "/tmp"}) {
+    std::filesystem::create_directories(home + sub);
+    if (::chown((home + sub).c_str(), mailUid_, mailGid_) != 0)
+      throw std::runtime_error("cannot hand the mailbox to the mail user");
+  }
+  users_.push_back(name + ":{PLAIN}" + password + ":" + std::to_string(mailUid_) + ":" +
+                   std::to_string(mailGid_) + "::" + home + "::");
+  WriteUsers();
+}
+
+void TDovecot::Deliver(const std::string& user, const std::string& text) {
+  // Maildir names sort by delivery time first, and so by delivery order here.
+  char name[64];
+  std::snprintf(name, sizeof name, "%010d.M%06dP%d.tarnwell", 1700000000 + delivered_, delivered_,
+                static_cast<int>(::getpid()));
+  ++delivered_;
+  std::string lines;
+  lines.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  const std::string temporary = MailDir(user) + "/tmp/" + name;
+  WriteFileText(temporary, lines);
+  if (::chown(temporary.c_str(), mailUid_, mailGid_) != 0)
+    throw std::runtime_error("cannot hand the message to the mail user");
+  std::filesystem::rename(temporary, MailDir(user) + "/new/" + name);
+}
+
+std::vector<std::string> TDovecot::Messages(const std::string& user) const {
+  std::vector<std::string> names;
+  for (const char* sub : {"/new", "/cur"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(MailDir(user) + sub))
+      names.push_back(entry.path().filename().string() + "\t" + entry.path().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> texts;
+  for (const std::string& name : names)
+    texts.push_back(ReadFileText(name.substr(name.find('\t') + 1)));
+  return texts;
+}
+
+}  // namespace tarnwell::test

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TestSupport.h"
+
+namespace tarnwell::test {
+
+// A private Dovecot POP3 server on 127.0.0.1: its own configuration, users and Maildir folders
+// in a temporary folder, stopped with the object. A missing Dovecot raises.
+class TDovecot {
+ public:
+  TDovecot();
+  ~TDovecot();
+  TDovecot(const TDovecot&) = delete;
+  TDovecot& operator=(const TDovecot&) = delete;
+
+  [[nodiscard]] int Port() const { return port_; }
+  // Adds a user with an empty mailbox; Dovecot rereads its user file on the next login.
+  void AddUser(const std::string& name, const std::string& password);
+  // Puts a message (CR LF or LF lines) into the user's mailbox as new mail.
+  void Deliver(const std::string& user, const std::string& text);
+  // The texts of the messages in the user's mailbox, in delivery order.
+  [[nodiscard]] std::vector<std::string> Messages(const std::string& user) const;
+
+ private:
+  [[nodiscard]] std::string MailDir(const std::string& user) const;
+  void WriteUsers();
+
+  TTempDir dir_;
+  int port_ = 0;
+  unsigned mailUid_ = 0;
+  unsigned mailGid_ = 0;
+  int delivered_ = 0;
+  std::vector<std::string> users_;
+  std::unique_ptr<TChildProcess> process_;
+};
+
+}  // namespace tarnwell::test
