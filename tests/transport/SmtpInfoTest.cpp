@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "message/SvcString.h"
+#include "platform/Registry.h"
+#include "tests/support/TestSupport.h"
+#include "transport/SMTPInfo.h"
+
+namespace tarnwell {
+namespace {
+
+TEST(SmtpInfoTest, SavesScrambledAndLoadsUpToTheFirstMissingValue) {
+  test::TTempDir dir;
+  TRegistryStore store(dir / "Registry.db");
+  TRegistry registry(store);
+  ASSERT_TRUE(registry.OpenKey("\\Software\\Halvora\\Tarnwell\\Accounts\\7", true));
+  TSMTPInfo info;
+  info.SMTPServer = "smtp.example.org";
+  info.SMTPPort = 587;
+  info.SMTPSPA = true;
+  info.SMTPAuth = true;
+  info.SMTPAuthUser = "mailer";
+  info.SMTPAuthPass = "pa55";
+  info.Save(registry);
+  EXPECT_EQ(registry.ReadString("SMTPAuthPass"), ScramblePassword("pa55"));
+
+  TSMTPInfo loaded;
+  loaded.Load(registry);
+  EXPECT_EQ(loaded.SMTPServer, "smtp.example.org");
+  EXPECT_EQ(loaded.SMTPPort, 587);
+  EXPECT_TRUE(loaded.SMTPSPA);
+  EXPECT_TRUE(loaded.SMTPAuth);
+  EXPECT_EQ(loaded.SMTPAuthUser, "mailer");
+  EXPECT_EQ(loaded.SMTPAuthPass, "pa55");
+
+  registry.DeleteValue("SMTPAuth");
+  loaded.Load(registry);
+  EXPECT_EQ(loaded.SMTPServer, "smtp.example.org");
+  EXPECT_EQ(loaded.SMTPPort, 587);
+  EXPECT_FALSE(loaded.SMTPAuth);
+  EXPECT_TRUE(loaded.SMTPAuthUser.empty());
+  EXPECT_TRUE(loaded.SMTPAuthPass.empty());
+  EXPECT_FALSE(loaded.SMTPSPA);
+}
+
+}  // namespace
+}  // namespace tarnwell
