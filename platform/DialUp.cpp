@@ -1,0 +1,14 @@
+#include "platform/DialUp.h"
+
+namespace tarnwell {
+
+namespace {
+TNoDialUp noDialUp;
+TDialUp* currentDialUp = &noDialUp;
+}  // namespace
+
+TDialUp& TDialUp::Current() { return *currentDialUp; }
+
+void TDialUp::Install(TDialUp* dialUp) { currentDialUp = dialUp ? dialUp : &noDialUp; }
+
+}  // namespace tarnwell
