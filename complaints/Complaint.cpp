@@ -42,7 +42,9 @@ std::string FormatCreated(TDateTime value) {
 bool ParseCreated(const std::string& text, TDateTime& value) {
   std::tm tm{};
   const char* rest = ::strptime(text.c_str(), "%x %X", &tm);
-  if (!rest || !Trim(rest).empty()) return false;
+  if (!rest ||
+      !Trim(std::string_view(rest, static_cast<size_t>(text.c_str() + text.size() - rest))).empty())
+    return false;
   const TDateParts p{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
                      tm.tm_min,         tm.tm_sec,     0};
   if (!IsValidDate(p.year, p.month, p.day) || p.hour > 23 || p.minute > 59 || p.second > 59)

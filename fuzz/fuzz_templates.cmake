@@ -1,0 +1,1 @@
+tarnwell_fuzz_target(fuzz_templates DEPS tarnwell_complaints)
