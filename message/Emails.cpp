@@ -296,6 +296,7 @@ TEmail* TEmailList::FindByID(int32_t id) const {
 }
 
 void TEmailList::DeleteFiles(const TEmail& email) const {
+  if (folder_.empty()) return;  // a queue held only in memory
   const std::string base = folder_ + "/" + TenDigits(email.ID);
   DeleteFileAt(base + ".hdr");
   DeleteFileAt(base + ".txt");
@@ -374,9 +375,11 @@ void TEmailList::MoveTo(int index, TEmailList& other) {
     items_.insert(items_.begin() + index, std::move(back));
     throw;
   }
-  const std::string base = folder_ + "/" + TenDigits(oldID);
-  DeleteFileAt(base + ".hdr");
-  DeleteFileAt(base + ".txt");
+  if (!folder_.empty()) {
+    const std::string base = folder_ + "/" + TenDigits(oldID);
+    DeleteFileAt(base + ".hdr");
+    DeleteFileAt(base + ".txt");
+  }
   moved->ClearBody();
 }
 

@@ -333,6 +333,8 @@ void ExtractAddressesAndDomains(std::string_view text, std::vector<std::string>&
   for (std::string token = NextToken(text, pos, kAddressChars); !token.empty();
        token = NextToken(text, pos, kAddressChars)) {
     token = LowerCase(token);
+    // An address that ends a sentence carries the full stop in its token.
+    while (!token.empty() && token.back() == '.') token.pop_back();
     if (!IsValidAddress(token)) continue;
     std::string address = UserPart(token) + "@" + DomainPart(token);
     if (seenAddresses.insert(address).second) addresses.push_back(std::move(address));

@@ -274,11 +274,12 @@ TEST_F(SvcStringTest, ExtractAddressesAndDomains) {
       "Write to Joe.Bloggs@Example.COM or joe.bloggs@example.com, mailto:ann@y.org?subject=x "
       "or bad@host.zz. Visit http://3232235777/x and www.Shop.Example.co.uk/buy, "
       "http://user@www.spam.com/, http://%77%77%77.evil.com/., http://1.2.3.4/path "
-      "https://secure.example.net/ ftp.example.net www.known.org";
+      "https://secure.example.net/ ftp.example.net www.known.org. Orders: sales@shop.example.com.";
   std::vector<std::string> addresses;
   std::vector<std::string> domains = {"known.org"};
   ExtractAddressesAndDomains(text, addresses, domains);
-  EXPECT_EQ(addresses, (std::vector<std::string>{"joe.bloggs@example.com", "ann@y.org"}));
+  EXPECT_EQ(addresses, (std::vector<std::string>{"joe.bloggs@example.com", "ann@y.org",
+                                                 "sales@shop.example.com"}));
   EXPECT_EQ(domains, (std::vector<std::string>{"known.org", "192.168.1.1", "example.co.uk",
                                                "spam.com", "evil.com", "1.2.3.4"}));
 }
