@@ -329,7 +329,10 @@ bool TAccount::IsDue(TCheckTrigger trigger) const {
   switch (trigger) {
     case ctStartup:
     case ctConnection: return (CheckTypes & TriggerBit(trigger)) != 0;
-    case ctSchedule: return IntervalType != itManual && TClock::Current().Now() >= NextCheck;
+    case ctSchedule:
+      // Without the schedule bit there is no next check (it is 0), not one that is always due.
+      return IntervalType != itManual && (CheckTypes & TriggerBit(ctSchedule)) &&
+             TClock::Current().Now() >= NextCheck;
     case ctOnDemand: return true;
   }
   return false;

@@ -124,7 +124,8 @@ class TAccountList {
   TAccountNotify OnLogoutOutgoing;
   TErrorNotify OnSendError;
   TForwardNotify OnForwarding;
-  std::function<void(void* sender)> OnCountersReset;
+  // Fired by the main window right after it reset the counters.
+  std::function<void()> OnCountersReset;
   TAccountNotify OnAccountChecked;
   TListNotify OnBatchDone;
   TPurgeConfirmation ConfirmPurge;

@@ -215,11 +215,13 @@ TEST_F(AccountCheckTest, KilledCopyThatCannotBeWrittenLeavesTheMessageOnTheServe
 }
 
 struct TFailedDeleteCase {
+  const char* name;
   bool saveKills;
   bool inLiveMailAfter;
   int spamCountAtSecondCheck;
   int newCountAtSecondCheck;
 };
+void PrintTo(const TFailedDeleteCase& c, std::ostream* os) { *os << c.name; }
 
 class FailedDeleteTest : public AccountCheckTest,
                          public ::testing::WithParamInterface<TFailedDeleteCase> {};
@@ -246,8 +248,9 @@ TEST_P(FailedDeleteTest, SpamWhoseServerDeleteFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SaveKills, FailedDeleteTest,
-                         ::testing::Values(TFailedDeleteCase{true, true, 0, 0},
-                                           TFailedDeleteCase{false, false, 1, 1}));
+                         ::testing::Values(TFailedDeleteCase{"On", true, true, 0, 0},
+                                           TFailedDeleteCase{"Off", false, false, 1, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AccountCheckTest, SpamWithoutSaveKillsLeavesNoKilledCopy) {
   settings.SaveKills = false;
@@ -302,9 +305,11 @@ TEST_F(AccountCheckTest, OneSoundForSeveralEventsAndEachProgramOnce) {
 }
 
 struct TEventCase {
+  const char* name;
   int newCount, possible, spam, friendly;
   int sound;  // the event whose sound plays; -1 none
 };
+void PrintTo(const TEventCase& c, std::ostream* os) { *os << c.name; }
 
 class EventOrderTest : public AccountCheckTest, public ::testing::WithParamInterface<TEventCase> {};
 
@@ -324,10 +329,14 @@ TEST_P(EventOrderTest, TheFirstFiredEventInOrderSpamPossibleFriendlyNewPlays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Events, EventOrderTest,
-                         ::testing::Values(TEventCase{0, 0, 0, 0, -1}, TEventCase{2, 0, 0, 0, 0},
-                                           TEventCase{2, 1, 0, 1, 1}, TEventCase{3, 1, 1, 1, 2},
-                                           TEventCase{1, 0, 0, 1, 3}, TEventCase{2, 0, 0, 1, 3},
-                                           TEventCase{1, 1, 0, 0, 1}));
+                         ::testing::Values(TEventCase{"None", 0, 0, 0, 0, -1},
+                                           TEventCase{"NewMail", 2, 0, 0, 0, 0},
+                                           TEventCase{"PossibleBeforeFriendAndNew", 2, 1, 0, 1, 1},
+                                           TEventCase{"SpamBeforeAll", 3, 1, 1, 1, 2},
+                                           TEventCase{"FriendAlone", 1, 0, 0, 1, 3},
+                                           TEventCase{"FriendBeforeNew", 2, 0, 0, 1, 3},
+                                           TEventCase{"PossibleAlone", 1, 1, 0, 0, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AccountCheckTest, SoundsOffPlaysNothingButStartsPrograms) {
   settings.EnableSounds = false;
@@ -420,6 +429,7 @@ struct TBounceCase {
   bool filterBecomesKill;
   bool deleted;
 };
+void PrintTo(const TBounceCase& c, std::ostream* os) { *os << c.name; }
 
 class BounceTest : public AccountCheckTest, public ::testing::WithParamInterface<TBounceCase> {};
 

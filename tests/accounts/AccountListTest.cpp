@@ -379,6 +379,23 @@ TEST_F(AccountListTest, ScheduleDecidesWhenAnAccountIsDue) {
   EXPECT_EQ(Logins(), 1);
 }
 
+TEST_F(AccountListTest, AManualAccountIsCheckedOnDemandAndByItsBitsButNeverBySchedule) {
+  list.Init(filters.get());
+  list.Add(Fresh("M"));
+  At(0).IntervalType = itManual;
+  At(0).CheckTypes = TriggerBit(ctStartup);
+  list.Update(0);
+  clock.Advance(24 * 3600 * 1000);
+  list.ScheduledCheck();
+  EXPECT_EQ(Logins(), 0);
+  list.CheckSelected({}, TriggerBit(ctConnection));
+  EXPECT_EQ(Logins(), 0);
+  list.CheckSelected({}, TriggerBit(ctStartup));
+  EXPECT_EQ(Logins(), 1);
+  list.CheckSelected({}, TriggerBit(ctOnDemand));
+  EXPECT_EQ(Logins(), 2);
+}
+
 TEST_F(AccountListTest, FolderTraversalIsLoggedAtStart) {
   StoreAccount(1, "one");
   ForceDirectories(Folder(1) + "/Killed");
@@ -419,6 +436,7 @@ struct TPurgeCase {
   int32_t result;
   bool deleted;
 };
+void PrintTo(const TPurgeCase& c, std::ostream* os) { *os << c.name; }
 
 class PurgeTest : public AccountListTest, public ::testing::WithParamInterface<TPurgeCase> {};
 

@@ -140,9 +140,11 @@ TEST_F(AccountStoreTest, SavedValuesHaveTheirNamesKindsAndBytesInOrder) {
 }
 
 struct TIntervalCase {
+  const char* name;
   uint8_t intervalType;
   double stored;  // the "Time" value
 };
+void PrintTo(const TIntervalCase& c, std::ostream* os) { *os << c.name; }
 
 class IntervalStoreTest : public AccountStoreTest,
                           public ::testing::WithParamInterface<TIntervalCase> {};
@@ -168,10 +170,11 @@ TEST_P(IntervalStoreTest, TimeHoldsTheIntervalOfTheType) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, IntervalStoreTest,
-                         ::testing::Values(TIntervalCase{itMinutes, 25.0 / 1440.0},
-                                           TIntervalCase{itHours, 4.0 / 24.0},
-                                           TIntervalCase{itDaily, 18.5 / 24.0},
-                                           TIntervalCase{itManual, 0.0}));
+                         ::testing::Values(TIntervalCase{"Minutes", itMinutes, 25.0 / 1440.0},
+                                           TIntervalCase{"Hours", itHours, 4.0 / 24.0},
+                                           TIntervalCase{"Daily", itDaily, 18.5 / 24.0},
+                                           TIntervalCase{"Manual", itManual, 0.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AccountStoreTest, LoadReadsBackWhatSaveWrote) {
   Save();
