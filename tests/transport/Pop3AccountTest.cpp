@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "accounts/AccountEvents.h"
+#include "accounts/AccountKinds.h"
+#include "filtering/DataFiles.h"
+#include "filtering/FilterList.h"
+#include "filtering/Filters.h"
+#include "message/DomainLists.h"
+#include "message/SvcString.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/Sound.h"
+#include "shell/LogFile.h"
+#include "shell/ProgramFolders.h"
+#include "shell/Settings.h"
+#include "tests/support/Dovecot.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/SmtpServer.h"
+#include "tests/support/TestSupport.h"
+#include "transport/POP3Account.h"
+
+namespace tarnwell {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::TScriptedServer;
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const TError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+class TSilentPlayer : public TSoundPlayer {
+ public:
+  bool PlayFile(const std::string&) override { return true; }
+};
+
+class TIdleLauncher : public TEventLauncher {
+ public:
+  void SetAccount(TAccount*) override {}
+  void Launch(const std::string&) override {}
+};
+
+// A program folder with its data files, store and settings, and the real filter list with a
+// friend (ann@friends.org) and a killing subject filter ("viagra"); the user is me@example.com.
+class Pop3AccountTest : public ::testing::Test {
+ protected:
+  Pop3AccountTest() {
+    InstallSettings(&settings);
+    TProgramFolders::SetProgramFolder(dir.Path());
+    InstallDataFiles();
+    LoadDomainLists(dir.Path());
+    store = std::make_unique<TRegistryStore>(dir / "Registry.db");
+    TRegistryStore::Install(store.get());
+    TSoundPlayer::Install(&player);
+    TEventLauncher::Install(&launcher);
+    filters = std::make_unique<TFilterList>(dir / "Filters.dat");
+    filters->Load(true);
+    filters->AutoSave = false;
+    filters->SetOwnNames({"me"}, {"example.com"});
+    auto friendOne = std::make_unique<TFriendFilter>();
+    friendOne->SetText1("ann");
+    friendOne->SetText2("friends.org");
+    friendOne->Origin = orUser;
+    filters->Add(std::move(friendOne));
+    auto kill = std::make_unique<TSubjectFilter>();
+    kill->SetText1("viagra");
+    kill->Condition1 = cnContains;
+    kill->Action = acKill;
+    kill->Origin = orUser;
+    filters->Add(std::move(kill));
+    account.Description = "Test";
+    account.Name = "Me";
+    account.Email = "me@example.com";
+    account.DialUp = false;
+    account.FilterList = filters.get();
+    account.POP3Server = "127.0.0.1";
+    account.POP3UserName = "me";
+    account.Password = ScramblePassword("pw");
+    account.OnError = [this](const std::exception& error) { errors.push_back(error.what()); };
+    ForceDirectories(TProgramFolders::AccountsFolder());
+    account.ID = 1;
+    ForceDirectories(account.FolderPath() + "Inbox");
+    ForceDirectories(account.FolderPath() + "Killed");
+    account.SetFolders();
+  }
+
+  ~Pop3AccountTest() override {
+    TEventLauncher::Install(nullptr);
+    TSoundPlayer::Install(nullptr);
+    TRegistryStore::Install(nullptr);
+    InstallSettings(nullptr);
+  }
+
+  static std::string Mail(const std::string& from, const std::string& subject,
+                          const std::string& extra = "") {
+    return "From: " + from + "\nTo: me@example.com\nSubject: " + subject +
+           "\nDate: Thu, 14 Mar 2024 08:00:00 +0000\nMessage-Id: <" + subject.substr(0, 4) +
+           "@mail.example.net>\n" + extra + "\nHello there.\n";
+  }
+
+  test::TTempDir dir;
+  TSettings settings;
+  std::unique_ptr<TRegistryStore> store;
+  std::unique_ptr<TFilterList> filters;
+  TSilentPlayer player;
+  TIdleLauncher launcher;
+  TPOP3Account account;
+  Lines errors;
+};
+
+test::TDovecot& Dovecot() {
+  static std::unique_ptr<test::TDovecot> dovecot;
+  if (!dovecot) dovecot = std::make_unique<test::TDovecot>();
+  return *dovecot;
+}
+
+TEST_F(Pop3AccountTest, CheckAgainstDovecotKillsSpamAndLeavesTheRest) {
+  Dovecot().AddUser("me", "pw");
+  Dovecot().Deliver("me", Mail("Ann <ann@friends.org>", "Lunch tomorrow"));
+  Dovecot().Deliver("me", Mail("Seller <deals@spammer.biz>", "Cheap viagra now"));
+  Dovecot().Deliver("me", Mail("Bob <bob@other.net>", "Hello"));
+  Dovecot().Deliver(
+      "me", Mail("Me <me@example.com>", "Returned viagra notice", "X-Tarnwell-Forwarded: Y\n"));
+  account.POP3Port = Dovecot().Port();
+
+  account.Check();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  const Lines left = Dovecot().Messages("me");
+  ASSERT_EQ(left.size(), 3u);
+  for (const std::string& text : left) EXPECT_EQ(text.find("Cheap viagra"), std::string::npos);
+  ASSERT_EQ(account.Inbox.Count(), 3);
+  EXPECT_EQ(account.Inbox[0]->Subject, "Lunch tomorrow");
+  EXPECT_EQ(account.Inbox[0]->Status, msFriend);
+  EXPECT_EQ(account.Inbox[1]->Subject, "Hello");
+  EXPECT_EQ(account.Inbox[1]->Status, msChecked);
+  EXPECT_EQ(account.Inbox[2]->Status, msChecked);
+  EXPECT_EQ(account.SpamCount, 1);
+  EXPECT_EQ(account.NewCount, 4);
+
+  ASSERT_EQ(account.Killed.Count(), 1);
+  const TEmail& killed = *account.Killed[0];
+  EXPECT_EQ(killed.Subject, "Cheap viagra now");
+  const std::string headers = test::ReadFileText(killed.BasePath() + ".hdr");
+  EXPECT_NE(headers.find("X-Tarnwell-UID: " + killed.UID), std::string::npos);
+  EXPECT_NE(headers.find("X-Tarnwell-Length: " + std::to_string(killed.Length)), std::string::npos);
+  EXPECT_NE(headers.find("X-Tarnwell-Action: 3"), std::string::npos);
+  EXPECT_NE(headers.find("X-Tarnwell-Reason: "), std::string::npos);
+  EXPECT_EQ(test::ReadFileText(killed.BasePath() + ".txt"), "Hello there.");
+
+  account.Check();
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(account.NewCount, 0);
+  EXPECT_EQ(account.Inbox.Count(), 3);
+  EXPECT_EQ(Dovecot().Messages("me").size(), 3u);
+}
+
+// The commands of a login to a server that answers UIDL for no message.
+void ScriptLoginWithoutUidl(TScriptedServer& server, const std::string& size) {
+  server.Send("+OK ready\r\n")
+      .Expect("USER me\r\n")
+      .Send("+OK\r\n")
+      .Expect("PASS pw\r\n")
+      .Send("+OK\r\n")
+      .Expect("STAT\r\n")
+      .Send("+OK 1 " + size + "\r\n")
+      .Expect("UIDL\r\n")
+      .Send("-ERR no UIDL\r\n")
+      .Expect("LIST\r\n")
+      .Send("+OK\r\n1 " + size + "\r\n.\r\n");
+}
+
+TEST_F(Pop3AccountTest, ServerWithoutUidlNamesMessagesByTheirHeaders) {
+  const std::string headers =
+      "From: bob@other.net\r\nTo: me@example.com\r\nSubject: Same\r\nStatus: RO\r\n";
+  const std::string top = "+OK\r\n" + headers + "\r\nline\r\n.\r\n";
+  const std::string retr = "+OK\r\n" + headers + "\r\nline\r\nmore\r\n.\r\n";
+  TScriptedServer server;
+  for (int check = 0; check < 2; ++check) {
+    if (check > 0) server.Accept();
+    ScriptLoginWithoutUidl(server, "120");
+    // The listing names the message by its headers, the second time too.
+    server.Expect("UIDL 1\r\n")
+        .Send("-ERR\r\n")
+        .Expect("TOP 1 1\r\n")
+        .Send(top)
+        .Expect("UIDL 1\r\n")
+        .Send("-ERR\r\n");
+    if (check == 0) {
+      // Reading the text finds the message by its headers first.
+      server.Expect("UIDL 1\r\n")
+          .Send("-ERR\r\n")
+          .Expect("TOP 1 1\r\n")
+          .Send(top)
+          .Expect("RETR 1\r\n")
+          .Send(retr);
+    }
+    server.Expect("QUIT\r\n").Send("+OK\r\n").Close();
+  }
+  account.POP3Port = server.Port();
+  account.Check();
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  ASSERT_EQ(account.Inbox.Count(), 1);
+  EXPECT_EQ(account.Inbox[0]->UID, "From: bob@other.net\r\nTo: me@example.com\r\nSubject: Same");
+  EXPECT_EQ(account.Inbox[0]->Length, 120);
+  account.Check();
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(account.NewCount, 0);
+  EXPECT_EQ(account.Inbox.Count(), 1);
+}
+
+TEST_F(Pop3AccountTest, DeleteMessagesFindsMovedMessagesAndStopsAtAVanishedOne) {
+  for (const char* uid : {"uid-b", "uid-gone"}) {
+    auto message = std::make_unique<TEmail>();
+    message->UID = uid;
+    message->Headers = THeaders(Lines{"Subject: " + std::string(uid)});
+    account.Inbox.Add(std::move(message))->SaveHeaders();
+  }
+  TScriptedServer server;
+  const auto login = [&] {
+    server.Send("+OK\r\n")
+        .Expect("USER me\r\n")
+        .Send("+OK\r\n")
+        .Expect("PASS pw\r\n")
+        .Send("+OK\r\n")
+        .Expect("STAT\r\n")
+        .Send("+OK 2 200\r\n");
+  };
+  login();
+  server.Expect("UIDL 1\r\n")
+      .Send("+OK 1 uid-a\r\n")
+      .Expect("UIDL 2\r\n")
+      .Send("+OK 2 uid-b\r\n")
+      .Expect("DELE 2\r\n")
+      .Send("+OK\r\n")
+      .Expect("QUIT\r\n")
+      .Send("+OK\r\n")
+      .Close()
+      .Accept();
+  login();
+  server.Expect("UIDL 1\r\n")
+      .Send("+OK 1 uid-a\r\n")
+      .Expect("UIDL 2\r\n")
+      .Send("+OK 2 uid-c\r\n")
+      .Expect("QUIT\r\n")
+      .Send("+OK\r\n")
+      .Close();
+  account.POP3Port = server.Port();
+  account.DeleteMessages({0});
+  ASSERT_EQ(account.Inbox.Count(), 1);
+  EXPECT_EQ(account.Inbox[0]->UID, "uid-gone");
+  EXPECT_EQ(ErrorOf([&] { account.DeleteMessages({0}); }),
+            "The message was not found on the server.");
+  EXPECT_EQ(account.Inbox.Count(), 1);
+}
+
+TEST_F(Pop3AccountTest, MessageWithCopiesIsSentToTheMainAndThenToTheCopyRecipients) {
+  TScriptedServer server;
+  const std::string data =
+      "Subject: Complaint\r\nFrom: me@example.com\r\nTo: abuse@a.example, postmaster@a.example"
+      "\r\nCc: first@b.example\r\nMIME-Version: 1.0\r\n"
+      "Content-Type: text/plain; charset=\"iso-8859-1\"\r\n"
+      "Content-Transfer-Encoding: quoted-printable\r\n\r\nStop it.\r\n.\r\n";
+  server.Send("220 hi\r\n").Expect("EHLO test-client\r\n").Send("250 ok\r\n");
+  for (const Lines& recipients : {Lines{"abuse@a.example", "postmaster@a.example"},
+                                  Lines{"first@b.example", "second@b.example"}}) {
+    server.Expect("MAIL FROM:<me@example.com>\r\n").Send("250 ok\r\n");
+    for (const std::string& recipient : recipients)
+      server.Expect("RCPT TO:<" + recipient + ">\r\n").Send("250 ok\r\n");
+    server.Expect("DATA\r\n").Send("354 go\r\n").Expect(data).Send("250 queued\r\n");
+    server.Expect("RSET\r\n").Send("250 reset\r\n");
+  }
+  server.Expect("QUIT\r\n").Send("221 bye\r\n").Close();
+  account.SmtpInfo.SMTPServer = "127.0.0.1";
+  account.SmtpInfo.SMTPPort = server.Port();
+  account.PrepareSmtp();
+  account.Smtp()->ClientName = "test-client";
+  account.Smtp()->Login();
+  TEmail complaint;
+  complaint.From = "me@example.com";
+  complaint.To = {"abuse@a.example", "postmaster@a.example"};
+  complaint.Cc = {"first@b.example", "second@b.example"};
+  complaint.Headers = THeaders(Lines{"Subject: Complaint"});
+  complaint.Body = {"Stop it."};
+  account.SendMessage(complaint);
+  account.LogoutOutgoing();
+}
+
+TEST_F(Pop3AccountTest, ForwardedMessageCarriesItsMarkAndIsSkippedWhenItComesBack) {
+  test::TSmtpServer server;
+  account.SmtpInfo.SMTPServer = "127.0.0.1";
+  account.SmtpInfo.SMTPPort = server.Port();
+  TEmail message;
+  message.From = "deals@spammer.biz";
+  message.To = {"me@example.com"};
+  message.Headers = THeaders(Lines{"From: deals@spammer.biz", "Subject: Rescued"});
+  message.Body = {"Not spam after all."};
+  account.ForwardMessage(message);
+  EXPECT_FALSE(message.Headers.HasHeader("X-Tarnwell-Forwarded"));
+  const auto received = server.Received();
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_NE(received[0].data.find("\r\nX-Tarnwell-Forwarded: Y\r\n"), std::string::npos);
+
+  auto back = std::make_unique<TEmail>();
+  back->Headers = THeaders(Lines{"Subject: Rescued", "X-Tarnwell-Forwarded: Y"});
+  account.Inbox.Add(std::move(back));
+  EXPECT_TRUE(account.IsSkipped(0));
+}
+
+TEST_F(Pop3AccountTest, SettingsRoundTripAndPlaceholders) {
+  account.POP3Port = 1110;
+  account.SPA = true;
+  account.Timeout = 90;
+  account.SmtpInfo.SMTPServer = "smtp.example.com";
+  account.SmtpInfo.SMTPAuthPass = "secret";
+  account.SaveSettings();
+  RegisterPOP3Account();
+  std::unique_ptr<TAccount> created = CreateAccountOfKind(akPOP3);
+  auto* loaded = dynamic_cast<TPOP3Account*>(created.get());
+  ASSERT_NE(loaded, nullptr);
+  TRegistry registry;
+  ASSERT_TRUE(
+      registry.OpenKey(std::string(TAccount::kAccountsKey) + "\\" + account.KeyName(), false));
+  loaded->Load(registry);
+  EXPECT_EQ(loaded->POP3Server, "127.0.0.1");
+  EXPECT_EQ(loaded->POP3UserName, "me");
+  EXPECT_EQ(loaded->POP3Port, 1110);
+  EXPECT_EQ(loaded->Timeout, 90);
+  EXPECT_TRUE(loaded->SPA);
+  EXPECT_EQ(loaded->SmtpInfo.SMTPServer, "smtp.example.com");
+  EXPECT_EQ(loaded->SmtpInfo.SMTPAuthPass, "secret");
+  const int32_t count = loaded->MacroCount();
+  ASSERT_EQ(count, 4);
+  EXPECT_EQ(loaded->MacroName(3), "%POP3");
+  EXPECT_EQ(loaded->MacroValue(3), "127.0.0.1");
+  EXPECT_EQ(loaded->MacroName(4), "%SMTP");
+  EXPECT_EQ(loaded->MacroValue(4), "smtp.example.com");
+  EXPECT_EQ(loaded->MacroName(2), "%EMAIL");
+  RegisterAccountKind(akPOP3, nullptr);
+}
+
+}  // namespace
+}  // namespace tarnwell
