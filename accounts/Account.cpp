@@ -293,14 +293,20 @@ void TAccount::SaveNextIDs() {
 }
 
 void TAccount::SaveLastCheck() {
-  std::unique_ptr<TRegistry> registry;
+  const std::string path = std::string(kAccountsKey) + "\\" + KeyName();
+  TRegistryStore* store = nullptr;
   try {
-    registry = std::make_unique<TRegistry>();
-    if (!registry->OpenKey(std::string(kAccountsKey) + "\\" + KeyName(), true)) return;
+    store = &TRegistryStore::Current();
   } catch (const ERegistryError&) {
     return;
   }
-  registry->WriteFloat("LastCheck", LastCheck);
+  TRegistry registry(*store);
+  try {
+    if (!registry.OpenKey(path, true)) return;
+  } catch (const ERegistryError&) {
+    return;
+  }
+  registry.WriteFloat("LastCheck", LastCheck);
 }
 
 void TAccount::DetermineNextCheck() {

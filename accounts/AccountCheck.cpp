@@ -24,9 +24,9 @@ std::string JoinCrLf(const std::vector<std::string>& lines) {
 }
 
 // Writes a copy of `message` into Killed Mail under its next number, as the folder store
-// writes its files (text first, then headers, each line ended by CR LF but the last). Raises
-// when a file cannot be written; the folder is then as it was. The copy stays in the server's
-// place until the server has deleted the message, so a crash never loses it.
+// writes its files (text first, then headers, lines joined by CR LF). Raises when a file cannot
+// be written; the folder is then as it was. The Live Mail record stays until the server has
+// deleted the message, so at every moment the message is on the server or in Killed Mail.
 int WriteKilledCopy(const TEmail& message, TEmailList& killed) {
   TEmail* copy = killed.Add(std::make_unique<TEmail>(message));
   const std::string base = copy->BasePath();

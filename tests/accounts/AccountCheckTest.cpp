@@ -338,15 +338,20 @@ INSTANTIATE_TEST_SUITE_P(Events, EventOrderTest,
                                            TEventCase{"PossibleAlone", 1, 1, 0, 0, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(AccountCheckTest, SoundsOffPlaysNothingButStartsPrograms) {
+TEST_F(AccountCheckTest, SoundsOffPlaysNothingButStartsProgramsAfterTheDelay) {
   settings.EnableSounds = false;
   EnableAllSounds();
   account->Events[evNewMail].AppEnabled = true;
   account->Events[evNewMail].Application = "notify";
   account->NewCount = 1;
+  SetAppDelay(5);
+  const int64_t before = clock.MonotonicMs();
   account->ExecuteEvents();
+  SetAppDelay(0);
   EXPECT_TRUE(player.Played.empty());
   EXPECT_EQ(launcher.Launched, std::vector<std::string>{"notify"});
+  // The delay before the programs, then a second before each.
+  EXPECT_EQ(clock.MonotonicMs() - before, 6000);
 }
 
 TEST_F(AccountCheckTest, QueuedMessagesAreSentWithTheirPlaceholdersExpanded) {

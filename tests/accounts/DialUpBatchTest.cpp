@@ -12,7 +12,7 @@ namespace {
 using test::TScriptedAccount;
 
 // Accounts are given as (description, connection); connection "" is a direct account.
-struct TSpec {
+struct TAccountRow {
   const char* description;
   const char* connection;
   bool forceDial = true;
@@ -32,16 +32,16 @@ class DialUpBatchTest : public test::AccountFixture {
     TScriptedAccount::SharedJournal = nullptr;
   }
 
-  void AddAccounts(const std::vector<TSpec>& specs) {
-    for (const TSpec& spec : specs) {
+  void AddAccounts(const std::vector<TAccountRow>& rows) {
+    for (const TAccountRow& row : rows) {
       auto account = std::make_unique<TScriptedAccount>();
-      account->Description = spec.description;
+      account->Description = row.description;
       account->Email = "me@example.com";
-      account->DialUp = *spec.connection != '\0';
-      account->Connection = spec.connection;
-      account->RasUserName = std::string("user-") + spec.description;
-      account->ForceDial = spec.forceDial;
-      account->StayConnected = spec.stayConnected;
+      account->DialUp = *row.connection != '\0';
+      account->Connection = row.connection;
+      account->RasUserName = std::string("user-") + row.description;
+      account->ForceDial = row.forceDial;
+      account->StayConnected = row.stayConnected;
       account->CheckTypes = account->DialUp ? 6 : 5;
       list.Add(std::move(account));
     }
@@ -82,7 +82,7 @@ TEST_F(DialUpBatchTest, TwoEntriesAreTwoCallsWithAHangUpBetween) {
 
 struct TStayCase {
   const char* name;
-  std::vector<TSpec> accounts;
+  std::vector<TAccountRow> accounts;
   TSteps steps;
 };
 void PrintTo(const TStayCase& c, std::ostream* os) { *os << c.name; }
