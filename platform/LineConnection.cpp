@@ -352,12 +352,11 @@ void TLineConnection::ReadAvailable(bool notify) {
   size_t total = 0;
   bool ended = false;
   int error = 0;
+  if (readBuffer_.empty()) readBuffer_.resize(kReadChunk);
   while (total < kReadPerEvent) {
-    const size_t old = input_.size();
-    input_.resize(old + kReadChunk);
-    const ssize_t n = channel_->Read(input_.data() + old, kReadChunk);
-    input_.resize(old + static_cast<size_t>(n > 0 ? n : 0));
+    const ssize_t n = channel_->Read(readBuffer_.data(), readBuffer_.size());
     if (n > 0) {
+      input_.append(readBuffer_.data(), static_cast<size_t>(n));
       total += static_cast<size_t>(n);
       continue;
     }

@@ -158,6 +158,8 @@ class TLineConnection {
   TNotifications notifications_ = TNotifications::ConnectOnly;
   std::unique_ptr<TByteChannel> channel_;
   std::string input_;
+  // Reads land here first, so `input_` only grows by what arrived.
+  std::vector<char> readBuffer_;
   // Bytes of `input_` before this have been taken.
   size_t inputStart_ = 0;
   std::deque<TOutput> output_;

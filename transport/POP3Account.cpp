@@ -197,7 +197,7 @@ bool TPOP3Account::LoginIncoming() {
   PreparePop3();
   pop3_->Login();
   MessageCount = pop3_->MessageCount();
-  pop3_->UidlAll(UIDs);
+  listIntact_ = pop3_->UidlAll(UIDs) && static_cast<int32_t>(UIDs.size()) == MessageCount;
   pop3_->ListAll(Sizes);
   LoggedIn = true;
   return true;
@@ -205,6 +205,7 @@ bool TPOP3Account::LoginIncoming() {
 
 void TPOP3Account::LogoutIncoming() {
   Sizes.clear();
+  listIntact_ = false;
   try {
     TAccount::LogoutIncoming();
   } catch (const std::exception&) {
@@ -236,6 +237,10 @@ void TPOP3Account::LogoutOutgoing() {
 }
 
 std::string TPOP3Account::ServerUID(int32_t number) {
+  // Numbers stay fixed for a session, so the session's UIDL listing answers for the server as
+  // long as no entry has been taken out of it.
+  const auto entry = static_cast<size_t>(number) - 1;
+  if (listIntact_ && number >= 1 && entry < UIDs.size()) return UIDs[entry];
   std::string uid = pop3_->UidlOne(number);
   if (uid.empty()) {
     std::vector<std::string> lines;
@@ -259,6 +264,7 @@ int32_t TPOP3Account::FindServerNumber(int index) {
 }
 
 void TPOP3Account::ForgetServerEntry(int32_t number) {
+  listIntact_ = false;
   const auto entry = static_cast<size_t>(number) - 1;
   if (number >= 1 && entry < UIDs.size())
     UIDs.erase(UIDs.begin() + static_cast<std::ptrdiff_t>(entry));

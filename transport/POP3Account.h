@@ -67,6 +67,8 @@ class TPOP3Account : public TAccount {
   void ForgetServerEntry(int32_t number);
   void SendToAll(TEmail& message);
 
+  // `UIDs` holds this session's whole UIDL listing, one entry per message number.
+  bool listIntact_ = false;
   std::unique_ptr<TPOP3> pop3_;
   std::unique_ptr<TSMTP> smtp_;
 };
