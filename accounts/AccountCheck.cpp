@@ -14,37 +14,6 @@ namespace {
 
 void Log(const std::string& text) { ProgramLog().Add(text); }
 
-std::string JoinCrLf(const std::vector<std::string>& lines) {
-  std::string text;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += "\r\n";
-    text += lines[i];
-  }
-  return text;
-}
-
-// Writes a copy of `message` into Killed Mail under its next number, as the folder store
-// writes its files (text first, then headers, lines joined by CR LF). Raises when a file cannot
-// be written; the folder is then as it was. The Live Mail record stays until the server has
-// deleted the message, so at every moment the message is on the server or in Killed Mail.
-int WriteKilledCopy(const TEmail& message, TEmailList& killed) {
-  TEmail* copy = killed.Add(std::make_unique<TEmail>(message));
-  const std::string base = copy->BasePath();
-  const bool hasText = copy->BodyState != TEmail::bsNotRetrieved;
-  try {
-    if (hasText) WriteFileAtomic(base + ".txt", JoinCrLf(copy->Body), TDurability::Sync);
-    WriteFileAtomic(base + ".hdr", JoinCrLf(copy->Headers.Lines()), TDurability::Sync);
-  } catch (...) {
-    DeleteFileAt(base + ".txt");
-    killed.Extract(killed.Count() - 1);
-    throw;
-  }
-  if (hasText) copy->BodyState = TEmail::bsStored;
-  copy->ClearBody();
-  copy->StripStatusHeaders();
-  return killed.Count() - 1;
-}
-
 }  // namespace
 
 void TAccount::Check() {
@@ -289,10 +258,13 @@ void TAccount::HandleSpam(int index, int32_t number) {
       message->Headers.Add("X-Tarnwell-Length: " + std::to_string(message->Length));
       message->Headers.Add("X-Tarnwell-Action: " + std::to_string(action));
       message->Headers.Add("X-Tarnwell-Reason: " + reason);
-      // The Killed Mail copy is on the disk before the server is asked to delete the message.
+      // The Killed Mail copy is on the disk before the server is asked to delete the message,
+      // and the Live Mail record stays until the server has deleted it, so at every moment the
+      // message is on the server or in Killed Mail.
       int killedIndex = -1;
       try {
-        killedIndex = WriteKilledCopy(*message, Killed);
+        Killed.AddCopy(*message, TDurability::Sync);
+        killedIndex = Killed.Count() - 1;
       } catch (const std::exception& error) {
         message->StripStatusHeaders();
         message->ClearBody();

@@ -78,9 +78,9 @@ int32_t NumberOr0(const std::string& text) {
              : 0;
 }
 
-// Message files are not flushed one by one: the Killed folder is made durable as a whole with
-// `TEmailList::Flush` before the server is told to delete (the deletions of a POP3 session only
-// take effect when it ends), which costs one flush per check instead of two per message.
+// Saving and moving leave flushing to the system: the Inbox is rebuilt from the server at every
+// check, and a caller that needs a copy on the disk before it acts (killing a message) uses
+// `TEmailList::AddCopy` with `TDurability::Sync` or flushes the folder with `Flush`.
 constexpr TDurability kDurability = TDurability::NoSync;
 
 }  // namespace
@@ -128,28 +128,28 @@ void TEmail::ParseHeaders() {
   Read = Headers.HasHeader(kRead);
 }
 
-void TEmail::WriteHeaders() {
+void TEmail::WriteHeaders(TDurability durability) {
   if (!owner_) throw TError("The message belongs to no folder.");
-  WriteFileAtomic(BasePath() + ".hdr", JoinFileLines(Headers.Lines()), kDurability);
+  WriteFileAtomic(BasePath() + ".hdr", JoinFileLines(Headers.Lines()), durability);
 }
 
-void TEmail::WriteBody() {
+void TEmail::WriteBody(TDurability durability) {
   if (BodyState == bsNotRetrieved) return;
   if (!owner_) throw TError("The message belongs to no folder.");
-  WriteFileAtomic(BasePath() + ".txt", JoinFileLines(Body), kDurability);
+  WriteFileAtomic(BasePath() + ".txt", JoinFileLines(Body), durability);
   BodyState = bsStored;
 }
 
 void TEmail::SaveHeaders() {
   try {
-    WriteHeaders();
+    WriteHeaders(kDurability);
   } catch (const TError&) {
   }
 }
 
 void TEmail::SaveBody() {
   try {
-    WriteBody();
+    WriteBody(kDurability);
   } catch (const TError&) {
   }
 }
@@ -365,8 +365,8 @@ void TEmailList::MoveTo(int index, TEmailList& other) {
   // The copy is written whole before the files here go, so a failure at any point leaves the
   // message in at least one folder.
   try {
-    moved->WriteBody();
-    moved->WriteHeaders();
+    moved->WriteBody(kDurability);
+    moved->WriteHeaders(kDurability);
   } catch (const TError&) {
     auto back = other.Extract(other.Count() - 1);
     other.DeleteFiles(*back);
@@ -381,6 +381,21 @@ void TEmailList::MoveTo(int index, TEmailList& other) {
     DeleteFileAt(base + ".txt");
   }
   moved->ClearBody();
+}
+
+TEmail* TEmailList::AddCopy(const TEmail& email, TDurability durability) {
+  TEmail* copy = Add(std::make_unique<TEmail>(email));
+  try {
+    copy->WriteBody(durability);
+    copy->WriteHeaders(durability);
+  } catch (const TError&) {
+    DeleteFiles(*copy);
+    items_.pop_back();
+    throw;
+  }
+  copy->ClearBody();
+  copy->StripStatusHeaders();
+  return copy;
 }
 
 void TEmailList::Flush() const {

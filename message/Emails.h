@@ -7,6 +7,7 @@
 
 #include "message/Headers.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 
 namespace tarnwell {
 
@@ -69,8 +70,8 @@ class TEmail {
  private:
   friend class TEmailList;
   // As SaveHeaders and SaveBody, but raising TError on failure.
-  void WriteHeaders();
-  void WriteBody();
+  void WriteHeaders(TDurability durability);
+  void WriteBody(TDurability durability);
 
   TEmailList* owner_ = nullptr;
 };
@@ -98,6 +99,10 @@ class TEmailList {
   void DeleteAll();
   void DeleteNotSeenSince(TDateTime time);
   void SaveNew();
+  // Adds a copy of `email` under the next number and writes both its files (text first); the
+  // copy keeps no body in memory and no status headers. When a file cannot be written, raises
+  // TError and leaves the list and the folder as they were.
+  TEmail* AddCopy(const TEmail& email, TDurability durability);
   // Moves the record with its files to `other`, where it gets the next number. When the files
   // cannot be written there, raises TError and leaves the record here as it was.
   void MoveTo(int index, TEmailList& other);
