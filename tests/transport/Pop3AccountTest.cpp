@@ -5,6 +5,8 @@
 
 #include "accounts/AccountEvents.h"
 #include "accounts/AccountKinds.h"
+#include "complaints/Complaint.h"
+#include "complaints/Templates.h"
 #include "filtering/DataFiles.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
@@ -76,6 +78,17 @@ class Pop3AccountTest : public ::testing::Test {
     kill->Action = acKill;
     kill->Origin = orUser;
     filters->Add(std::move(kill));
+    auto complain = std::make_unique<TSubjectFilter>();
+    complain->SetText1("complain");
+    complain->Condition1 = cnContains;
+    complain->Action = acKillAfterComplaint;
+    complain->Origin = orUser;
+    filters->Add(std::move(complain));
+    templates.Reload();
+    InstallTemplates(&templates);
+    InstallComplaintBuilder([](TAccount& owner, TEmail& message, TFilter* filter, uint8_t action) {
+      CreateComplaints(message, filter, action, owner.Outbox);
+    });
     account.Description = "Test";
     account.Name = "Me";
     account.Email = "me@example.com";
@@ -93,6 +106,8 @@ class Pop3AccountTest : public ::testing::Test {
   }
 
   ~Pop3AccountTest() override {
+    InstallComplaintBuilder(nullptr);
+    InstallTemplates(nullptr);
     TEventLauncher::Install(nullptr);
     TSoundPlayer::Install(nullptr);
     TRegistryStore::Install(nullptr);
@@ -110,6 +125,7 @@ class Pop3AccountTest : public ::testing::Test {
   TSettings settings;
   std::unique_ptr<TRegistryStore> store;
   std::unique_ptr<TFilterList> filters;
+  TTemplates templates;
   TSilentPlayer player;
   TIdleLauncher launcher;
   TPOP3Account account;
@@ -122,31 +138,52 @@ test::TDovecot& Dovecot() {
   return *dovecot;
 }
 
-TEST_F(Pop3AccountTest, CheckAgainstDovecotKillsSpamAndLeavesTheRest) {
+TEST_F(Pop3AccountTest, CheckAgainstDovecotKillsSpamComplainsAndLeavesTheRest) {
   Dovecot().AddUser("me", "pw");
   Dovecot().Deliver("me", Mail("Ann <ann@friends.org>", "Lunch tomorrow"));
   Dovecot().Deliver("me", Mail("Seller <deals@spammer.biz>", "Cheap viagra now"));
   Dovecot().Deliver("me", Mail("Bob <bob@other.net>", "Hello"));
   Dovecot().Deliver(
       "me", Mail("Me <me@example.com>", "Returned viagra notice", "X-Tarnwell-Forwarded: Y\n"));
+  Dovecot().Deliver("me", Mail("Pusher <push@pushy.info>", "Do complain, I dare you"));
+  test::TSmtpServer smtp;
   account.POP3Port = Dovecot().Port();
+  account.SmtpInfo.SMTPServer = "127.0.0.1";
+  account.SmtpInfo.SMTPPort = smtp.Port();
 
   account.Check();
   EXPECT_TRUE(errors.empty()) << errors.front();
   const Lines left = Dovecot().Messages("me");
   ASSERT_EQ(left.size(), 3u);
-  for (const std::string& text : left) EXPECT_EQ(text.find("Cheap viagra"), std::string::npos);
+  for (const std::string& text : left) {
+    EXPECT_EQ(text.find("Cheap viagra"), std::string::npos);
+    EXPECT_EQ(text.find("Do complain"), std::string::npos);
+  }
+  // The complaint about the second kill went out to the administrators of its domain.
+  const auto sent = smtp.Received();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].envelope, (Lines{"FROM me@example.com", "TO abuse@pushy.info"}));
+  EXPECT_EQ(sent[1].envelope, (Lines{"FROM me@example.com", "TO postmaster@pushy.info"}));
+  for (const auto& message : sent) {
+    EXPECT_NE(message.data.find("Subject: Spam report (Do complain, I dare you)\r\n"),
+              std::string::npos);
+    EXPECT_NE(message.data.find("\r\nX-Tarnwell-AutoReply: "), std::string::npos);
+  }
   ASSERT_EQ(account.Inbox.Count(), 3);
   EXPECT_EQ(account.Inbox[0]->Subject, "Lunch tomorrow");
   EXPECT_EQ(account.Inbox[0]->Status, msFriend);
   EXPECT_EQ(account.Inbox[1]->Subject, "Hello");
   EXPECT_EQ(account.Inbox[1]->Status, msChecked);
   EXPECT_EQ(account.Inbox[2]->Status, msChecked);
-  EXPECT_EQ(account.SpamCount, 1);
-  EXPECT_EQ(account.NewCount, 4);
+  EXPECT_EQ(account.SpamCount, 2);
+  EXPECT_EQ(account.NewCount, 5);
 
-  ASSERT_EQ(account.Killed.Count(), 1);
-  const TEmail& killed = *account.Killed[0];
+  // Filtering runs from the last message to the first.
+  ASSERT_EQ(account.Killed.Count(), 2);
+  EXPECT_EQ(account.Killed[0]->Subject, "Do complain, I dare you");
+  EXPECT_NE(test::ReadFileText(account.Killed[0]->BasePath() + ".hdr").find("X-Tarnwell-Action: 4"),
+            std::string::npos);
+  const TEmail& killed = *account.Killed[1];
   EXPECT_EQ(killed.Subject, "Cheap viagra now");
   const std::string headers = test::ReadFileText(killed.BasePath() + ".hdr");
   EXPECT_NE(headers.find("X-Tarnwell-UID: " + killed.UID), std::string::npos);
@@ -160,6 +197,7 @@ TEST_F(Pop3AccountTest, CheckAgainstDovecotKillsSpamAndLeavesTheRest) {
   EXPECT_EQ(account.NewCount, 0);
   EXPECT_EQ(account.Inbox.Count(), 3);
   EXPECT_EQ(Dovecot().Messages("me").size(), 3u);
+  EXPECT_EQ(smtp.Received().size(), 2u);
 }
 
 // The commands of a login to a server that answers UIDL for no message.
