@@ -1,5 +1,6 @@
 #include "accounts/Account.h"
 #include "accounts/AccountKinds.h"
+#include "filtering/AutoReply.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
 #include "message/QStrings.h"
@@ -303,20 +304,17 @@ void TAccount::HandleBounce(int index, int32_t number) {
     if (settings.BounceKill) {
       if (settings.BounceSetKill && FilterList) {
         try {
-          for (const std::string& line : message->Body) {
-            if (PosOf(TFilterList::kBounceMarker, line) == 0) continue;
-            // The code is the filter's kind times 10000000 plus its number.
-            int64_t code = 0;
-            if (ToInteger(FirstNumber(line), code) && code > 0 && code / 10000000 <= 255) {
-              TFilter* filter = FilterList->FindByID(static_cast<uint8_t>(code / 10000000),
-                                                     static_cast<int32_t>(code % 10000000));
-              if (filter && (filter->Action == acKillAfterComplaint ||
-                             filter->Action == acKillAfterErrorMessage)) {
-                filter->Action = acKill;
-                FilterList->Modified = true;
-              }
+          int64_t code = 0;
+          if (FindAutoReplyCode(message->Body, code) && code > 0 &&
+              code / kAutoReplyKindFactor <= 255) {
+            TFilter* filter =
+                FilterList->FindByID(static_cast<uint8_t>(code / kAutoReplyKindFactor),
+                                     static_cast<int32_t>(code % kAutoReplyKindFactor));
+            if (filter && (filter->Action == acKillAfterComplaint ||
+                           filter->Action == acKillAfterErrorMessage)) {
+              filter->Action = acKill;
+              FilterList->Modified = true;
             }
-            break;
           }
         } catch (...) {
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "complaints/Templates.h"
+#include "filtering/AutoReply.h"
 #include "platform/Clock.h"
 
 namespace tarnwell {
@@ -13,17 +14,6 @@ namespace tarnwell {
 class TEmail;
 class TEmailList;
 class TFilter;
-
-inline constexpr const char* kAutoReplyHeader = "X-Tarnwell-AutoReply";
-inline constexpr int64_t kAutoReplyKindFactor = 10000000;
-
-// The code every outgoing complaint carries: the filter's kind × 10000000 + its number; 0
-// without a filter.
-[[nodiscard]] int64_t AutoReplyCode(const TFilter* filter);
-// The first run of digits in the first line that holds "X-Tarnwell-AutoReply"; false when
-// there is no such line or number. A returned bounce leads back to filter kind code / 10000000,
-// number code % 10000000.
-bool FindAutoReplyCode(const std::vector<std::string>& lines, int64_t& code);
 
 // Who receives a message about one reported spam message and from which template, and the
 // outgoing messages made from that.

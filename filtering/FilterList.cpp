@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "filtering/AutoReply.h"
 #include "filtering/Countries.h"
 #include "message/Emails.h"
 #include "message/MIME.h"
@@ -349,7 +350,7 @@ void TFilterList::SetOwnNames(std::vector<std::string> users, std::vector<std::s
 
 void TFilterList::AddSystemFilters() {
   auto bounce = std::make_unique<TTextFilter>();
-  bounce->SetText1(kBounceMarker);
+  bounce->SetText1(kAutoReplyHeader);
   bounce->Condition1 = cnContains;
   bounce->Options = foCheckFirst;
   Add(std::move(bounce))->ID = 1;
@@ -482,7 +483,7 @@ TClassification TFilterList::Classify(TEmail& message, TFilter* only) {
         if (!filter->HasOption(foCheckFirst)) continue;
         current_ = filter.get();
         if (filter->Matches(message, context_)) {
-          if (filter->Text1() == kBounceMarker) {
+          if (filter->Text1() == kAutoReplyHeader) {
             context_.Clear();
             result.Matched = true;
             result.Status = msBounce;

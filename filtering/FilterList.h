@@ -28,7 +28,6 @@ class TFilterList {
   static constexpr int32_t kVersion = 573;
   static constexpr int32_t kPreviousVersion = 512;
   static constexpr size_t kHeaderSize = 36;
-  static constexpr const char* kBounceMarker = "X-Tarnwell-AutoReply";
 
   explicit TFilterList(std::string fileName = std::string());
   ~TFilterList();
