@@ -128,6 +128,9 @@ class TAccount {
   virtual void DeleteMessages(const std::vector<int>& indexes) = 0;
   // Deletes the Live Mail message at `index` from the server only.
   virtual void DeleteMessage(int index, int32_t number) = 0;
+  // True when the server carries out deletions only when the session ends normally (POP3), so
+  // the copies of killed messages need to be on the disk by the logout rather than one by one.
+  [[nodiscard]] virtual bool DeletesAtLogout() const { return false; }
   // Reads the account from `registry`, which is open at the account's key.
   virtual void Load(TRegistry& registry);
   // Writes the account under its own key, which it opens (creating it).
@@ -242,6 +245,9 @@ class TAccount {
     if (notify) notify(*this);
   }
   void ReportError(const std::exception& error);
+
+  // Killed copies written since the last flush of the Killed folder.
+  bool unflushedKills_ = false;
 };
 
 // The name shown for an account kind; empty for codes without a kind.

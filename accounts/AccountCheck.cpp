@@ -65,6 +65,13 @@ void TAccount::FinishIncoming() {
   } catch (...) {
     if (!failure) failure = std::current_exception();
   }
+  // The server deletes the killed messages when the session ends, so their copies are made
+  // durable, in one go, first.
+  if (unflushedKills_) {
+    if (!Killed.Flush() && !failure)
+      failure = std::make_exception_ptr(TError("Killed Mail could not be written to the disk."));
+    unflushedKills_ = false;
+  }
   LogoutIncoming();
   if (failure) std::rethrow_exception(failure);
 }
@@ -264,7 +271,9 @@ void TAccount::HandleSpam(int index, int32_t number) {
       // message is on the server or in Killed Mail.
       int killedIndex = -1;
       try {
-        Killed.AddCopy(*message, TDurability::Sync);
+        const bool deferred = DeletesAtLogout();
+        Killed.AddCopy(*message, deferred ? TDurability::NoSync : TDurability::Sync);
+        unflushedKills_ |= deferred;
         killedIndex = Killed.Count() - 1;
       } catch (const std::exception& error) {
         message->StripStatusHeaders();

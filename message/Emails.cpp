@@ -398,9 +398,7 @@ TEmail* TEmailList::AddCopy(const TEmail& email, TDurability durability) {
   return copy;
 }
 
-void TEmailList::Flush() const {
-  if (!folder_.empty()) SyncFileSystemOf(folder_);
-}
+bool TEmailList::Flush() const { return folder_.empty() || SyncFileSystemOf(folder_); }
 
 int TEmailList::CountStatus(uint8_t status) const {
   int count = 0;

@@ -107,8 +107,8 @@ class TEmailList {
   // cannot be written there, raises TError and leaves the record here as it was.
   void MoveTo(int index, TEmailList& other);
   // Makes every file written to the folder so far durable (call before the server deletes the
-  // messages whose copies were written here).
-  void Flush() const;
+  // messages whose copies were written here); false when the system reports a failure.
+  [[nodiscard]] bool Flush() const;
   [[nodiscard]] int CountStatus(uint8_t status) const;
   void SetReadMany(const std::vector<int>& indexes, bool flag);
   void LoadBody(int index) { items_.at(static_cast<size_t>(index))->LoadBody(); }

@@ -98,11 +98,12 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-void SyncFileSystemOf(const std::string& path) {
+bool SyncFileSystemOf(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::syncfs(fd);
+  if (fd < 0) return false;
+  const bool ok = ::syncfs(fd) == 0;
   ::close(fd);
+  return ok;
 }
 
 void WriteFileDirect(const std::string& path, std::string_view data) {

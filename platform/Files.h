@@ -18,8 +18,9 @@ void WriteFileAtomic(const std::string& path, std::string_view data,
                      TDurability durability = TDurability::Sync);
 // Flushes a folder's entries (renames, new files) to disk.
 void SyncFolder(const std::string& folder);
-// Flushes everything written to the file system that holds `path` (data and entries).
-void SyncFileSystemOf(const std::string& path);
+// Flushes everything written to the file system that holds `path` (data and entries); false
+// when the path cannot be opened or the system reports a write error.
+bool SyncFileSystemOf(const std::string& path);
 // Writes `data` in place (for files that may be lost, such as logs). Raises TError on failure.
 void WriteFileDirect(const std::string& path, std::string_view data);
 // Appends to a file, creating it. Raises TError on failure.

@@ -38,6 +38,8 @@ class TPOP3Account : public TAccount {
   void RetrieveMessages(const std::vector<int>& indexes) override;
   void DeleteMessages(const std::vector<int>& indexes) override;
   void DeleteMessage(int index, int32_t number) override;
+  // DELE takes effect at QUIT (RFC 1939).
+  [[nodiscard]] bool DeletesAtLogout() const override { return true; }
   void Load(TRegistry& registry) override;
   void Save(TRegistry& registry) override;
   [[nodiscard]] int32_t MacroCount() override;
