@@ -45,21 +45,7 @@ std::string AccountTypeName(uint8_t type) {
   }
 }
 
-std::string ShortDateTimeText(TDateTime value) {
-  const TDateParts p = DecodeDateTime(value);
-  if (p.year < 1 || p.year > 9999) return std::string();
-  std::tm tm{};
-  tm.tm_year = p.year - 1900;
-  tm.tm_mon = p.month - 1;
-  tm.tm_mday = p.day;
-  tm.tm_hour = p.hour;
-  tm.tm_min = p.minute;
-  tm.tm_sec = p.second;
-  tm.tm_isdst = -1;
-  char text[96];
-  const size_t n = std::strftime(text, sizeof text, "%x %X", &tm);
-  return std::string(text, n);
-}
+std::string ShortDateTimeText(TDateTime value) { return FormatDateTime(value, "%x %X"); }
 
 TAccount::TAccount(uint8_t type) : Type(type) {
   DialUp = IsModemConnection();

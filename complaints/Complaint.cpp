@@ -25,19 +25,7 @@ const char* const kSenderHeaders[] = {"Errors-To",   "From",   "Reply-To",
 constexpr uint8_t kAdminRecipients = rcAbuse | rcPostmaster | rcWebmaster;
 
 // The locale's short date and long time.
-std::string FormatCreated(TDateTime value) {
-  const TDateParts p = DecodeDateTime(value);
-  std::tm tm{};
-  tm.tm_year = p.year - 1900;
-  tm.tm_mon = p.month - 1;
-  tm.tm_mday = p.day;
-  tm.tm_hour = p.hour;
-  tm.tm_min = p.minute;
-  tm.tm_sec = p.second;
-  tm.tm_isdst = -1;
-  char text[128];
-  return std::strftime(text, sizeof text, "%x %X", &tm) ? text : "";
-}
+std::string FormatCreated(TDateTime value) { return FormatDateTime(value, "%x %X"); }
 
 bool ParseCreated(const std::string& text, TDateTime& value) {
   std::tm tm{};

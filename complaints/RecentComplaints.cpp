@@ -13,21 +13,6 @@ namespace tarnwell {
 
 namespace {
 
-// CR, LF and CR LF each end a line; a final line end does not start another line.
-std::vector<std::string> SplitFileLines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines.emplace_back(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
-  return lines;
-}
-
 std::string Repeated(const std::string& name, size_t count) {
   return JoinCommaText(std::vector<std::string>(count, name));
 }
@@ -71,7 +56,7 @@ void TRecentComplaints::Load() {
   std::string text;
   bool loaded = ReadWholeFile(FileName(), text);
   if (loaded) {
-    lines_ = SplitFileLines(text);
+    lines_ = SplitTextLines(text);
     Modified = false;
     try {
       Upgrade();

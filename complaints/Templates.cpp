@@ -14,21 +14,6 @@ namespace tarnwell {
 
 namespace {
 
-// CR, LF and CR LF each end a line; a final line end does not start another line.
-std::vector<std::string> SplitTextLines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    lines.emplace_back(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
-  return lines;
-}
-
 // Decimal, or hexadecimal after "$" (up to eight digits, read as a 32-bit pattern).
 bool ParseVersion(std::string_view text, int32_t& value) {
   if (!text.empty() && text.front() == '$') {

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "message/MIME.h"
+#include "message/MessageText.h"
 #include "message/QStrings.h"
 #include "message/SvcString.h"
 #include "platform/DateTime.h"
@@ -44,21 +45,6 @@ std::string TenDigits(int32_t id) {
   return name;
 }
 
-// Splits file text into lines at CR LF (a lone LF also ends a line).
-std::vector<std::string> SplitFileLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.emplace_back(text, start, stop - start);
-    start = end + 1;
-  }
-  return lines;
-}
-
 std::string JoinFileLines(const std::vector<std::string>& lines) {
   size_t size = 0;
   for (const std::string& line : lines) size += line.size() + 2;
@@ -96,7 +82,7 @@ void TEmail::Load(const std::string& basePath) {
   std::string text;
   if (!ReadWholeFile(basePath + ".hdr", text)) return;
   Headers.Clear();
-  for (std::string& line : SplitFileLines(text)) Headers.Add(line);
+  for (std::string& line : SplitMessageLines(text)) Headers.Add(line);
   ParseHeaders();
   UID = Headers.Take(kUID);
   Length = NumberOr0(Headers.Take(kLength));
@@ -157,7 +143,7 @@ void TEmail::SaveBody() {
 void TEmail::LoadBody() {
   std::string text;
   if (BodyState != bsNotRetrieved && owner_ && ReadWholeFile(BasePath() + ".txt", text)) {
-    Body = SplitFileLines(text);
+    Body = SplitMessageLines(text);
     BodyLoaded = true;
     return;
   }
@@ -183,7 +169,7 @@ void TEmail::ReloadHeaders() {
   std::string text;
   if (!owner_ || !ReadWholeFile(BasePath() + ".hdr", text)) return;
   Headers.Clear();
-  for (std::string& line : SplitFileLines(text)) Headers.Add(line);
+  for (std::string& line : SplitMessageLines(text)) Headers.Add(line);
 }
 
 void TEmail::StripStatusHeaders() {
@@ -227,17 +213,7 @@ bool TEmail::DecodeBodyForDisplay() {
 }
 
 std::string TEmail::DateText() const {
-  if (Date == 0) return std::string();
-  const TDateParts p = DecodeDateTime(Date);
-  std::tm tm{};
-  tm.tm_year = p.year - 1900;
-  tm.tm_mon = p.month - 1;
-  tm.tm_mday = p.day;
-  tm.tm_hour = p.hour;
-  tm.tm_min = p.minute;
-  tm.tm_sec = p.second;
-  char text[64];
-  return std::strftime(text, sizeof text, "%x %H:%M", &tm) ? text : "";
+  return Date == 0 ? std::string() : FormatDateTime(Date, "%x %H:%M");
 }
 
 std::string TEmail::StatusName(uint8_t status) {

@@ -242,6 +242,20 @@ bool IsNumberInRange(std::string_view text, int64_t low, int64_t high) {
   return ToInteger(text, n) && low <= n && n <= high;
 }
 
+std::vector<std::string> SplitTextLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    lines.emplace_back(text.substr(start, end - start));
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+      ++end;
+    start = end + 1;
+  }
+  return lines;
+}
+
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string result;
   for (const std::string& line : lines) {

@@ -117,6 +117,9 @@ void SkipUntil(std::string_view text, const TCharSet& set, size_t& pos);
 [[nodiscard]] bool ToInteger(std::string_view text, int64_t& value);
 
 // Lines.
+// The lines of a text file: CR, LF and CR LF each end a line; a final line end does not start
+// another line.
+[[nodiscard]] std::vector<std::string> SplitTextLines(std::string_view text);
 // Every non-empty line followed by one space.
 [[nodiscard]] std::string JoinLines(const std::vector<std::string>& lines);
 // Joins so that an HTML tag split over lines stays whole.

@@ -91,24 +91,6 @@ int MonthOfWord(std::string_view word) {
   return static_cast<int>(PosOf(UpperCase(word), kMonths) / 3) + 1;
 }
 
-bool InDateRange(TDateTime value) {
-  return std::isfinite(value) && value >= static_cast<double>(EncodeDay(1, 1, 1)) &&
-         value < static_cast<double>(EncodeDay(9999, 12, 31) + 1);
-}
-
-std::tm ToTm(TDateTime value) {
-  const TDateParts p = DecodeDateTime(value);
-  std::tm tm{};
-  tm.tm_year = p.year - 1900;
-  tm.tm_mon = p.month - 1;
-  tm.tm_mday = p.day;
-  tm.tm_hour = p.hour;
-  tm.tm_min = p.minute;
-  tm.tm_sec = p.second;
-  tm.tm_wday = DayOfWeek(value) - 1;
-  return tm;
-}
-
 std::string FormatTm(const char* format, const std::tm& tm) {
   char buffer[128];
   const size_t n = std::strftime(buffer, sizeof buffer, format, &tm);

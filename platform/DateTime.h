@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 #include "platform/Clock.h"
 
@@ -28,6 +29,13 @@ struct TDateParts {
 // Conversions between Unix time and local date-times through the system's time-zone rules.
 [[nodiscard]] TDateTime UnixToLocalDateTime(std::time_t seconds);
 [[nodiscard]] std::time_t LocalDateTimeToUnix(TDateTime value);
+// True for values within the years 1 to 9999.
+[[nodiscard]] bool InDateRange(TDateTime value);
+// The broken-down form of a date-time (day of the week filled, daylight saving unknown).
+[[nodiscard]] std::tm ToTm(TDateTime value);
+// `value` through strftime's `format`; empty when it is out of range or the text does not fit.
+[[nodiscard]] std::string FormatDateTime(TDateTime value, const char* format);
+
 // The local offset from UTC at `value`, in minutes east of UTC.
 [[nodiscard]] int LocalUtcOffsetMinutes(std::time_t at);
 
