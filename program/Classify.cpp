@@ -2,9 +2,11 @@
 #include <cstring>
 #include <memory>
 
+#include "accounts/Account.h"
 #include "filtering/FilterList.h"
 #include "message/Emails.h"
 #include "message/MessageText.h"
+#include "message/SvcString.h"
 #include "platform/Error.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
@@ -36,6 +38,24 @@ void LoadSettings(std::unique_ptr<TRegistryStore>& store, TSettings& settings) {
     // Values read before the first missing one are kept; the rest keep their defaults.
   }
   settings = loaded;
+}
+
+// The user and domain names of the configured accounts' addresses, read straight from the store
+// (loading the accounts themselves would empty their Live Mail folders).
+void ReadOwnNames(TRegistryStore* store, std::vector<std::string>& users,
+                  std::vector<std::string>& domains) {
+  if (!store) return;
+  TRegistry accounts(*store);
+  if (!accounts.OpenKeyReadOnly(TAccount::kAccountsKey)) return;
+  for (const std::string& key : accounts.GetKeyNames()) {
+    TRegistry account(*store);
+    if (!account.OpenKeyReadOnly(std::string(TAccount::kAccountsKey) + "\\" + key) ||
+        account.GetDataType("Email") != TRegDataType::String)
+      continue;
+    const std::string email = account.ReadString("Email");
+    users.push_back(UserPart(email));
+    domains.push_back(DomainPart(email));
+  }
 }
 
 }  // namespace
@@ -75,6 +95,9 @@ int RunClassify(const TCommandLine& line) {
     TFilterList filters(TProgramFolders::ProgramFolder() + "Filters.dat");
     filters.Load(true);
     filters.SetLogging(log);
+    std::vector<std::string> users, domains;
+    ReadOwnNames(store.get(), users, domains);
+    filters.SetOwnNames(std::move(users), std::move(domains));
 
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
