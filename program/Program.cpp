@@ -1,0 +1,86 @@
+#include "program/Program.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "message/QStrings.h"
+#include "program/CommandLine.h"
+#include "program/ConsoleUi.h"
+#include "shell/AppWindow.h"
+#include "shell/ProgramFolders.h"
+
+namespace tarnwell {
+
+namespace {
+
+const char* const kUsage =
+    "Usage: tarnwell [--home DIR] [--headless] [SWITCHES]\n"
+    "Runs Tarnwell: checks the accounts at start and on their schedules until it is ended\n"
+    "(SIGTERM or Ctrl+C). Without a display, messages go to standard error.\n"
+    "Switches (letter case ignored):\n"
+    "  /ONCE               check every account once and end: status 0 when every check\n"
+    "                      succeeded, 1 when one reported an error, 2 when set-up is missing\n"
+    "  /SUSPENDED, SUSPEND start with checking suspended\n"
+    "  /APPDELAY SECONDS   wait before starting the programs of account events\n"
+    "  /OPEN, OPEN, ABOUT, SETTINGS\n"
+    "  RESUME              (to a running Tarnwell) resume checking\n"
+    "A second Tarnwell on the same program folder passes its switches to the running one\n"
+    "and ends.\n";
+
+bool IsSwitchWord(const std::string& arg) {
+  const std::string word = UpperCase(arg);
+  return word == "OPEN" || word == "SUSPEND" || word == "RESUME" || word == "ABOUT" ||
+         word == "SETTINGS";
+}
+
+}  // namespace
+
+bool RunsProgram(const TCommandLine& line) {
+  const std::string& command = line.command;
+  return command.empty() || command.front() == '/' || command.front() == '-' ||
+         IsSwitchWord(command);
+}
+
+int RunProgram(const TCommandLine& line) {
+  std::vector<std::string> args;
+  if (!line.command.empty()) args.push_back(line.command);
+  args.insert(args.end(), line.arguments.begin(), line.arguments.end());
+  std::optional<std::string> home = line.home;
+  std::vector<std::string> switches;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--home" && i + 1 < args.size()) {
+      home = args[++i];
+    } else if (arg.rfind("--home=", 0) == 0) {
+      home = arg.substr(7);
+    } else if (arg != "--headless") {
+      // Until there is a desktop front end every run is headless.
+      switches.push_back(arg);
+    }
+  }
+  try {
+    TProgramFolders::SetProgramFolder(TProgramFolders::Resolve(home));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "tarnwell: %s\n", error.what());
+    return esFailed;
+  }
+  TConsoleUi ui;
+  InstallUserInterface(&ui);
+  int status = esOk;
+  {
+    TAppWindow app(switches);
+    status = app.Run();
+    if (app.Forwarded() && status == esOk)
+      std::fputs("Halvora Tarnwell is running already; it was passed the command.\n", stderr);
+  }
+  InstallUserInterface(nullptr);
+  return status;
+}
+
+}  // namespace tarnwell

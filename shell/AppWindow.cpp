@@ -1,0 +1,697 @@
+#include "shell/AppWindow.h"
+
+#include <charconv>
+
+#include "accounts/Account.h"
+#include "accounts/AccountEvents.h"
+#include "accounts/AccountKinds.h"
+#include "accounts/AccountList.h"
+#include "complaints/ComplaintHooks.h"
+#include "complaints/RecentComplaints.h"
+#include "complaints/Templates.h"
+#include "filtering/DataFiles.h"
+#include "filtering/FilterList.h"
+#include "message/DomainLists.h"
+#include "message/QStrings.h"
+#include "platform/DateTime.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
+#include "shell/ErrorReport.h"
+#include "shell/FilterUpdates.h"
+#include "shell/LogFile.h"
+#include "shell/ProgramFolders.h"
+#include "shell/Settings.h"
+#include "transport/POP3Account.h"
+
+namespace tarnwell {
+
+namespace {
+
+TAppWindow* currentWindow = nullptr;
+
+constexpr uint32_t kStartupDelayMs = 1000;
+constexpr uint32_t kCheckIntervalMs = 7000;
+const char* const kStartupPrefix = "An error occurred during startup: ";
+const char* const kTerminate = "The program will terminate.";
+
+void Log(const std::string& text) { ProgramLog().Add(text); }
+
+int32_t NumberOrZero(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() ? value : 0;
+}
+
+// Runs the action at the end of the scope, however the scope is left.
+template <typename F>
+class TAtExit {
+ public:
+  explicit TAtExit(F action) : action_(std::move(action)) {}
+  ~TAtExit() { action_(); }
+  TAtExit(const TAtExit&) = delete;
+  TAtExit& operator=(const TAtExit&) = delete;
+
+ private:
+  F action_;
+};
+
+template <typename F>
+void Swallow(F action) {
+  try {
+    action();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+TSwitches ParseSwitches(const std::vector<std::string>& args) {
+  TSwitches s;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string arg = UpperCase(args[i]);
+    if (arg == "/OPEN" || arg == "OPEN") {
+      s.OpenOnStart = true;
+    } else if (arg == "/ONCE") {
+      s.CheckOnce = true;
+    } else if (arg == "/SUSPENDED" || arg == "SUSPEND") {
+      s.StartSuspended = true;
+    } else if (arg == "/APPDELAY") {
+      // The value is still looked at as a switch of its own.
+      s.AppDelay = i + 1 < args.size() ? NumberOrZero(args[i + 1]) : 0;
+    } else if (arg == "RESUME") {
+      s.ResumeRequested = true;
+    } else if (arg == "ABOUT") {
+      s.ShowAboutOnStart = true;
+    } else if (arg == "SETTINGS") {
+      s.ShowSettingsOnStart = true;
+    }
+  }
+  return s;
+}
+
+int32_t InvokeCodeOf(const TSwitches& s) {
+  return ChooseInvokeCode(s.StartSuspended, s.ResumeRequested, s.ShowAboutOnStart,
+                          s.ShowSettingsOnStart);
+}
+
+TAppWindow* AppWindow() { return currentWindow; }
+
+TAppWindow::TAppWindow(std::vector<std::string> args, TEventLoop& loop)
+    : args_(std::move(args)), loop_(loop), timer_(loop) {
+  currentWindow = this;
+}
+
+TAppWindow::~TAppWindow() {
+  if (!destroyed_ && settings_) FormDestroy();
+  if (currentWindow == this) currentWindow = nullptr;
+}
+
+bool TAppWindow::FormCreate() {
+  switches_ = ParseSwitches(args_);
+  OpenOnStart = switches_.OpenOnStart;
+  CheckOnce = switches_.CheckOnce;
+  StartSuspended = switches_.StartSuspended;
+  AppDelay = switches_.AppDelay;
+  SetAppDelay(AppDelay);
+
+  instance_ = std::make_unique<TSingleInstance>(
+      InstanceSocketPath(TProgramFolders::ProgramFolder()), loop_);
+  if (!instance_->Acquire([this](int32_t code) { InvokeTarnwell(code); })) {
+    forwarded_ = true;
+    if (!instance_->Send(InvokeCodeOf(switches_))) {
+      UserInterface().ShowError("Halvora Tarnwell is running already, but it does not answer.");
+      exitStatus_ = esFailed;
+    }
+    instance_.reset();
+    return false;
+  }
+  if (watchSignals_) signals_ = std::make_unique<TTerminationSignals>([this] { Close(); }, loop_);
+
+  timer_.SetOnTimer([this] { Startup(); });
+  timer_.SetInterval(kStartupDelayMs);
+  timer_.SetEnabled(true);
+  return true;
+}
+
+int TAppWindow::Run() {
+  if (!FormCreate()) return exitStatus_;
+  while (!loop_.Terminated()) PumpOnce(1000);
+  FormDestroy();
+  Swallow([] { ProgramLog().Save(); });
+  return exitStatus_;
+}
+
+void TAppWindow::PumpOnce(int ms) {
+  try {
+    loop_.Pump(ms);
+  } catch (...) {
+    HandleException(std::current_exception());
+  }
+}
+
+void TAppWindow::HandleException(std::exception_ptr error) {
+  Swallow([&] {
+    std::string text = "An unknown error occurred.";
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+    }
+    UserInterface().ShowError(text);
+  });
+  WriteErrorReport(TProgramFolders::ProgramFolder() + "Tarnwell.err",
+                   DescribeExceptionChain(error));
+}
+
+void TAppWindow::Terminate(int status) {
+  exitStatus_ = status;
+  loop_.Terminate();
+}
+
+void TAppWindow::Startup() {
+  timer_.SetEnabled(false);
+  try {
+    RunStartup();
+  } catch (const std::exception& error) {
+    UserInterface().ShowError(std::string(error.what()) + "\r\r" + kTerminate);
+    Terminate(esFailed);
+  } catch (...) {
+    UserInterface().ShowError(std::string("An unknown error occurred.") + "\r\r" + kTerminate);
+    Terminate(esFailed);
+  }
+  Initialized = true;
+  Log("Init: Done");
+}
+
+void TAppWindow::RunStartup() {
+  const std::string folder = TProgramFolders::ProgramFolder();
+  try {
+    store_ = std::make_unique<TRegistryStore>(folder + "Registry.db");
+  } catch (const std::exception& error) {
+    throw TError(kStartupPrefix + std::string(error.what()));
+  }
+  TRegistryStore::Install(store_.get());
+  settings_ = std::make_unique<TSettings>(store_.get());
+  InstallSettings(settings_.get());
+  try {
+    settings_->Load();
+  } catch (const TError&) {
+    // A key from an older version, or none at all: the defaults fill the gaps.
+    settings_->SaveAll();
+    settings_->Load();
+  }
+  ProgramLog().SetEnabled(settings_->Logging);
+  ProgramLog().SetFileName(folder + "Tarnwell.log");
+  Log("Init: Configuration");
+
+  Log("Init: Folders");
+  CreateDir(TProgramFolders::ComplaintsFolder());
+  CreateDir(TProgramFolders::SoundsFolder());
+  CreateDir(TProgramFolders::UpdatesFolder());
+  InstallDataFiles();
+  LoadDomainLists(folder);
+
+  CreateObjects();
+  if (!WarnAboutPasswords()) return;
+  Log("Init: Old messages");
+  DailyPurge();
+  ApplyUpdates();
+
+  Log("Init: Tray icon");
+  UserInterface().TraySetBase(TTrayImage::Normal);
+  UserInterface().TrayRefresh();
+  UpdateTip();
+  ChooseHowToGoOn();
+}
+
+void TAppWindow::CreateObjects() {
+  const TSettings& settings = *settings_;
+  Log("Init: Objects");
+  Log("Init:   Filters");
+  filters_ = std::make_unique<TFilterList>(TProgramFolders::ProgramFolder() + "Filters.dat");
+  filters_->Load(true);
+
+  Log("Init:   EmailAccounts");
+  if (!IsAccountKindRegistered(akPOP3)) RegisterPOP3Account();
+  accounts_ = std::make_unique<TAccountList>();
+  try {
+    accounts_->Init(filters_.get());
+  } catch (const std::exception& error) {
+    throw TError(kStartupPrefix + std::string(error.what()));
+  }
+  accounts_->SetLogging(settings.Logging);
+  filters_->SetLogging(settings.Logging);
+  accounts_->OnCheckStart = [this](TAccountList&) { CheckStarted(); };
+  accounts_->OnCheckFinished = [this](TAccountList&) { CheckFinished(); };
+  accounts_->ConfirmPurge = [](const std::string& text) {
+    return UserInterface().ConfirmTimed(text);
+  };
+
+  Log("Init:   Templates");
+  templates_ = std::make_unique<TTemplates>();
+  templates_->Reload();
+  InstallTemplates(templates_.get());
+  InstallComplaintHooks();
+  recent_ = std::make_unique<TRecentComplaints>();
+  recent_->MaxCount = settings.NumRecentComplaints;
+  // Loaded now, so that a complaint added later cannot replace the entries kept before.
+  Swallow([this] { recent_->Load(); });
+
+  // Printing comes with the main window; there is nothing to create without it.
+  Log("Init:   Printer");
+  Log("Init:   Dialogs");
+  UserInterface().CreateDialogs(*accounts_);
+}
+
+bool TAppWindow::WarnAboutPasswords() {
+  Log("Init: Passwords");
+  std::string names;
+  for (int i = 0; i < accounts_->Count(); ++i) {
+    const TAccount& account = *accounts_->Items(i);
+    if (account.Type == akPOP3 && account.Password.empty())
+      names = account.Description + "\r" + names;
+  }
+  if (names.empty()) return true;
+  TUserInterface& ui = UserInterface();
+  ui.ShowWarning(
+      "There is no password entered for some of your email accounts.\r\rPlease go to Accounts, "
+      "Properties and enter the correct password \rfor these accounts:\r\r" +
+      names);
+  if (CheckOnce && !ui.HasMainWindow()) {
+    // The password cannot be entered here, and the check would fail without it.
+    Terminate(esNeedsSetup);
+    return false;
+  }
+  OpenOnStart = true;
+  CheckOnce = false;
+  return true;
+}
+
+void TAppWindow::ApplyUpdates() {
+  Log("Init: Updates");
+  updates_ = updatesFactory_ ? updatesFactory_() : std::make_unique<TNoFilterUpdates>();
+  updates_->ApplyDownloaded(*filters_);
+  if (updates_->HighestNumber() > settings_->LastUpdate) {
+    settings_->LastUpdate = updates_->HighestNumber();
+    settings_->SaveAll();
+  }
+}
+
+void TAppWindow::ChooseHowToGoOn() {
+  if (accounts_->Count() == 0) {
+    FirstStart();
+    return;
+  }
+  if (CheckOnce) {
+    TAccountSet all;
+    for (int i = 0; i < accounts_->Count() && i < kMaxSelectable; ++i)
+      all.set(static_cast<size_t>(i));
+    accounts_->CheckSelected(all, TriggerBit(ctOnDemand));
+    const bool failed = !accounts_->Errors.empty();
+    loop_.Pump(0);
+    SaveFiltersIfModified();
+    Terminate(failed ? esFailed : esOk);
+    return;
+  }
+  Log("Init: On startup");
+  accounts_->CheckSelected(TAccountSet(), TriggerBit(ctStartup));
+  StartCheckTimer();
+  TUserInterface& ui = UserInterface();
+  if (OpenOnStart || switches_.ShowSettingsOnStart) {
+    miOpenClick();
+    if (switches_.ShowSettingsOnStart && ui.IsMainWindowVisible()) ui.PressSettingsButton();
+  } else if (StartSuspended) {
+    miSuspendClick();
+  } else if (switches_.ShowAboutOnStart) {
+    miAboutClick(false);
+    miExitClick();
+  }
+}
+
+void TAppWindow::FirstStart() {
+  TUserInterface& ui = UserInterface();
+  const TWizardResult addressBook = ui.RunAddressBookWizard(*filters_);
+  if (addressBook == TWizardResult::Unavailable) {
+    Terminate(esNeedsSetup);
+    return;
+  }
+  if (addressBook == TWizardResult::Ok) {
+    std::unique_ptr<TAccount> account;
+    if (ui.RunNewAccountWizard(account) == TWizardResult::Ok && account)
+      accounts_->Add(std::move(account));
+  }
+  miOpenClick();
+  StartCheckTimer();
+}
+
+void TAppWindow::StartCheckTimer() {
+  timer_.SetOnTimer([this] { Tick(); });
+  timer_.SetInterval(kCheckIntervalMs);
+  timer_.SetEnabled(true);
+}
+
+void TAppWindow::Tick() {
+  timer_.SetEnabled(false);
+  // Re-armed even when the work raised, or the checks would stop for good.
+  TAtExit rearm([this] {
+    if (!Closing) timer_.SetEnabled(true);
+  });
+  TUserInterface& ui = UserInterface();
+  if (!ui.TrayRegistered()) ui.TrayRefresh();
+  if (PowerSuspended || !gate_.IsFree()) return;
+  gate_.Enter(TSynchronization::skCheck);
+  TAtExit release([this] { gate_.Reset(); });
+  accounts_->ScheduledCheck();
+  if (!ui.IsMainWindowVisible() && !Closing) {
+    AutomaticUpdate();
+    DailyPurge();
+  }
+}
+
+void TAppWindow::DailyPurge() {
+  Swallow([this] {
+    const int64_t today = DateOf(TClock::Current().Now());
+    if (today <= LastPurgeDate) return;
+    if (accounts_->PurgeOld() != caUnanswered) LastPurgeDate = today;
+  });
+}
+
+void TAppWindow::AutomaticUpdate() {
+  TUserInterface& ui = UserInterface();
+  TSettings& settings = *settings_;
+  if (!settings.AutoCheckUpdates || !updates_->IsDue(settings.LastUpdateCheck) ||
+      ui.IsMainWindowVisible() || ui.IsPopUpVisible() || accounts_->Suspended ||
+      SessionDisconnected)
+    return;
+  updates_->EnterBusy();
+  TAtExit leave([this] { updates_->LeaveBusy(); });
+  if (!updates_->Connected()) return;
+  ui.CancelMenuMode();
+  // The tick keeps the timer disabled while this runs.
+  ui.TrayPush(TTrayImage::Checking);
+  TAtExit pop([&ui] { ui.TrayPop(); });
+  Swallow([&] {
+    if (!updates_->Download() || updates_->Cancelled()) return;
+    if (updates_->Downloaded() > 0) {
+      updates_->ApplyDownloaded(*filters_);
+      settings.LastUpdate = updates_->HighestNumber();
+    }
+    settings.LastUpdateCheck = static_cast<TDateTime>(DateOf(TClock::Current().Now()));
+    settings.SaveAll();
+  });
+}
+
+void TAppWindow::SaveFiltersIfModified() {
+  if (filters_ && filters_->IsModified()) filters_->Save();
+}
+
+TTrayMenuState TAppWindow::MenuState() const {
+  TTrayMenuState state;
+  const TUserInterface& ui = UserInterface();
+  const bool checking = accounts_ && accounts_->Busy;
+  const bool updating = updates_ && updates_->IsBusy();
+  state.OpenEnabled = !ui.IsMainWindowVisible();
+  if (accounts_) {
+    for (int i = 0; i < accounts_->Count(); ++i)
+      if (accounts_->Items(i)->Active)
+        state.CheckNowItems.push_back(accounts_->Items(i)->Description);
+  }
+  state.CheckNowEnabled =
+      !checking && !updating && !ui.IsPopUpVisible() && !state.CheckNowItems.empty();
+  state.CheckAllEnabled = state.CheckNowEnabled;
+  state.SuspendChecked = accounts_ && accounts_->Suspended;
+  state.SuspendEnabled = !checking;
+  state.EmailProgramEnabled = !Settings().EmailClient.empty();
+  state.AboutEnabled = !ui.IsAboutShowing();
+  state.ExitEnabled = !ui.IsMainWindowVisible() && !checking && !updating;
+  return state;
+}
+
+void TAppWindow::miOpenClick() {
+  Swallow([this] {
+    TUserInterface& ui = UserInterface();
+    if (ui.HasMainWindow() && Settings().UsePassword && !ui.AskPassword(Settings().Password))
+      return;
+    IconAcknowledged = false;
+    gate_.Enter(TSynchronization::skUserInterface);
+    TAtExit leave([this] { gate_.Leave(); });
+    ui.OpenMainWindow(Settings().WindowState == 2);
+  });
+}
+
+void TAppWindow::miCheckNowClick(int n) {
+  IconAcknowledged = false;
+  if (!accounts_) return;
+  const int32_t position = accounts_->ActiveIndex(n);
+  if (position < 0 || position >= kMaxSelectable || !gate_.IsFree()) return;
+  gate_.Enter(TSynchronization::skCheck);
+  TAtExit release([this] { gate_.Reset(); });
+  TAccountSet selection;
+  selection.set(static_cast<size_t>(position));
+  accounts_->CheckSelected(selection, TriggerBit(ctOnDemand));
+  SaveFiltersIfModified();
+}
+
+void TAppWindow::miCheckAllClick() {
+  IconAcknowledged = false;
+  if (!accounts_ || !gate_.IsFree()) return;
+  gate_.Enter(TSynchronization::skCheck);
+  TAtExit release([this] { gate_.Reset(); });
+  accounts_->CheckSelected(TAccountSet(), TriggerBit(ctOnDemand));
+  SaveFiltersIfModified();
+}
+
+void TAppWindow::miSuspendClick(bool fromMainWindow) {
+  if (!accounts_) return;
+  TUserInterface& ui = UserInterface();
+  accounts_->Suspended = !accounts_->Suspended;
+  if (ui.IsMainWindowVisible() && !fromMainWindow) ui.UpdateSuspendButton();
+  if (accounts_->Suspended)
+    ui.TrayPush(TTrayImage::Suspend);
+  else
+    ui.TrayPop();
+  UpdateTip();
+  Log(accounts_->Suspended ? "Checking suspended" : "Checking resumed");
+}
+
+void TAppWindow::miEmailProgramClick() {
+  Swallow([] {
+    TDirectLauncher launcher;
+    launcher.Launch(Settings().EmailClient);
+  });
+}
+
+void TAppWindow::miAboutClick(bool fromTray) {
+  Swallow([fromTray] { UserInterface().ShowAbout("Version " + ProgramVersionFull(), fromTray); });
+}
+
+void TAppWindow::Close() {
+  if (CloseQuery()) loop_.Terminate();
+}
+
+bool TAppWindow::CloseQuery() {
+  Log("CloseQuery");
+  Closing = true;
+  TUserInterface& ui = UserInterface();
+  Swallow([this] {
+    if (accounts_ && accounts_->Busy) accounts_->Stop();
+  });
+  Swallow([this] {
+    if (!gate_.IsFree()) gate_.Reset();
+  });
+  Swallow([&ui] {
+    if (ui.IsMainWindowVisible()) ui.CloseMainWindow();
+  });
+  Swallow([&ui] {
+    if (ui.IsPopUpVisible()) ui.ClosePopUp();
+  });
+  Log("CloseQuery OK");
+  return true;
+}
+
+void TAppWindow::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  Log("FormDestroy");
+  timer_.SetEnabled(false);
+  if (accounts_) Swallow([this] { accounts_->Stop(); });
+  // Hit counts and the actions that bounces changed live only in memory until this save.
+  Swallow([this] { SaveFiltersIfModified(); });
+  Swallow([this] {
+    if (settings_) settings_->SaveAll();
+    gate_.Reset();
+    UserInterface().TrayRemove();
+    updates_.reset();
+    recent_.reset();
+    InstallTemplates(nullptr);
+    RemoveComplaintHooks();
+    templates_.reset();
+    accounts_.reset();
+    filters_.reset();
+  });
+  InstallSettings(nullptr);
+  settings_.reset();
+  if (store_) TRegistryStore::Install(nullptr);
+  store_.reset();
+  signals_.reset();
+  instance_.reset();
+  Log("FormDestroy OK");
+}
+
+void TAppWindow::InvokeTarnwell(int32_t code) {
+  if (!Initialized || !accounts_) return;
+  Log("InvokeTarnwell " + std::to_string(code));
+  TUserInterface& ui = UserInterface();
+  switch (code) {
+    case icSuspend:
+      if (!accounts_->Suspended) miSuspendClick();
+      break;
+    case icResume:
+      if (accounts_->Suspended) miSuspendClick();
+      break;
+    case icAbout:
+      if (!ui.IsAboutShowing()) miAboutClick(false);
+      break;
+    case icSettings:
+      if (!ui.IsMainWindowVisible()) miOpenClick();
+      if (ui.IsMainWindowVisible() && !ui.IsSettingsDialogOpen()) ui.PressSettingsButton();
+      break;
+    default:
+      if (!ui.IsMainWindowVisible()) miOpenClick();
+      break;
+  }
+}
+
+void TAppWindow::ShellRestarted() {
+  TUserInterface& ui = UserInterface();
+  ui.TrayMarkUnregistered();
+  ui.TrayRefresh();
+}
+
+void TAppWindow::TrayLeftButtonDown() {
+  if (!accounts_ || (updates_ && updates_->IsBusy())) return;
+  if (accounts_->Suspended || accounts_->Busy) return;
+  TUserInterface& ui = UserInterface();
+  if (ui.TrayDepth() > 2) {
+    ui.TrayPop();
+    ui.TraySetBlink(false);
+    IconAcknowledged = true;
+  }
+}
+
+void TAppWindow::TrayDoubleClick() {
+  if (updates_ && updates_->IsBusy()) return;
+  TUserInterface& ui = UserInterface();
+  IconAcknowledged = false;
+  if (ui.IsPopUpVisible())
+    ui.BringPopUpToFront();
+  else if (ui.IsMainWindowVisible())
+    ui.BringToForeground();
+  else
+    miOpenClick();
+}
+
+void TAppWindow::TrayRightButtonDown() {
+  if (updates_ && updates_->IsBusy()) return;
+  TUserInterface& ui = UserInterface();
+  if (!ui.IsPopUpVisible()) ui.ShowTrayMenu(MenuState());
+}
+
+bool TAppWindow::IsMainWindowVisible() const { return UserInterface().IsMainWindowVisible(); }
+
+bool TAppWindow::IsPopUpVisible() const { return UserInterface().IsPopUpVisible(); }
+
+void TAppWindow::CheckStarted() {
+  Swallow([this] {
+    TUserInterface& ui = UserInterface();
+    ui.CancelMenuMode();
+    ShowCheckingIcon();
+    ui.PrepareForCheck(*accounts_);
+    loop_.Pump(0);
+    if (ui.IsMainWindowVisible()) {
+      ui.EnableMainWindow(false);
+      ui.ShowCheckProgress();
+      loop_.Pump(0);
+    }
+  });
+}
+
+void TAppWindow::CheckFinished() {
+  TUserInterface& ui = UserInterface();
+  if (ui.IsMainWindowVisible()) {
+    ui.EnableMainWindow(true);
+    ui.RefreshPages();
+  }
+  ui.FinishCheck(*accounts_);
+  if (accounts_->ChangeTotal > 0) IconAcknowledged = false;
+  UpdateIconAfterCheck();
+}
+
+void TAppWindow::ShowCheckingIcon() {
+  TUserInterface& ui = UserInterface();
+  if (accounts_ && accounts_->Suspended) ui.TrayPop();
+  ui.TrayPush(TTrayImage::Checking);
+  UpdateTip();
+}
+
+void TAppWindow::PopToBase() {
+  TUserInterface& ui = UserInterface();
+  while (ui.TrayDepth() > 1) ui.TrayPop();
+}
+
+void TAppWindow::UpdateIconAfterCheck() {
+  TUserInterface& ui = UserInterface();
+  const TAccountList& list = *accounts_;
+  ui.TrayPop();
+  if (!IconAcknowledged) {
+    const uint8_t mode = Settings().IconMode;
+    bool spam = false;
+    if (ui.TrayTop() == TTrayImage::NewSpam) {
+      ui.TrayPop();
+      spam = true;
+    } else {
+      spam = list.NewSpamTotal() > 0;
+    }
+    if (list.NewPossibleTotal() > 0 || list.NewTotal() > 0) {
+      PopToBase();
+      if (mode == 0) {
+        if (list.NewPossibleTotal() <= 0) {
+          ui.TrayPush(TTrayImage::NewMail);
+        } else {
+          if (list.NewTotal() > 0 && !spam) ui.TrayPush(TTrayImage::NewMail);
+          ui.TrayPush(TTrayImage::NewPossible);
+        }
+      } else if (mode == 1) {
+        if (list.NewPossibleTotal() + list.NewSpamTotal() < list.NewTotal())
+          ui.TrayPush(TTrayImage::NewMail);
+      }
+      ui.TraySetBlink(mode != 2);
+    } else if (list.PossibleTotal() == 0 && list.InboxTotal() == 0) {
+      PopToBase();
+    }
+    if (spam && mode == 0) {
+      ui.TrayPush(TTrayImage::NewSpam);
+      ui.TraySetBlink(true);
+    }
+  }
+  if (list.Suspended) ui.TrayPush(TTrayImage::Suspend);
+  UpdateTip();
+}
+
+void TAppWindow::UpdateTip() {
+  TUserInterface& ui = UserInterface();
+  switch (ui.TrayTop()) {
+    case TTrayImage::Suspend: ui.TraySetTip("Halvora Tarnwell is suspended."); break;
+    case TTrayImage::Checking: ui.TraySetTip("Halvora Tarnwell is checking e-mail."); break;
+    default:
+      if (accounts_) ui.TraySetTip(accounts_->Summary());
+      break;
+  }
+}
+
+}  // namespace tarnwell
