@@ -23,5 +23,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCommandLine& line, 
 void PrepareProgramFolder(const TCommandLine& line);
 
 int RunClassify(const TCommandLine& line);
+int RunAccounts(const TCommandLine& line);
+int RunFilters(const TCommandLine& line);
+int RunKilled(const TCommandLine& line);
+// Runs one check against an embedded demo mail server in a throw-away program folder.
+int RunDemo(const TCommandLine& line);
 
 }  // namespace tarnwell

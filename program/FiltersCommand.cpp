@@ -1,0 +1,461 @@
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "filtering/Countries.h"
+#include "filtering/FilterList.h"
+#include "filtering/Filters.h"
+#include "message/Headers.h"
+#include "message/QStrings.h"
+#include "message/SvcString.h"
+#include "platform/Files.h"
+#include "program/CommandLine.h"
+#include "program/CommandSupport.h"
+#include "shell/ProgramFolders.h"
+#include "shell/Settings.h"
+
+namespace tarnwell {
+
+namespace {
+
+const char* const kUsage =
+    "Usage: tarnwell [--home DIR] filters list [KIND]\n"
+    "       tarnwell [--home DIR] filters add sender [--user-condition C] [--user PATTERN]\n"
+    "                [--domain-condition C] [--domain PATTERN] [--headers NAME,...] [ACTION]\n"
+    "       tarnwell [--home DIR] filters add subject|text [--condition C] [--pattern PATTERN]\n"
+    "                [ACTION]\n"
+    "       tarnwell [--home DIR] filters add header --header NAME [--condition C]\n"
+    "                [--pattern PATTERN] [--address-only] [ACTION]\n"
+    "       tarnwell [--home DIR] filters add friend --address ADDRESS | --domain DOMAIN |\n"
+    "                --mailing-list ADDRESS-OR-DOMAIN\n"
+    "       tarnwell [--home DIR] filters remove KIND ID\n"
+    "       tarnwell [--home DIR] filters block|unblock COUNTRY-CODE...\n"
+    "       tarnwell [--home DIR] filters blocked\n"
+    "list prints one line per filter, fields separated by tabs: the kind, the ID, the origin,\n"
+    "the action, the hits and the description. add prints the new filter's line; block and\n"
+    "unblock print the code, the name and the new state of each country; blocked lists the\n"
+    "blocked countries. KIND is sender, friend, subject, text, country or header.\n"
+    "Conditions are named as in the filter dialogs, letter case ignored, \"-\" for a blank:\n"
+    "contains, contains-word, does-not-contain, equals, does-not-equal, starts-with,\n"
+    "does-not-start-with, ends-with, does-not-end-with, is-present, is-missing, is-blank,\n"
+    "is-not-blank, starts-with-a-number, is-mostly-numbers, is-numeric, is-uppercase, and\n"
+    "none for a sender filter without a condition on that part.\n"
+    "ACTION is any of:\n"
+    "  --action A        accept, mark, kill, complain or error-message (or the action's name,\n"
+    "                    such as \"Kill after complaining\"); default: the settings' action\n"
+    "  --recipients R,.. for complain and error-message: sender, reply-to, abuse, postmaster,\n"
+    "                    webmaster; default: the settings' recipients for the action\n"
+    "  --case            letter case matters (only with a condition that takes a pattern)\n"
+    "Sender filters look in the headers --headers names (Cc, Comments, Errors-To, From,\n"
+    "Message-Id, Received, Reply-To, Return-Path, Sender, To, X-Complain-To); by default those\n"
+    "ticked in StdSenderHeaders.dat, else Comments, Errors-To, From, Message-Id, Received,\n"
+    "Reply-To, Return-Path and Sender. System filters cannot be removed.\n";
+
+// The standard headers a sender filter can look in, in the order of its dialog.
+constexpr int kSenderHeaders[] = {1, 2, 7, 8, 10, 14, 15, 16, 17, 19, 20};
+
+// The conditions each dialog offers.
+const std::vector<uint8_t> kSenderConditions = {0,  3,  4,  5,  6,  7,  8,  9,
+                                                14, 10, 11, 12, 13, 15, 16, 17};
+const std::vector<uint8_t> kSubjectConditions = {3, 4, 5, 6, 8, 9, 10, 11, 12, 2, 17};
+const std::vector<uint8_t> kTextConditions = {3, 4, 5, 12, 17};
+const std::vector<uint8_t> kHeaderConditions = {3,  4,  5, 6, 7,  8,  9,  10, 11,
+                                                12, 13, 1, 2, 14, 15, 16, 17};
+
+constexpr const char* kBlank = "You cannot leave this field blank.";
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return lower;
+}
+
+// The option name with a blank for each "-", as condition names are written on the command line.
+std::string Spaced(std::string_view text) {
+  std::string spaced(text);
+  std::replace(spaced.begin(), spaced.end(), '-', ' ');
+  return spaced;
+}
+
+uint8_t KindByName(std::string_view name) {
+  for (const uint8_t kind : {fkSender, fkFriend, fkSubject, fkText, fkCountry, fkHeader})
+    if (SameText(KindName(kind), name)) return kind;
+  throw TUsageError("unknown filter kind \"" + std::string(name) +
+                    "\"; use sender, friend, subject, text, country or header.");
+}
+
+std::string ConditionList(const std::vector<uint8_t>& offered) {
+  std::string text;
+  for (const uint8_t condition : offered) {
+    if (!text.empty()) text += ", ";
+    std::string name = condition == cnNone ? "none" : Lower(ConditionName(condition));
+    std::replace(name.begin(), name.end(), ' ', '-');
+    text += name;
+  }
+  return text;
+}
+
+uint8_t ParseCondition(std::string_view option, const std::string& text,
+                       const std::vector<uint8_t>& offered, std::string_view kind) {
+  const std::string name = Spaced(Trim(text));
+  uint8_t condition = ConditionByName(name);
+  if (condition == cnNone && !SameText(name, "none") && !SameText(name, ConditionName(cnNone)))
+    throw TUsageError(std::string(option) + ": unknown condition \"" + text + "\".");
+  if (std::find(offered.begin(), offered.end(), condition) == offered.end())
+    throw TUsageError(std::string(option) + ": \"" + ConditionName(condition) +
+                      "\" is not a condition of " + std::string(kind) +
+                      " filters; use one of: " + ConditionList(offered) + ".");
+  return condition;
+}
+
+// How a dialog's pattern edit is read: trimmed (sender), as typed but not empty (subject,
+// text), or as typed but not blank (header).
+enum class TPatternRule { Trimmed, NotEmpty, NotBlank };
+
+// A pattern for `condition`: required for a text condition, refused for any other; at most 50
+// characters, as the dialogs' edits take.
+std::string CheckPattern(std::string_view option, const std::optional<std::string>& pattern,
+                         uint8_t condition, TPatternRule rule) {
+  if (!IsTextCondition(condition)) {
+    if (pattern)
+      throw TUsageError(std::string(option) + ": the condition \"" + ConditionName(condition) +
+                        "\" takes no pattern.");
+    return std::string();
+  }
+  const std::string text =
+      rule == TPatternRule::Trimmed ? Trim(pattern.value_or("")) : pattern.value_or("");
+  if ((rule == TPatternRule::NotBlank ? Trim(text) : text).empty())
+    throw TUsageError(std::string(option) + ": " + kBlank);
+  if (text.size() > kShortStringCapacity)
+    throw TUsageError(std::string(option) + ": at most 50 characters.");
+  return text;
+}
+
+// The items of a comma-separated list, trimmed.
+std::vector<std::string> SplitCommas(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    items.push_back(Trim(text.substr(start, comma == std::string::npos ? comma : comma - start)));
+    if (comma == std::string::npos) return items;
+    start = comma + 1;
+  }
+}
+
+uint8_t ParseAction(const std::string& text) {
+  static const struct {
+    const char* name;
+    uint8_t action;
+  } kActions[] = {{"accept", acAccept},
+                  {"mark", acMark},
+                  {"kill", acKill},
+                  {"complain", acKillAfterComplaint},
+                  {"error-message", acKillAfterErrorMessage}};
+  for (const auto& entry : kActions)
+    if (SameText(text, entry.name) || SameText(text, ActionName(entry.action))) return entry.action;
+  throw TUsageError("--action: unknown action \"" + text +
+                    "\"; use accept, mark, kill, complain or error-message.");
+}
+
+uint8_t ParseRecipients(const std::string& text) {
+  static const struct {
+    const char* name;
+    uint8_t bit;
+  } kRecipients[] = {{"sender", rcSender},
+                     {"reply-to", rcReplyTo},
+                     {"abuse", rcAbuse},
+                     {"postmaster", rcPostmaster},
+                     {"webmaster", rcWebmaster}};
+  uint8_t set = 0;
+  for (const std::string& name : SplitCommas(text)) {
+    bool known = false;
+    for (const auto& entry : kRecipients) {
+      if (!SameText(name, entry.name)) continue;
+      set |= entry.bit;
+      known = true;
+    }
+    if (!known)
+      throw TUsageError("--recipients: unknown recipient \"" + name +
+                        "\"; use sender, reply-to, abuse, postmaster or webmaster.");
+  }
+  if (set == 0) throw TUsageError("--recipients: name at least one recipient.");
+  return set;
+}
+
+// The action and recipients options of every editable kind.
+void TakeAction(TArguments& arguments, TFilter& filter) {
+  if (const std::optional<std::string> action = arguments.TakeValue("--action"))
+    filter.Action = ParseAction(*action);
+  const TSettings& settings = Settings();
+  if (filter.Action == acKillAfterComplaint) filter.Recipients = settings.ComplainAddr;
+  if (filter.Action == acKillAfterErrorMessage) filter.Recipients = settings.RemoveAddr;
+  if (const std::optional<std::string> recipients = arguments.TakeValue("--recipients")) {
+    if (filter.Action != acKillAfterComplaint && filter.Action != acKillAfterErrorMessage)
+      throw TUsageError(
+          "--recipients: only for the actions \"Kill after complaining\" and \"Kill after error "
+          "message\".");
+    filter.Recipients = ParseRecipients(*recipients);
+  }
+}
+
+// The header set of a new sender filter: the ticks of StdSenderHeaders.dat when it can be
+// read, else the sender filter's own default set.
+uint32_t StandardSenderHeaders() {
+  std::string text;
+  if (!ReadWholeFile(TProgramFolders::ProgramFolder() + "StdSenderHeaders.dat", text))
+    return TSenderFilter().Headers;
+  uint32_t set = 0;
+  for (const int number : kSenderHeaders) {
+    for (const std::string& line : SplitTextLines(text)) {
+      const size_t equals = line.find('=');
+      if (equals == std::string::npos ||
+          !SameText(line.substr(0, equals), THeaders::StdName(number)))
+        continue;
+      if (line.substr(equals + 1) != "0") set |= 1u << number;
+      break;
+    }
+  }
+  return set;
+}
+
+uint32_t ParseSenderHeaders(const std::string& text) {
+  uint32_t set = 0;
+  for (const std::string& name : SplitCommas(text)) {
+    const int number = THeaders::StdNumber(name);
+    if (std::find(std::begin(kSenderHeaders), std::end(kSenderHeaders), number) ==
+        std::end(kSenderHeaders))
+      throw TUsageError("--headers: a sender filter cannot look in \"" + name +
+                        "\"; use Cc, Comments, Errors-To, From, Message-Id, Received, Reply-To, "
+                        "Return-Path, Sender, To or X-Complain-To.");
+    set |= 1u << number;
+  }
+  return set;
+}
+
+std::unique_ptr<TFilter> SenderFilter(TArguments& arguments) {
+  auto filter = std::make_unique<TSenderFilter>();
+  const std::optional<std::string> user = arguments.TakeValue("--user");
+  const std::optional<std::string> domain = arguments.TakeValue("--domain");
+  const std::optional<std::string> userCondition = arguments.TakeValue("--user-condition");
+  const std::optional<std::string> domainCondition = arguments.TakeValue("--domain-condition");
+  const std::optional<std::string> headers = arguments.TakeValue("--headers");
+  // A pattern given without its condition asks for an equal user name, as the wizard makes it.
+  filter->Condition1 = userCondition ? ParseCondition("--user-condition", *userCondition,
+                                                      kSenderConditions, "sender")
+                       : user        ? uint8_t(cnEquals)
+                                     : uint8_t(cnNone);
+  if (domainCondition)
+    filter->Condition2 =
+        ParseCondition("--domain-condition", *domainCondition, kSenderConditions, "sender");
+  filter->SetText1(CheckPattern("--user", user, filter->Condition1, TPatternRule::Trimmed));
+  filter->SetText2(CheckPattern("--domain", domain, filter->Condition2, TPatternRule::Trimmed));
+  uint32_t set = headers ? ParseSenderHeaders(*headers) : StandardSenderHeaders();
+  if (filter->Condition1 != cnNone) {
+    if (headers && (set & ~PersonalHeaders))
+      throw TUsageError(
+          "--headers: You cannot filter on this header when you have entered a condition on the "
+          "user name.");
+    set &= PersonalHeaders;
+  }
+  if ((filter->Condition1 == cnNone && filter->Condition2 == cnNone) || set == 0)
+    throw TUsageError("This filter will not do anything.");
+  filter->Headers = set;
+  const bool textCondition =
+      IsTextCondition(filter->Condition1) || IsTextCondition(filter->Condition2);
+  const bool uppercase = filter->Condition1 == cnUppercase || filter->Condition2 == cnUppercase;
+  filter->CaseMatters = (arguments.TakeFlag("--case") && textCondition) || uppercase ? 1 : 0;
+  TakeAction(arguments, *filter);
+  return filter;
+}
+
+// Subject and message text filters: one condition and one pattern taken as typed.
+std::unique_ptr<TFilter> PatternFilter(TArguments& arguments, uint8_t kind) {
+  std::unique_ptr<TFilter> filter = CreateFilterOfKind(kind);
+  const bool subject = kind == fkSubject;
+  if (const std::optional<std::string> condition = arguments.TakeValue("--condition"))
+    filter->Condition1 =
+        ParseCondition("--condition", *condition, subject ? kSubjectConditions : kTextConditions,
+                       subject ? "subject" : "message text");
+  filter->SetText1(CheckPattern("--pattern", arguments.TakeValue("--pattern"), filter->Condition1,
+                                TPatternRule::NotEmpty));
+  const bool caseFlag = arguments.TakeFlag("--case");
+  filter->CaseMatters =
+      IsTextCondition(filter->Condition1) ? caseFlag : filter->Condition1 == cnUppercase;
+  TakeAction(arguments, *filter);
+  return filter;
+}
+
+std::unique_ptr<TFilter> HeaderFilter(TArguments& arguments) {
+  auto filter = std::make_unique<THeaderFilter>();
+  const std::string name = Trim(arguments.TakeValue("--header").value_or(""));
+  if (name.empty()) throw TUsageError(std::string("--header: ") + kBlank);
+  if (name.size() > kShortStringCapacity) throw TUsageError("--header: at most 50 characters.");
+  filter->SetText1(name);
+  if (const std::optional<std::string> condition = arguments.TakeValue("--condition"))
+    filter->Condition1 = ParseCondition("--condition", *condition, kHeaderConditions, "header");
+  filter->SetText2(CheckPattern("--pattern", arguments.TakeValue("--pattern"), filter->Condition1,
+                                TPatternRule::NotBlank));
+  if (arguments.TakeFlag("--address-only")) {
+    if (!((AddressHeaders >> THeaders::StdNumber(name)) & 1u) ||
+        !IsTextCondition(filter->Condition1))
+      throw TUsageError(
+          "--address-only: only for an address header with a condition that takes a pattern.");
+    filter->Options |= foAddressOnly;
+  }
+  const bool caseFlag = arguments.TakeFlag("--case");
+  filter->CaseMatters =
+      IsTextCondition(filter->Condition1) ? caseFlag : filter->Condition1 == cnUppercase;
+  TakeAction(arguments, *filter);
+  return filter;
+}
+
+std::unique_ptr<TFilter> FriendFilter(TArguments& arguments, const TFilterList& list) {
+  const std::optional<std::string> address = arguments.TakeValue("--address");
+  const std::optional<std::string> domain = arguments.TakeValue("--domain");
+  const std::optional<std::string> mailingList = arguments.TakeValue("--mailing-list");
+  if (!!address + !!domain + !!mailingList != 1)
+    throw TUsageError("a friend needs one of --address, --domain and --mailing-list.");
+  const char* option = address ? "--address" : domain ? "--domain" : "--mailing-list";
+  const std::string text = Trim(address ? *address : domain ? *domain : *mailingList);
+  const auto refuse = [option](const std::string& message) {
+    throw TUsageError(std::string(option) + ": " + message);
+  };
+  if (text.empty()) refuse(kBlank);
+  if (text.size() > kShortStringCapacity) refuse("at most 50 characters.");
+  if (text.find_first_of(" \t") != std::string::npos) refuse("This is not a valid e-mail address.");
+  const size_t ats = static_cast<size_t>(std::count(text.begin(), text.end(), '@'));
+  if (address && ats != 1) refuse("This is not a valid e-mail address.");
+  if (domain && ats != 0) refuse("This is not a valid domain name.");
+
+  auto filter = std::make_unique<TFriendFilter>();
+  if (ats > 0) {
+    filter->SetText1(UserPart(text));
+    filter->Condition1 = cnEquals;
+  } else {
+    filter->Condition1 = cnNone;
+  }
+  filter->SetText2(ats > 0 ? DomainPart(text) : text);
+  if (mailingList) filter->Headers |= 1u << 19;
+  int index = -1;
+  if (list.FindEqual(*filter, index)) throw TUsageError("You already have a similar filter.");
+  for (const TStoredAccount& account : ReadStoredAccounts())
+    if (SameText(account.Email, text))
+      throw TUsageError("You cannot add your own e-mail address to the Friends list.");
+  return filter;
+}
+
+void PrintFilter(const TFilter& filter) {
+  std::printf("%s\t%d\t%s\t%s\t%d\t%s\n", KindName(filter.Kind).c_str(), filter.ID,
+              OriginName(filter.Origin).c_str(), ActionName(filter.Action).c_str(), filter.Hits,
+              filter.Description().c_str());
+}
+
+struct TFiltersOpened {
+  explicit TFiltersOpened(const TCommandLine& line)
+      : session(line), list(TProgramFolders::ProgramFolder() + "Filters.dat") {
+    list.Load(true);
+  }
+  TCommandSession session;
+  TFilterList list;
+};
+
+int ListFilters(const TCommandLine& line, TArguments& arguments) {
+  const std::vector<std::string> operands = arguments.Operands();
+  if (operands.size() > 2) throw TUsageError("filters list takes at most one kind.");
+  const int kind = operands.size() == 2 ? KindByName(operands[1]) : -1;
+  TFiltersOpened opened(line);
+  for (int i = 0; i < opened.list.Count(); ++i) {
+    const TFilter& filter = *opened.list.Filter(i);
+    if (kind < 0 || filter.Kind == kind) PrintFilter(filter);
+  }
+  return 0;
+}
+
+int AddFilter(const TCommandLine& line, TArguments& arguments) {
+  const std::vector<std::string>& args = line.arguments;
+  if (args.size() < 2 || args[1].rfind("--", 0) == 0)
+    throw TUsageError("filters add needs the kind: sender, subject, text, header or friend.");
+  const uint8_t kind = KindByName(args[1]);
+  if (kind == fkCountry) throw TUsageError("countries are blocked with \"filters block\".");
+  TFiltersOpened opened(line);
+  std::unique_ptr<TFilter> filter;
+  switch (kind) {
+    case fkSender: filter = SenderFilter(arguments); break;
+    case fkSubject:
+    case fkText: filter = PatternFilter(arguments, kind); break;
+    case fkHeader: filter = HeaderFilter(arguments); break;
+    default: filter = FriendFilter(arguments, opened.list); break;
+  }
+  if (arguments.Operands().size() != 2) throw TUsageError("filters add takes no more operands.");
+  filter->Origin = orUser;
+  TFilter* added = opened.list.Add(std::move(filter));
+  opened.list.Save();
+  PrintFilter(*added);
+  return 0;
+}
+
+int RemoveFilter(const TCommandLine& line, TArguments& arguments) {
+  const std::vector<std::string> operands = arguments.Operands();
+  if (operands.size() != 3) throw TUsageError("filters remove needs a kind and an ID.");
+  const uint8_t kind = KindByName(operands[1]);
+  const int32_t id = ParseNumberArgument(operands[2], 0, INT32_MAX, "The ID");
+  TFiltersOpened opened(line);
+  TFilter* filter = opened.list.FindByID(kind, id);
+  if (!filter)
+    throw TUsageError("There is no " + Lower(KindName(kind)) + " filter with the ID " +
+                      std::to_string(id) + ".");
+  if (filter->Origin == orSystem) throw TUsageError("System filters cannot be removed.");
+  opened.list.Delete(opened.list.IndexOf(filter));
+  opened.list.SaveIfModified();
+  return 0;
+}
+
+int BlockCountries(const TCommandLine& line, TArguments& arguments, bool block) {
+  const std::vector<std::string> operands = arguments.Operands();
+  if (operands.size() < 2) throw TUsageError("name at least one country code, such as \"tk\".");
+  TFiltersOpened opened(line);
+  const TLandInfo& countries = *opened.list.Countries();
+  // Every code is checked before any country changes.
+  std::vector<int> indexes;
+  for (size_t i = 1; i < operands.size(); ++i) {
+    const int index = countries.IndexOfCode(Trim(operands[i]));
+    if (index < 0) throw TUsageError("There is no country with the code \"" + operands[i] + "\".");
+    indexes.push_back(index);
+  }
+  for (const int index : indexes) {
+    opened.list.SetCountryBlocked(index, block);
+    std::printf("%s\t%s\t%s\n", countries.Code(index).c_str(), countries.Name(index).c_str(),
+                block ? "blocked" : "not blocked");
+  }
+  return 0;
+}
+
+int ListBlocked(const TCommandLine& line, TArguments& arguments) {
+  if (arguments.Operands().size() != 1) throw TUsageError("filters blocked takes no operands.");
+  TFiltersOpened opened(line);
+  const TLandInfo& countries = *opened.list.Countries();
+  for (int i = 0; i < countries.Count(); ++i)
+    if (countries.IsBlocked(i))
+      std::printf("%s\t%s\n", countries.Code(i).c_str(), countries.Name(i).c_str());
+  return 0;
+}
+
+int Filters(const TCommandLine& line, TArguments& arguments) {
+  const std::string verb = line.arguments.empty() ? std::string() : line.arguments.front();
+  if (verb == "list") return ListFilters(line, arguments);
+  if (verb == "add") return AddFilter(line, arguments);
+  if (verb == "remove") return RemoveFilter(line, arguments);
+  if (verb == "block") return BlockCountries(line, arguments, true);
+  if (verb == "unblock") return BlockCountries(line, arguments, false);
+  if (verb == "blocked") return ListBlocked(line, arguments);
+  throw TUsageError(verb.empty() ? "filters needs list, add, remove, block, unblock or blocked."
+                                 : "unknown filters command \"" + verb + "\".");
+}
+
+}  // namespace
+
+int RunFilters(const TCommandLine& line) { return RunGuarded(kUsage, Filters, line); }
+
+}  // namespace tarnwell
