@@ -33,6 +33,23 @@ enum : int {
   wsaNoData = 11004,
 };
 
+// A secure connection could not be made; the connection's TlsError() says why.
+constexpr int kTlsFailed = -4;
+
+// How a mail connection is secured, as stored with the account.
+enum TSecurity : int32_t {
+  scNone = 0,
+  // TLS from the connect (POP3 on 995, SMTP on 465).
+  scTls = 1,
+  // A plain connect upgraded by STLS (POP3) or STARTTLS (SMTP).
+  scStartTls = 2,
+};
+
+// The SHA-256 fingerprint of a DER certificate as upper-case hex pairs joined by colons.
+[[nodiscard]] std::string CertificateFingerprint(std::string_view der);
+// Whether two fingerprints name the same certificate, ignoring case, colons and blanks.
+[[nodiscard]] bool SameFingerprint(std::string_view a, std::string_view b);
+
 // The text for a client error code: -1 timed out, -2 aborted, Windows Sockets codes, and
 // "Internal error (code N)" for anything else.
 [[nodiscard]] std::string ErrorText(int code);
@@ -68,7 +85,11 @@ class TByteChannel {
   // the stream (reads only), or -1 with errno set (EAGAIN when nothing can move now).
   virtual ssize_t Read(char* buffer, size_t size) = 0;
   virtual ssize_t Write(const char* data, size_t size) = 0;
+  // Bytes the channel holds already decoded, which no readiness of the socket will announce.
+  [[nodiscard]] virtual bool Pending() const { return false; }
 };
+
+class TTlsChannel;
 
 // A non-blocking TCP client whose happenings arrive as notifications while the event loop runs:
 // `OnConnect` once the connection is up, `OnRead` when bytes have arrived, `OnDisconnect` when
@@ -114,8 +135,23 @@ class TLineConnection {
   // Takes up to `size` received bytes into `buffer`; returns how many.
   int32_t ReceiveBuffer(char* buffer, int32_t size);
 
-  // Replaces the byte transport of the open connection (for TLS).
+  // Replaces the byte transport of the open connection.
   void SetChannel(std::unique_ptr<TByteChannel> channel);
+
+  // With `on`, the connections that Open makes are TLS from the start: `OnConnect` comes once
+  // the handshake is done and the certificate accepted. The certificate must be trusted and
+  // name the host given to ResolveHost, or, with a `pin`, be exactly the pinned one.
+  void SetTls(bool on, std::string_view pin = {});
+  // Starts the TLS handshake on the open connection, checking the certificate against `host`
+  // as SetTls does. Bytes received before it are dropped; sending waits for the handshake.
+  void StartTls(std::string_view host, std::string_view pin = {});
+  [[nodiscard]] bool Handshaking() const { return handshaking_; }
+  [[nodiscard]] bool Secure() const { return secure_; }
+  // Why the last handshake failed (kTlsFailed), naming the host, the reason and the
+  // fingerprint of the certificate the server sent.
+  [[nodiscard]] const std::string& TlsError() const { return tlsError_; }
+  // A file of further trusted certificates beside the system's (empty for none).
+  static void SetExtraCaFile(std::string path);
 
   // The computer's host name.
   [[nodiscard]] static std::string LocalHostName();
@@ -138,6 +174,10 @@ class TLineConnection {
   void TryNextAddress();
   void OnSocketEvent(unsigned events);
   void FinishConnect();
+  // Marks the connection up and tells the client.
+  void FinishOpen();
+  void BeginHandshake(const std::string& host, const std::string& pin);
+  void ContinueHandshake();
   // Reads what the socket holds; `notify` tells the client through OnRead.
   void ReadAvailable(bool notify);
   void Flush();
@@ -155,8 +195,17 @@ class TLineConnection {
   int watch_ = 0;
   bool connecting_ = false;
   bool connected_ = false;
+  bool useTls_ = false;
+  std::string pin_;
+  bool handshaking_ = false;
+  bool secure_ = false;
+  // The handshake waits for the socket to become readable (or else writable).
+  bool handshakeWantsRead_ = false;
+  std::string tlsError_;
   TNotifications notifications_ = TNotifications::ConnectOnly;
   std::unique_ptr<TByteChannel> channel_;
+  // The TLS session of `channel_`, when it is one.
+  TTlsChannel* tls_ = nullptr;
   std::string input_;
   // Reads land here first, so `input_` only grows by what arrived.
   std::vector<char> readBuffer_;
