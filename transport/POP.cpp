@@ -117,7 +117,7 @@ void TPOP3::InstallHandlers() {
 
 void TPOP3::HandleRead(TLineConnection& connection) {
   reply_ += connection.ReceiveText();
-  if (state_ < psGreeting || state_ > psPassSent) return;
+  if ((state_ < psGreeting || state_ > psPassSent) && state_ != psStartTls) return;
   if (reply_.find('\n') == std::string::npos) return;
   timer_.SetEnabled(false);
   AddLog("POP3: " + reply_);
@@ -128,8 +128,24 @@ void TPOP3::HandleRead(TLineConnection& connection) {
         errorCode_ = 1;
         return;
       }
+      if (Security == scStartTls) {
+        state_ = psStartTls;
+        SendCommand("STLS");
+        break;
+      }
       state_ = psUserSent;
       SendCommand("USER " + UserName);
+      break;
+    case psStartTls:
+      // Without the upgrade the login stops here: the password never goes out in the clear.
+      if (!positive) {
+        errorCode_ = -5;
+        return;
+      }
+      state_ = psTlsHandshake;
+      reply_.clear();
+      connection.StartTls(Host, CertPin);
+      timer_.SetEnabled(true);
       break;
     case psUserSent:
       if (!positive) {
@@ -152,7 +168,10 @@ void TPOP3::HandleRead(TLineConnection& connection) {
 void TPOP3::HandleDisconnect() {
   if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
   // A server that hangs up during the login leaves nothing to wait for.
-  if (state_ >= psGreeting && state_ <= psPassSent && errorCode_ == 0) errorCode_ = wsaConnReset;
+  if (((state_ >= psGreeting && state_ <= psPassSent) || state_ == psStartTls ||
+       state_ == psTlsHandshake) &&
+      errorCode_ == 0)
+    errorCode_ = wsaConnReset;
   state_ = psClosed;
   AddLog("POP3: Connection closed.");
 }
@@ -179,22 +198,42 @@ void TPOP3::Login() {
   RaisePendingError();
   connection_.SetPort(Port);
   connection_.EnableNotifications(TLineConnection::TNotifications::ConnectOnly);
+  connection_.SetTls(Security == scTls, CertPin);
   AddLog("POP3: Connecting to " + Host + " on " + std::to_string(Port) + " with " + UserName + "@" +
-         Domain);
+         Domain +
+         (Security == scTls        ? " over TLS"
+          : Security == scStartTls ? " with STLS"
+                                   : ""));
   if (UseSPA) {
-    SecureLogin();
+    if (Security == scStartTls) OpenAndWait(psSecured);
+    if (errorCode_ == 0 && !aborted_) SecureLogin();
   } else {
-    timer_.SetEnabled(true);
-    try {
-      connection_.Open();
-    } catch (const ESocketError& error) {
-      errorCode_ = error.Code();
-    }
-    while (errorCode_ == 0 && state_ != psLoggedIn && !aborted_) Pump(1);
-    timer_.SetEnabled(false);
+    OpenAndWait(psLoggedIn);
   }
   if (errorCode_ == 0) Stat();
   RaisePendingError();
+}
+
+void TPOP3::OpenAndWait(TState goal) {
+  timer_.SetEnabled(true);
+  try {
+    connection_.Open();
+  } catch (const ESocketError& error) {
+    errorCode_ = error.Code();
+  }
+  while (errorCode_ == 0 && state_ != goal && !aborted_) {
+    Pump(1);
+    if (state_ == psTlsHandshake && errorCode_ == 0 && connection_.Secure()) {
+      AddLog("POP3: Secure connection established.");
+      if (goal == psSecured) {
+        state_ = psSecured;
+      } else {
+        state_ = psUserSent;
+        SendCommand("USER " + UserName);
+      }
+    }
+  }
+  timer_.SetEnabled(false);
 }
 
 void TPOP3::SecureLogin() {
@@ -479,6 +518,11 @@ std::string TPOP3::ErrorText() const {
     case -3:
       if (sspi_ && !sspi_->ErrorText().empty()) return sspi_->ErrorText();
       return "Secure login failed.";
+    case kTlsFailed: return connection_.TlsError();
+    case -5:
+      return "The POP3 server " + Host +
+             " did not start a secure connection (STLS), so the login was not sent.\r (" +
+             Trim(reply_) + ")";
     case 1: return "The POP3 server refused login.";
     case 2: return UseSPA ? "Secure login failed." : "The user name is invalid.";
     case 3:

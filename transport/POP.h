@@ -36,6 +36,11 @@ class TPOP3 {
     psLoggedIn = 4,
     psQuitting = 5,
     psSecureLogin = 6,
+    // STLS sent, and then the TLS handshake under way.
+    psStartTls = 7,
+    psTlsHandshake = 8,
+    // Upgraded, for a secure-password login to go on from.
+    psSecured = 9,
   };
 
   TPOP3();
@@ -86,6 +91,9 @@ class TPOP3 {
   std::string Domain;
   std::string Password;
   bool UseSPA = false;
+  // A TSecurity value, and the fingerprint of a certificate to accept whatever its chain.
+  int32_t Security = scNone;
+  std::string CertPin;
 
  private:
   void InstallHandlers();
@@ -93,6 +101,8 @@ class TPOP3 {
   void HandleDisconnect();
   void HandleTimer();
   void SecureLogin();
+  // Connects and waits for the login to reach `goal`.
+  void OpenAndWait(TState goal);
   void SendCommand(std::string_view line);
   bool Command(std::string_view line, bool multiLine);
   bool ReplyComplete(bool multiLine);

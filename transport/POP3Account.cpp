@@ -165,6 +165,8 @@ void TPOP3Account::PreparePop3() {
   pop3_->Password = UnscramblePassword(Password);
   pop3_->Port = POP3Port;
   pop3_->UseSPA = SPA;
+  pop3_->Security = POP3Security;
+  pop3_->CertPin = POP3CertPin;
   pop3_->SetTimeout(Timeout);
 }
 
@@ -190,6 +192,8 @@ void TPOP3Account::PrepareSmtp() {
   smtp_->UseAuth = SmtpInfo.SMTPAuth;
   smtp_->AuthUser = SmtpInfo.SMTPAuthUser;
   smtp_->AuthPassword = SmtpInfo.SMTPAuthPass;
+  smtp_->Security = SmtpInfo.SMTPSecurity;
+  smtp_->CertPin = SmtpInfo.SMTPCertPin;
 }
 
 bool TPOP3Account::LoginIncoming() {
@@ -348,6 +352,13 @@ void TPOP3Account::Load(TRegistry& registry) {
   } catch (const ERegistryError&) {
   }
   SmtpInfo.Load(registry);
+  POP3Security = 0;
+  POP3CertPin.clear();
+  try {
+    POP3Security = registry.ReadInteger("POP3Security");
+    POP3CertPin = registry.ReadString("POP3CertPin");
+  } catch (const ERegistryError&) {
+  }
 }
 
 void TPOP3Account::Save(TRegistry& registry) {
@@ -358,6 +369,8 @@ void TPOP3Account::Save(TRegistry& registry) {
   registry.WriteInteger("Timeout", Timeout);
   registry.WriteBool("SPA", SPA);
   SmtpInfo.Save(registry);
+  registry.WriteInteger("POP3Security", POP3Security);
+  registry.WriteString("POP3CertPin", POP3CertPin);
 }
 
 int32_t TPOP3Account::MacroCount() { return TAccount::MacroCount() + 2; }

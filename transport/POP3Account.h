@@ -58,6 +58,10 @@ class TPOP3Account : public TAccount {
   bool SPA = false;
   TSMTPInfo SmtpInfo;
   int32_t Timeout = 60;
+  // A TSecurity value; stores made before it load as plain connections.
+  int32_t POP3Security = 0;
+  // The SHA-256 fingerprint of a certificate the user accepted; empty when none.
+  std::string POP3CertPin;
   // The message sizes of the server's LIST, in server order, for the current session.
   std::vector<std::string> Sizes;
 

@@ -161,8 +161,12 @@ void TSMTP::Login() {
       AddLog("SMTP: Error setting client to LocalHost");
     }
   }
+  connection_.SetTls(Security == scTls, CertPin);
   AddLog("SMTP: Connecting to " + Host + " on " + std::to_string(Port) + " as " + ClientName +
-         " with " + AuthUser + "@" + Domain);
+         " with " + AuthUser + "@" + Domain +
+         (Security == scTls        ? " over TLS"
+          : Security == scStartTls ? " with STARTTLS"
+                                   : ""));
   try {
     connection_.Open();
   } catch (const ESocketError& error) {
@@ -171,20 +175,42 @@ void TSMTP::Login() {
   timer_.SetEnabled(true);
   while (errorCode_ == 0 && !connection_.Connected()) Pump(1);
   timer_.SetEnabled(false);
-  if (errorCode_ == 0 && WaitReply() && CheckReply()) {
-    Command("EHLO " + ClientName);
-    if (!CheckReply()) {
-      Command("HELO " + ClientName);
-      CheckReply();
-    }
-  }
+  if (errorCode_ == 0 && WaitReply() && CheckReply()) Greet();
   RaisePendingError();
+  if (Security == scStartTls) StartTls();
   if (!UseAuth) return;
   if (UseSPA) {
     SecureLogin();
   } else {
     AuthLogin();
   }
+}
+
+void TSMTP::Greet() {
+  Command("EHLO " + ClientName);
+  if (!CheckReply()) {
+    Command("HELO " + ClientName);
+    CheckReply();
+  }
+}
+
+void TSMTP::StartTls() {
+  Command("STARTTLS");
+  // Without the upgrade the session stops here: nothing of the login goes out in the clear.
+  if (FirstNumber(reply_) != "220") {
+    errorCode_ = -5;
+    RaisePendingError();
+  }
+  reply_.clear();
+  connection_.StartTls(Host, CertPin);
+  timer_.SetEnabled(true);
+  while (errorCode_ == 0 && !aborted_ && connection_.Handshaking()) Pump(1);
+  timer_.SetEnabled(false);
+  if (errorCode_ == 0 && !connection_.Secure()) errorCode_ = aborted_ ? -2 : wsaConnReset;
+  RaisePendingError();
+  AddLog("SMTP: Secure connection established.");
+  Greet();
+  RaisePendingError();
 }
 
 void TSMTP::AuthLogin() {
@@ -353,6 +379,11 @@ void TSMTP::Abort(bool on) {
 std::string TSMTP::ErrorText() {
   const int32_t code = errorCode_;
   errorCode_ = 0;
+  if (code == kTlsFailed) return connection_.TlsError();
+  if (code == -5)
+    return "The SMTP server " + Host +
+           " did not start a secure connection (STARTTLS), so the login was not sent. " +
+           Trim(reply_);
   if (code == -3) {
     if (sspi_ && !sspi_->ErrorText().empty()) return sspi_->ErrorText();
     return "Secure login failed.";

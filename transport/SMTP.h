@@ -77,10 +77,16 @@ class TSMTP {
   bool UseAuth = false;
   std::string AuthUser;
   std::string AuthPassword;
+  // A TSecurity value, and the fingerprint of a certificate to accept whatever its chain.
+  int32_t Security = scNone;
+  std::string CertPin;
 
  private:
   void InstallHandlers();
   void HandleTimer();
+  void Greet();
+  // STARTTLS and the handshake; the greeting is sent again after it.
+  void StartTls();
   void AuthLogin();
   void SecureLogin();
   void SendLine(std::string_view line, std::string_view logged);

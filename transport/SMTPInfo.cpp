@@ -14,6 +14,8 @@ void TSMTPInfo::Load(const TRegistry& registry) {
     SMTPAuthUser = registry.ReadString("SMTPAuthUser");
     SMTPAuthPass = UnscramblePassword(registry.ReadString("SMTPAuthPass"));
     SMTPSPA = registry.ReadBool("SMTPSPA");
+    SMTPSecurity = registry.ReadInteger("SMTPSecurity");
+    SMTPCertPin = registry.ReadString("SMTPCertPin");
   } catch (const ERegistryError&) {
   }
 }
@@ -25,6 +27,8 @@ void TSMTPInfo::Save(TRegistry& registry) const {
   registry.WriteString("SMTPAuthUser", SMTPAuthUser);
   registry.WriteString("SMTPAuthPass", ScramblePassword(SMTPAuthPass));
   registry.WriteBool("SMTPSPA", SMTPSPA);
+  registry.WriteInteger("SMTPSecurity", SMTPSecurity);
+  registry.WriteString("SMTPCertPin", SMTPCertPin);
 }
 
 }  // namespace tarnwell

@@ -22,6 +22,10 @@ class TSMTPInfo {
   std::string SMTPAuthUser;
   // In clear; stored scrambled.
   std::string SMTPAuthPass;
+  // A TSecurity value; stores made before it load as plain connections.
+  int32_t SMTPSecurity = 0;
+  // The SHA-256 fingerprint of a certificate the user accepted; empty when none.
+  std::string SMTPCertPin;
 };
 
 }  // namespace tarnwell
