@@ -35,19 +35,29 @@ TDemoLineSession::TDemoLineSession(int fd, TEventLoop& loop) : fd_(fd), loop_(lo
 TDemoLineSession::~TDemoLineSession() { CloseNow(); }
 
 void TDemoLineSession::CloseNow() {
+  if (fd_ < 0) return;
   watch_.reset();
-  if (fd_ >= 0) ::close(fd_);
+  ::close(fd_);
   fd_ = -1;
   output_.clear();
+  OnClosed();
 }
 
 void TDemoLineSession::CloseAfterSending() {
   closing_ = true;
-  if (output_.empty()) CloseNow();
+  if (output_.empty()) FinishSending();
+}
+
+void TDemoLineSession::FinishSending() {
+  // Closing with the client's bytes still unread would reset the connection and could lose the
+  // last reply on its way, so the server only ends its own direction and reads to the end.
+  ::shutdown(fd_, SHUT_WR);
+  draining_ = true;
+  watch_->SetEvents(TEventLoop::evRead);
 }
 
 void TDemoLineSession::Send(std::string_view bytes) {
-  if (Closed() || closing_) return;
+  if (Closed() || closing_ || draining_) return;
   output_.append(bytes);
   WriteAvailable();
 }
@@ -72,9 +82,9 @@ void TDemoLineSession::WriteAvailable() {
     }
     output_.erase(0, static_cast<size_t>(n));
   }
-  if (Closed()) return;
+  if (Closed() || draining_) return;
   if (output_.empty() && closing_) {
-    CloseNow();
+    FinishSending();
     return;
   }
   watch_->SetEvents(output_.empty() ? TEventLoop::evRead
@@ -89,10 +99,11 @@ void TDemoLineSession::ReadAvailable() {
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
     if (n <= 0) {
       // The peer is gone: what it sent before still counts, as far as it came in whole lines.
-      HandleLines();
+      if (!draining_) HandleLines();
       CloseNow();
       return;
     }
+    if (draining_) continue;
     input_.append(buffer, static_cast<size_t>(n));
     HandleLines();
     if (Closed()) return;
@@ -110,10 +121,12 @@ void TDemoLineSession::HandleLines() {
     start = end + 1;
   }
   if (Closed()) return;
-  input_.erase(0, start);
   if (closing_) {
     input_.clear();
-  } else if (input_.size() > kMaxLineLength) {
+    return;
+  }
+  input_.erase(0, start);
+  if (input_.size() > kMaxLineLength) {
     input_.clear();
     OnLineTooLong();
     CloseAfterSending();

@@ -28,8 +28,11 @@ class TDemoLineSession {
   virtual void OnLine(std::string_view line) = 0;
   // A line longer than the limit ends the connection after this reply.
   virtual void OnLineTooLong() = 0;
+  // The connection has ended, by either side.
+  virtual void OnClosed() {}
   void Send(std::string_view bytes);
-  // Closes once everything sent so far has gone out.
+  // Ends the session once everything sent so far has gone out; the connection closes when the
+  // client closes its end.
   void CloseAfterSending();
   void CloseNow();
 
@@ -38,12 +41,14 @@ class TDemoLineSession {
   void ReadAvailable();
   void WriteAvailable();
   void HandleLines();
+  void FinishSending();
 
   int fd_;
   TEventLoop& loop_;
   std::string input_;
   std::string output_;
   bool closing_ = false;
+  bool draining_ = false;
   std::unique_ptr<TFdWatch> watch_;
 };
 

@@ -79,10 +79,7 @@ class TDemoPop3Session : public TDemoLineSession {
   TDemoPop3Session(int fd, TDemoPop3Server& server, TEventLoop& loop)
       : TDemoLineSession(fd, loop), server_(server) {}
 
-  ~TDemoPop3Session() override {
-    // A session that ends without QUIT deletes nothing (RFC 1939 section 6).
-    if (locked_) server_.locked_ = false;
-  }
+  ~TDemoPop3Session() override { OnClosed(); }
 
   void Greet() override { Send("+OK Tarnwell demo POP3 server ready\r\n"); }
 
@@ -101,6 +98,12 @@ class TDemoPop3Session : public TDemoLineSession {
   }
 
   void OnLineTooLong() override { Send("-ERR line too long\r\n"); }
+
+  // A session that ends without QUIT deletes nothing (RFC 1939 section 6).
+  void OnClosed() override {
+    if (locked_) server_.locked_ = false;
+    locked_ = false;
+  }
 
  private:
   // A copy of the mailbox as the session found it, so messages added meanwhile do not move

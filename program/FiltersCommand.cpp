@@ -46,10 +46,12 @@ const char* const kUsage =
     "  --recipients R,.. for complain and error-message: sender, reply-to, abuse, postmaster,\n"
     "                    webmaster; default: the settings' recipients for the action\n"
     "  --case            letter case matters (only with a condition that takes a pattern)\n"
-    "Sender filters look in the headers --headers names (Cc, Comments, Errors-To, From,\n"
-    "Message-Id, Received, Reply-To, Return-Path, Sender, To, X-Complain-To); by default those\n"
-    "ticked in StdSenderHeaders.dat, else Comments, Errors-To, From, Message-Id, Received,\n"
-    "Reply-To, Return-Path and Sender. System filters cannot be removed.\n";
+    "A sender filter's part without its condition: \"equals\" for --user, \"ends-with\" for\n"
+    "--domain, none when the part is left out. It looks in the headers --headers names (Cc,\n"
+    "Comments, Errors-To, From, Message-Id, Received, Reply-To, Return-Path, Sender, To,\n"
+    "X-Complain-To); by default those ticked in StdSenderHeaders.dat, else Comments, Errors-To,\n"
+    "From, Message-Id, Received, Reply-To, Return-Path and Sender. System filters cannot be\n"
+    "removed.\n";
 
 // The standard headers a sender filter can look in, in the order of its dialog.
 constexpr int kSenderHeaders[] = {1, 2, 7, 8, 10, 14, 15, 16, 17, 19, 20};
@@ -241,14 +243,16 @@ std::unique_ptr<TFilter> SenderFilter(TArguments& arguments) {
   const std::optional<std::string> userCondition = arguments.TakeValue("--user-condition");
   const std::optional<std::string> domainCondition = arguments.TakeValue("--domain-condition");
   const std::optional<std::string> headers = arguments.TakeValue("--headers");
-  // A pattern given without its condition asks for an equal user name, as the wizard makes it.
+  // A part left out has no condition; a pattern given alone asks for an equal user name or a
+  // domain that ends with it, as the wizard makes them.
   filter->Condition1 = userCondition ? ParseCondition("--user-condition", *userCondition,
                                                       kSenderConditions, "sender")
                        : user        ? uint8_t(cnEquals)
                                      : uint8_t(cnNone);
-  if (domainCondition)
-    filter->Condition2 =
-        ParseCondition("--domain-condition", *domainCondition, kSenderConditions, "sender");
+  filter->Condition2 = domainCondition ? ParseCondition("--domain-condition", *domainCondition,
+                                                        kSenderConditions, "sender")
+                       : domain        ? uint8_t(cnEndsWith)
+                                       : uint8_t(cnNone);
   filter->SetText1(CheckPattern("--user", user, filter->Condition1, TPatternRule::Trimmed));
   filter->SetText2(CheckPattern("--domain", domain, filter->Condition2, TPatternRule::Trimmed));
   uint32_t set = headers ? ParseSenderHeaders(*headers) : StandardSenderHeaders();

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnwell::test {
+
+struct TRunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built tarnwell with `args` to its end, `input` on its standard input (a file, so
+// never a terminal), and collects its exit status and output.
+TRunResult RunTarnwell(const std::vector<std::string>& args, const std::string& input = "");
+
+}  // namespace tarnwell::test
