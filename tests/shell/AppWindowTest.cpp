@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -385,6 +385,21 @@ TEST_F(AppWindowTest, ASignalDuringACheckStopsItFreesTheGateAndEndsTheProgram) {
   EXPECT_TRUE(Logged("CloseQuery OK"));
   app->FormDestroy();
   EXPECT_TRUE(Logged("FormDestroy OK"));
+}
+
+TEST_F(AppWindowTest, AnExceptionThatReachesTheLoopIsShownReportedAndTheProgramGoesOn) {
+  Prepare({"A"});
+  Start({});
+  loop->Post([] { throw TError("The disk is full."); });
+  app->PumpOnce(0);
+  EXPECT_EQ(ui.Errors, std::vector<std::string>{"The disk is full."});
+  const std::string report = test::ReadFileText(home + "Tarnwell.err");
+  EXPECT_NE(report.find("[Level 0]"), std::string::npos) << report;
+  EXPECT_NE(report.find("The disk is full."), std::string::npos) << report;
+  EXPECT_FALSE(loop->Terminated());
+  server.Logins.clear();
+  app->miCheckAllClick();
+  EXPECT_EQ(server.Logins, std::vector<std::string>{"A"});
 }
 
 TEST_F(AppWindowTest, CodesOfAnotherInstanceCountOnlyOnceTheStartUpHasEnded) {
