@@ -150,7 +150,7 @@ int AddAccount(const TCommandLine& line, TArguments& arguments) {
     throw TUsageError("--email: This is not a valid e-mail address.");
   if (timeout) account->Timeout = ParseNumberArgument(*timeout, 30, 300, "--timeout");
 
-  TCommandSession session(line);
+  TCommandSession session(line, TAccess::Change);
   TAccountList list;
   list.LoadAll();
   if (list.HasDescription(account->Description))
@@ -200,7 +200,7 @@ int IndexOfDescription(const TAccountList& list, std::string_view description) {
 int RemoveAccount(const TCommandLine& line, TArguments& arguments) {
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() != 2) throw TUsageError("accounts remove needs one description.");
-  TCommandSession session(line);
+  TCommandSession session(line, TAccess::Change);
   TAccountList list;
   list.LoadAll();
   list.Remove(IndexOfDescription(list, operands[1]));
@@ -213,7 +213,7 @@ int SetAccount(const TCommandLine& line, TArguments& arguments) {
   if (operands.size() != 2) throw TUsageError("accounts set needs one description.");
   if (!active) throw TUsageError("accounts set needs --active yes or --active no.");
   if (*active != "yes" && *active != "no") throw TUsageError("--active takes yes or no.");
-  TCommandSession session(line);
+  TCommandSession session(line, TAccess::Change);
   TAccountList list;
   list.LoadAll();
   const int index = IndexOfDescription(list, operands[1]);
@@ -225,7 +225,7 @@ int SetAccount(const TCommandLine& line, TArguments& arguments) {
 
 int ListAccounts(const TCommandLine& line, TArguments& arguments) {
   if (arguments.Operands().size() != 1) throw TUsageError("accounts list takes no operands.");
-  TCommandSession session(line);
+  TCommandSession session(line, TAccess::Read);
   for (const TStoredAccount& account : ReadStoredAccounts()) PrintAccount(account);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "accounts/AccountKinds.h"
 #include "message/QStrings.h"
 #include "platform/Registry.h"
+#include "platform/SingleInstance.h"
 #include "program/CommandLine.h"
 #include "shell/ProgramFolders.h"
 #include "transport/POP3Account.h"
@@ -55,8 +56,16 @@ std::vector<std::string> TArguments::Operands() const {
   return args_;
 }
 
-TCommandSession::TCommandSession(const TCommandLine& line) {
+TCommandSession::TCommandSession(const TCommandLine& line, TAccess access) {
   PrepareProgramFolder(line);
+  if (access == TAccess::Change) {
+    instance_ =
+        std::make_unique<TSingleInstance>(InstanceSocketPath(TProgramFolders::ProgramFolder()));
+    if (!instance_->Acquire([](int32_t) {}))
+      throw TError(
+          "Tarnwell is running with this program folder; end it first, or it would undo the "
+          "change when it saves.");
+  }
   store_ = std::make_unique<TRegistryStore>(TProgramFolders::ProgramFolder() + "Registry.db");
   TRegistryStore::Install(store_.get());
   TSettings loaded(store_.get());

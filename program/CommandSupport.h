@@ -13,6 +13,7 @@
 namespace tarnwell {
 
 class TRegistryStore;
+class TSingleInstance;
 struct TCommandLine;
 
 // Bad input on the command line: the command prints the text and ends with status 2.
@@ -37,16 +38,21 @@ class TArguments {
   std::vector<std::string> args_;
 };
 
+enum class TAccess { Read, Change };
+
 // What the commands on the program folder share: the folder prepared, its store opened and
-// installed, the user's settings loaded and installed; undone when it ends.
+// installed, the user's settings loaded and installed; undone when it ends. A command that
+// changes the folder holds the program's single-instance lock meanwhile: a running program
+// keeps the accounts and filters in memory and would write its own copy over the change.
 class TCommandSession {
  public:
-  explicit TCommandSession(const TCommandLine& line);
+  TCommandSession(const TCommandLine& line, TAccess access);
   ~TCommandSession();
   TCommandSession(const TCommandSession&) = delete;
   TCommandSession& operator=(const TCommandSession&) = delete;
 
  private:
+  std::unique_ptr<TSingleInstance> instance_;
   std::unique_ptr<TRegistryStore> store_;
   TSettings settings_;
 };

@@ -357,8 +357,8 @@ void PrintFilter(const TFilter& filter) {
 }
 
 struct TFiltersOpened {
-  explicit TFiltersOpened(const TCommandLine& line)
-      : session(line), list(TProgramFolders::ProgramFolder() + "Filters.dat") {
+  TFiltersOpened(const TCommandLine& line, TAccess access)
+      : session(line, access), list(TProgramFolders::ProgramFolder() + "Filters.dat") {
     list.Load(true);
   }
   TCommandSession session;
@@ -369,7 +369,7 @@ int ListFilters(const TCommandLine& line, TArguments& arguments) {
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() > 2) throw TUsageError("filters list takes at most one kind.");
   const int kind = operands.size() == 2 ? KindByName(operands[1]) : -1;
-  TFiltersOpened opened(line);
+  TFiltersOpened opened(line, TAccess::Read);
   for (int i = 0; i < opened.list.Count(); ++i) {
     const TFilter& filter = *opened.list.Filter(i);
     if (kind < 0 || filter.Kind == kind) PrintFilter(filter);
@@ -383,7 +383,7 @@ int AddFilter(const TCommandLine& line, TArguments& arguments) {
     throw TUsageError("filters add needs the kind: sender, subject, text, header or friend.");
   const uint8_t kind = KindByName(args[1]);
   if (kind == fkCountry) throw TUsageError("countries are blocked with \"filters block\".");
-  TFiltersOpened opened(line);
+  TFiltersOpened opened(line, TAccess::Change);
   std::unique_ptr<TFilter> filter;
   switch (kind) {
     case fkSender: filter = SenderFilter(arguments); break;
@@ -405,7 +405,7 @@ int RemoveFilter(const TCommandLine& line, TArguments& arguments) {
   if (operands.size() != 3) throw TUsageError("filters remove needs a kind and an ID.");
   const uint8_t kind = KindByName(operands[1]);
   const int32_t id = ParseNumberArgument(operands[2], 0, INT32_MAX, "The ID");
-  TFiltersOpened opened(line);
+  TFiltersOpened opened(line, TAccess::Change);
   TFilter* filter = opened.list.FindByID(kind, id);
   if (!filter)
     throw TUsageError("There is no " + Lower(KindName(kind)) + " filter with the ID " +
@@ -419,7 +419,7 @@ int RemoveFilter(const TCommandLine& line, TArguments& arguments) {
 int BlockCountries(const TCommandLine& line, TArguments& arguments, bool block) {
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() < 2) throw TUsageError("name at least one country code, such as \"tk\".");
-  TFiltersOpened opened(line);
+  TFiltersOpened opened(line, TAccess::Change);
   const TLandInfo& countries = *opened.list.Countries();
   // Every code is checked before any country changes.
   std::vector<int> indexes;
@@ -438,7 +438,7 @@ int BlockCountries(const TCommandLine& line, TArguments& arguments, bool block) 
 
 int ListBlocked(const TCommandLine& line, TArguments& arguments) {
   if (arguments.Operands().size() != 1) throw TUsageError("filters blocked takes no operands.");
-  TFiltersOpened opened(line);
+  TFiltersOpened opened(line, TAccess::Read);
   const TLandInfo& countries = *opened.list.Countries();
   for (int i = 0; i < countries.Count(); ++i)
     if (countries.IsBlocked(i))

@@ -37,7 +37,7 @@ std::string DateField(TDateTime date) {
 int ListKilled(const TCommandLine& line, TArguments& arguments) {
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() > 2) throw TUsageError("killed list takes at most one description.");
-  TCommandSession session(line);
+  TCommandSession session(line, TAccess::Read);
   std::vector<TStoredAccount> accounts = ReadStoredAccounts();
   if (operands.size() == 2) accounts = {FindStoredAccount(accounts, operands[1])};
   for (const TStoredAccount& account : accounts) {
@@ -58,7 +58,7 @@ int ShowKilled(const TCommandLine& line, TArguments& arguments) {
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() != 3) throw TUsageError("killed show needs a description and a number.");
   const int32_t number = ParseNumberArgument(operands[2], 1, INT32_MAX, "The number");
-  TCommandSession session(line);
+  TCommandSession session(line, TAccess::Read);
   const TStoredAccount account = FindStoredAccount(ReadStoredAccounts(), operands[1]);
   TEmailList killed(true);
   killed.SetFolder(account.KilledFolder());

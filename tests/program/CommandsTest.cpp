@@ -6,6 +6,7 @@
 #include "message/SvcString.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
+#include "platform/SingleInstance.h"
 #include "tests/program/CommandRunner.h"
 #include "tests/support/TestSupport.h"
 
@@ -254,6 +255,22 @@ TEST_F(CommandsTest, KilledListAndShow) {
   EXPECT_EQ(Run({"killed", "list", "Nobody"}).status, 2);
   // Listing leaves the messages where they are.
   EXPECT_TRUE(test::FileExists(killed + "0000000003.txt"));
+}
+
+TEST_F(CommandsTest, ChangesWaitUntilTheRunningProgramEnds) {
+  TSingleInstance running(InstanceSocketPath(home.Path()));
+  ASSERT_TRUE(running.Acquire([](int32_t) {}));
+  for (const Args& change : {Args{"filters", "add", "subject", "--pattern", "x"},
+                             Args{"filters", "block", "tk"}, Args{"accounts", "remove", "Home"}}) {
+    const TRunResult refused = Run(change);
+    EXPECT_EQ(refused.status, 1) << change[1];
+    EXPECT_EQ(refused.err,
+              "tarnwell: Tarnwell is running with this program folder; end it first, or it would "
+              "undo the change when it saves.\n");
+  }
+  const TRunResult list = Run({"filters", "list", "subject"});
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_EQ(list.out, "");
 }
 
 TEST_F(CommandsTest, EveryCommandHasHelp) {
