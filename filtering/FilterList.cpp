@@ -359,7 +359,7 @@ void TFilterList::AddSystemFilters() {
   country->Action = acKill;
   Add(std::move(country))->ID = 1;
 
-  struct THeaderSpec {
+  struct THeaderFilterValues {
     const char* name;
     uint8_t headerNumber, condition;
     const char* text2;
@@ -367,21 +367,21 @@ void TFilterList::AddSystemFilters() {
     int action;  // −1: the default action of new filters
     int32_t id;
   };
-  const THeaderSpec specs[] = {
+  const THeaderFilterValues rows[] = {
       {"From", 0, cnInvalidAddress, "", foAddressOnly, -1, 1},
       {"From", 15, cnNotEquals, "", foAddressOnly, acMark, 2},
       {"From", 19, cnEquals, "", foAddressOnly, acMark, 3},
       {"To", 0, cnNotEquals, "$USER", foAddressOnly | foUserPart | foOwnNames, acMark, 4},
   };
-  for (const THeaderSpec& spec : specs) {
+  for (const THeaderFilterValues& values : rows) {
     auto filter = std::make_unique<THeaderFilter>();
-    filter->SetText1(spec.name);
-    filter->HeaderNumber = spec.headerNumber;
-    filter->Condition1 = spec.condition;
-    filter->SetText2(spec.text2);
-    filter->Options = spec.options;
-    if (spec.action >= 0) filter->Action = static_cast<uint8_t>(spec.action);
-    Add(std::move(filter))->ID = spec.id;
+    filter->SetText1(values.name);
+    filter->HeaderNumber = values.headerNumber;
+    filter->Condition1 = values.condition;
+    filter->SetText2(values.text2);
+    filter->Options = values.options;
+    if (values.action >= 0) filter->Action = static_cast<uint8_t>(values.action);
+    Add(std::move(filter))->ID = values.id;
   }
 }
 
