@@ -33,9 +33,14 @@ const passwd& SystemUser(const char* name) {
 
 }  // namespace
 
-TDovecot::TDovecot() {
+TDovecot::TDovecot(const TTls& tls) {
   const std::string dovecot = FindProgram("dovecot");
   port_ = FreePort();
+  if (!tls.cert.empty()) {
+    do {
+      tlsPort_ = FreePort();
+    } while (tlsPort_ == port_);
+  }
   // Dovecot will not run its login processes or mail access as root, so a root test hands
   // them to the unprivileged users the package made.
   std::string loginUser, internalUser, internalGroup;
@@ -70,10 +75,10 @@ TDovecot::TDovecot() {
       std::to_string(port_) +
       "\n"
       "log_path = " +
-      dir_ / "dovecot.log" +
-      "\n"
-      "ssl = no\n"
-      "disable_plaintext_auth = no\n"
+      dir_ / "dovecot.log" + "\n" +
+      (tls.cert.empty() ? std::string("ssl = no\ndisable_plaintext_auth = no\n")
+                        : "ssl = required\nssl_cert = <" + tls.cert + "\nssl_key = <" + tls.key +
+                              "\ndisable_plaintext_auth = yes\n") +
       "auth_mechanisms = plain\n"
       "auth_failure_delay = 0\n"
       "default_login_user = " +
@@ -100,14 +105,18 @@ TDovecot::TDovecot() {
       "service pop3-login {\n"
       "  chroot =\n"
       "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " +
-      std::to_string(port_) +
-      "\n  }\n}\n"
+      std::to_string(port_) + "\n  }\n" +
+      (tls.cert.empty() ? std::string()
+                        : "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " +
+                              std::to_string(tlsPort_) + "\n    ssl = yes\n  }\n") +
+      "}\n"
       "service anvil {\n  chroot =\n}\n"
       "service stats {\n  chroot =\n}\n";
   WriteFileText(dir_ / "dovecot.conf", config);
   process_ = std::make_unique<TChildProcess>(
       std::vector<std::string>{dovecot, "-F", "-c", dir_ / "dovecot.conf"}, dir_ / "master.log");
   process_->WaitForPort(port_);
+  if (tlsPort_ != 0) process_->WaitForPort(tlsPort_);
 }
 
 TDovecot::~TDovecot() { process_.reset(); }

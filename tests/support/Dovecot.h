@@ -13,12 +13,20 @@ namespace tarnwell::test {
 // in a temporary folder, stopped with the object. A missing Dovecot raises.
 class TDovecot {
  public:
-  TDovecot();
+  // A certificate and its key make the server offer STLS on Port() and TLS from the connect on
+  // TlsPort(); it then takes passwords only inside TLS.
+  struct TTls {
+    std::string cert;
+    std::string key;
+  };
+
+  explicit TDovecot(const TTls& tls = {});
   ~TDovecot();
   TDovecot(const TDovecot&) = delete;
   TDovecot& operator=(const TDovecot&) = delete;
 
   [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] int TlsPort() const { return tlsPort_; }
   // Adds a user with an empty mailbox; Dovecot rereads its user file on the next login.
   void AddUser(const std::string& name, const std::string& password);
   // Puts a message (CR LF or LF lines) into the user's mailbox as new mail.
@@ -32,6 +40,7 @@ class TDovecot {
 
   TTempDir dir_;
   int port_ = 0;
+  int tlsPort_ = 0;
   unsigned mailUid_ = 0;
   unsigned mailGid_ = 0;
   int delivered_ = 0;

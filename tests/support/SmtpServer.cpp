@@ -22,11 +22,16 @@ std::string PythonWithAiosmtpd() {
   throw std::runtime_error("no python3 with aiosmtpd (the package python3-aiosmtpd)");
 }
 
-TSmtpServer::TSmtpServer(const std::string& user, const std::string& password) {
+TSmtpServer::TSmtpServer(const std::string& user, const std::string& password,
+                         const TSmtpTls& tls) {
   port_ = FreePort();
   std::filesystem::create_directories(dir_ / "mail");
-  std::vector<std::string> argv{PythonWithAiosmtpd(), SupportFile("smtp_server.py"),
-                                std::to_string(port_), dir_ / "mail"};
+  std::vector<std::string> argv{PythonWithAiosmtpd(), SupportFile("smtp_server.py")};
+  if (tls.mode != TSmtpTlsMode::None) {
+    argv.insert(argv.end(),
+                {tls.mode == TSmtpTlsMode::StartTls ? "--starttls" : "--tls", tls.cert, tls.key});
+  }
+  argv.insert(argv.end(), {std::to_string(port_), dir_ / "mail"});
   if (!user.empty()) {
     argv.push_back(user);
     argv.push_back(password);

@@ -11,9 +11,20 @@ namespace tarnwell::test {
 
 // A real SMTP server (aiosmtpd) on 127.0.0.1, writing what it receives to a folder. With a
 // user and a password it accepts mail only after AUTH LOGIN. A missing aiosmtpd raises.
+enum class TSmtpTlsMode { None, StartTls, Tls };
+
+// With a certificate and its key the server offers STARTTLS, or speaks TLS from the connect;
+// with STARTTLS it takes AUTH only after the upgrade.
+struct TSmtpTls {
+  TSmtpTlsMode mode = TSmtpTlsMode::None;
+  std::string cert;
+  std::string key;
+};
+
 class TSmtpServer {
  public:
-  explicit TSmtpServer(const std::string& user = "", const std::string& password = "");
+  explicit TSmtpServer(const std::string& user = "", const std::string& password = "",
+                       const TSmtpTls& tls = {});
   ~TSmtpServer();
   TSmtpServer(const TSmtpServer&) = delete;
   TSmtpServer& operator=(const TSmtpServer&) = delete;

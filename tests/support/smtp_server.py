@@ -1,14 +1,17 @@
 """A real SMTP server for the protocol tests: aiosmtpd on 127.0.0.1 with AUTH LOGIN.
 
-Usage: smtp_server.py PORT FOLDER [USER PASSWORD]
+Usage: smtp_server.py [--starttls CERT KEY | --tls CERT KEY] PORT FOLDER [USER PASSWORD]
 Each message received is written to FOLDER as NNNN.eml (the data as received, dot-stuffing
 undone) beside NNNN.env (the envelope: "FROM addr", "TO addr" lines and "AUTH user" when the
 session logged in). With USER and PASSWORD, mail is refused until the client has logged in.
+With --starttls the server offers STARTTLS and takes no command but EHLO, NOOP and QUIT before
+it (AUTH included); with --tls the connection is TLS from the start.
 """
 
 import asyncio
 import os
 import signal
+import ssl
 import sys
 
 from aiosmtpd.controller import Controller
@@ -36,10 +39,18 @@ class Handler:
 
 
 def main():
-    port = int(sys.argv[1])
-    folder = sys.argv[2]
-    user = sys.argv[3].encode("latin-1") if len(sys.argv) > 4 else None
-    password = sys.argv[4].encode("latin-1") if len(sys.argv) > 4 else None
+    args = sys.argv[1:]
+    mode = None
+    context = None
+    if args and args[0] in ("--starttls", "--tls"):
+        mode = args[0]
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args[1], args[2])
+        args = args[3:]
+    port = int(args[0])
+    folder = args[1]
+    user = args[2].encode("latin-1") if len(args) > 3 else None
+    password = args[3].encode("latin-1") if len(args) > 3 else None
 
     def authenticator(server, session, envelope, mechanism, auth_data):
         if (isinstance(auth_data, LoginPassword) and user is not None
@@ -48,9 +59,15 @@ def main():
             return AuthResult(success=True)
         return AuthResult(success=False, handled=False)
 
+    tls = {}
+    if mode == "--starttls":
+        tls = {"tls_context": context, "require_starttls": True}
+    elif mode == "--tls":
+        tls = {"ssl_context": context}
     controller = Controller(Handler(folder), hostname="127.0.0.1", port=port,
                             authenticator=authenticator, auth_required=user is not None,
-                            auth_require_tls=False, server_hostname="tarnwell-test-smtp")
+                            auth_require_tls=mode == "--starttls",
+                            server_hostname="tarnwell-test-smtp", **tls)
     controller.start()
     stop = asyncio.Event()
     loop = asyncio.new_event_loop()

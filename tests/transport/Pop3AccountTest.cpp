@@ -358,6 +358,8 @@ TEST_F(Pop3AccountTest, SettingsRoundTripAndPlaceholders) {
   account.Timeout = 90;
   account.SmtpInfo.SMTPServer = "smtp.example.com";
   account.SmtpInfo.SMTPAuthPass = "secret";
+  account.POP3Security = scTls;
+  account.POP3CertPin = "01:02";
   account.SaveSettings();
   RegisterPOP3Account();
   std::unique_ptr<TAccount> created = CreateAccountOfKind(akPOP3);
@@ -374,6 +376,8 @@ TEST_F(Pop3AccountTest, SettingsRoundTripAndPlaceholders) {
   EXPECT_TRUE(loaded->SPA);
   EXPECT_EQ(loaded->SmtpInfo.SMTPServer, "smtp.example.com");
   EXPECT_EQ(loaded->SmtpInfo.SMTPAuthPass, "secret");
+  EXPECT_EQ(loaded->POP3Security, scTls);
+  EXPECT_EQ(loaded->POP3CertPin, "01:02");
   const int32_t count = loaded->MacroCount();
   ASSERT_EQ(count, 4);
   EXPECT_EQ(loaded->MacroName(3), "%POP3");
@@ -381,6 +385,12 @@ TEST_F(Pop3AccountTest, SettingsRoundTripAndPlaceholders) {
   EXPECT_EQ(loaded->MacroName(4), "%SMTP");
   EXPECT_EQ(loaded->MacroValue(4), "smtp.example.com");
   EXPECT_EQ(loaded->MacroName(2), "%EMAIL");
+  // A store from before secure connections loads as a plain connection.
+  registry.DeleteValue("POP3Security");
+  loaded->Load(registry);
+  EXPECT_EQ(loaded->POP3Security, scNone);
+  EXPECT_TRUE(loaded->POP3CertPin.empty());
+  EXPECT_EQ(loaded->SmtpInfo.SMTPServer, "smtp.example.com");
   RegisterAccountKind(akPOP3, nullptr);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "message/SvcString.h"
+#include "platform/LineConnection.h"
 #include "platform/Registry.h"
 #include "tests/support/TestSupport.h"
 #include "transport/SMTPInfo.h"
@@ -20,6 +21,8 @@ TEST(SmtpInfoTest, SavesScrambledAndLoadsUpToTheFirstMissingValue) {
   info.SMTPAuth = true;
   info.SMTPAuthUser = "mailer";
   info.SMTPAuthPass = "pa55";
+  info.SMTPSecurity = scStartTls;
+  info.SMTPCertPin = "AB:CD";
   info.Save(registry);
   EXPECT_EQ(registry.ReadString("SMTPAuthPass"), ScramblePassword("pa55"));
 
@@ -31,6 +34,15 @@ TEST(SmtpInfoTest, SavesScrambledAndLoadsUpToTheFirstMissingValue) {
   EXPECT_TRUE(loaded.SMTPAuth);
   EXPECT_EQ(loaded.SMTPAuthUser, "mailer");
   EXPECT_EQ(loaded.SMTPAuthPass, "pa55");
+  EXPECT_EQ(loaded.SMTPSecurity, scStartTls);
+  EXPECT_EQ(loaded.SMTPCertPin, "AB:CD");
+
+  // A store from before secure connections loads as a plain connection.
+  registry.DeleteValue("SMTPSecurity");
+  loaded.Load(registry);
+  EXPECT_TRUE(loaded.SMTPSPA);
+  EXPECT_EQ(loaded.SMTPSecurity, scNone);
+  EXPECT_TRUE(loaded.SMTPCertPin.empty());
 
   registry.DeleteValue("SMTPAuth");
   loaded.Load(registry);
@@ -40,6 +52,7 @@ TEST(SmtpInfoTest, SavesScrambledAndLoadsUpToTheFirstMissingValue) {
   EXPECT_TRUE(loaded.SMTPAuthUser.empty());
   EXPECT_TRUE(loaded.SMTPAuthPass.empty());
   EXPECT_FALSE(loaded.SMTPSPA);
+  EXPECT_EQ(loaded.SMTPSecurity, scNone);
 }
 
 }  // namespace
