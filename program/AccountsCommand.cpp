@@ -7,6 +7,7 @@
 #include "accounts/AccountList.h"
 #include "message/QStrings.h"
 #include "message/SvcString.h"
+#include "platform/LineConnection.h"
 #include "program/CommandLine.h"
 #include "program/CommandSupport.h"
 #include "transport/POP3Account.h"
@@ -19,7 +20,7 @@ const char* const kUsage =
     "Usage: tarnwell [--home DIR] accounts list\n"
     "       tarnwell [--home DIR] accounts add pop3 --description D --name N --email E\n"
     "                --pop3 HOST[:PORT] --user U --smtp HOST[:PORT] [--smtp-auth] [--spa]\n"
-    "                [--timeout S] [--password-stdin]\n"
+    "                [--pop3-security S] [--smtp-security S] [--timeout S] [--password-stdin]\n"
     "       tarnwell [--home DIR] accounts remove DESCRIPTION\n"
     "       tarnwell [--home DIR] accounts set DESCRIPTION --active yes|no\n"
     "list prints one line per account, fields separated by tabs: the position, \"yes\" or\n"
@@ -28,11 +29,15 @@ const char* const kUsage =
     "  --description D   the account's name in Tarnwell (unique)\n"
     "  --name N          your full name, the sender name of complaints\n"
     "  --email E         your address on this account\n"
-    "  --pop3 HOST:PORT  the incoming server (port 110 when left out)\n"
+    "  --pop3 HOST:PORT  the incoming server (port 110, or 995 with tls, when left out)\n"
     "  --user U          the POP3 user name\n"
-    "  --smtp HOST:PORT  the outgoing server (port 25 when left out)\n"
+    "  --smtp HOST:PORT  the outgoing server (port 25, 465 with tls or 587 with starttls,\n"
+    "                    when left out)\n"
     "  --smtp-auth       the outgoing server wants a login (with the POP3 user and password)\n"
     "  --spa             log in with Secure Password Authentication\n"
+    "  --pop3-security S, --smtp-security S\n"
+    "                    none (the default), tls (TLS from the start) or starttls (a plain\n"
+    "                    connection upgraded with STLS or STARTTLS)\n"
     "  --timeout S       server timeout in seconds, 30 to 300 (default 60)\n"
     "  --password-stdin  read the password from the first line of standard input; without\n"
     "                    it the password is asked for on the terminal, if there is one\n"
@@ -94,6 +99,14 @@ TServer ParseServer(std::string_view text, int32_t defaultPort, std::string_view
   return server;
 }
 
+int32_t ParseSecurity(TArguments& arguments, std::string_view option) {
+  const std::string text = arguments.TakeValue(option).value_or("none");
+  if (text == "none") return scNone;
+  if (text == "tls") return scTls;
+  if (text == "starttls") return scStartTls;
+  throw TUsageError(std::string(option) + " takes none, tls or starttls.");
+}
+
 std::string ReadLine(FILE* in) {
   std::string line;
   for (int c; (c = std::fgetc(in)) != EOF && c != '\n';) {
@@ -137,9 +150,15 @@ int AddAccount(const TCommandLine& line, TArguments& arguments) {
   account->Description = Required(arguments, "--description");
   account->Name = Required(arguments, "--name");
   account->Email = Required(arguments, "--email");
-  const TServer pop3 = ParseServer(Required(arguments, "--pop3"), 110, "--pop3");
+  account->POP3Security = ParseSecurity(arguments, "--pop3-security");
+  account->SmtpInfo.SMTPSecurity = ParseSecurity(arguments, "--smtp-security");
+  const TServer pop3 = ParseServer(Required(arguments, "--pop3"),
+                                   account->POP3Security == scTls ? 995 : 110, "--pop3");
   account->POP3UserName = Required(arguments, "--user");
-  const TServer smtp = ParseServer(Required(arguments, "--smtp"), 25, "--smtp");
+  const int32_t smtpPort = account->SmtpInfo.SMTPSecurity == scTls        ? 465
+                           : account->SmtpInfo.SMTPSecurity == scStartTls ? 587
+                                                                          : 25;
+  const TServer smtp = ParseServer(Required(arguments, "--smtp"), smtpPort, "--smtp");
   const bool smtpAuth = arguments.TakeFlag("--smtp-auth");
   const bool spa = arguments.TakeFlag("--spa");
   const std::optional<std::string> timeout = arguments.TakeValue("--timeout");

@@ -5,6 +5,7 @@
 
 #include "message/SvcString.h"
 #include "platform/Files.h"
+#include "platform/LineConnection.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "tests/program/CommandRunner.h"
@@ -45,13 +46,40 @@ class CommandsTest : public ::testing::Test {
       return "(no key)";
     return registry.ReadString(name);
   }
+  int32_t StoredInteger(const std::string& key, const std::string& name) {
+    TRegistryStore store(home / "Registry.db");
+    TRegistry registry(store);
+    registry.OpenKeyReadOnly("\\Software\\Halvora\\Tarnwell\\Accounts\\" + key);
+    return registry.ReadInteger(name);
+  }
 
   test::TTempDir home;
 };
 
 TEST_F(CommandsTest, AccountsAddListSetRemoveRoundTrip) {
   AddAccount("Home", "pat@example.com", "s3cret pass", {"--smtp-auth", "--timeout", "45"});
-  AddAccount("Work", "pat@work.example.org", "other");
+  const TRunResult work = Run({"accounts",
+                               "add",
+                               "pop3",
+                               "--description",
+                               "Work",
+                               "--name",
+                               "Pat Doe",
+                               "--email",
+                               "pat@work.example.org",
+                               "--pop3",
+                               "pop.work.example.org",
+                               "--pop3-security",
+                               "tls",
+                               "--user",
+                               "pat",
+                               "--smtp",
+                               "[2001:db8::25]",
+                               "--smtp-security",
+                               "starttls",
+                               "--password-stdin"},
+                              "other\r\n");
+  ASSERT_EQ(work.status, 0) << work.err;
   TRunResult list = Run({"accounts", "list"});
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(list.out,
@@ -74,7 +102,17 @@ TEST_F(CommandsTest, AccountsAddListSetRemoveRoundTrip) {
   EXPECT_EQ(StoredString("0000000001", "SMTPAuthPass"), ScramblePassword("s3cret pass"));
   EXPECT_EQ(StoredString("0000000001", "SMTPAuthUser"), "pat");
   EXPECT_EQ(StoredString("0000000002", "SMTPAuthPass"), "");
+  EXPECT_EQ(StoredString("0000000002", "Password"), ScramblePassword("other"));
   EXPECT_EQ(StoredString("0000000001", "POP3Server"), "127.0.0.1");
+  EXPECT_EQ(StoredInteger("0000000001", "POP3Port"), 1110);
+  EXPECT_EQ(StoredInteger("0000000001", "Timeout"), 45);
+  EXPECT_EQ(StoredInteger("0000000001", "SMTPPort"), 25);
+  // TLS moves the default ports to 995, and to 587 for STARTTLS on the outgoing server.
+  EXPECT_EQ(StoredInteger("0000000002", "POP3Port"), 995);
+  EXPECT_EQ(StoredInteger("0000000002", "POP3Security"), scTls);
+  EXPECT_EQ(StoredString("0000000002", "SMTPServer"), "2001:db8::25");
+  EXPECT_EQ(StoredInteger("0000000002", "SMTPPort"), 587);
+  EXPECT_EQ(StoredInteger("0000000002", "SMTPSecurity"), scStartTls);
 
   const TRunResult set = Run({"accounts", "set", "HOME", "--active", "no"});
   ASSERT_EQ(set.status, 0) << set.err;
