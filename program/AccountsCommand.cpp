@@ -47,8 +47,8 @@ constexpr size_t kMaxPasswordLength = 256;
 
 void PrintAccount(const TStoredAccount& account) {
   std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", account.Position, account.Active ? "yes" : "no",
-              account.Description.c_str(), account.TypeName.c_str(), account.ConnectionName.c_str(),
-              account.Email.c_str());
+              ListField(account.Description).c_str(), account.TypeName.c_str(),
+              ListField(account.ConnectionName).c_str(), ListField(account.Email).c_str());
 }
 
 void PrintAccountLine(std::string_view description) {

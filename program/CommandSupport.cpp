@@ -127,6 +127,12 @@ TStoredAccount FindStoredAccount(const std::vector<TStoredAccount>& accounts,
   throw TUsageError("There is no account with the description \"" + wanted + "\".");
 }
 
+std::string ListField(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < ' ') c = ' ';
+  return text;
+}
+
 int32_t ParseNumberArgument(std::string_view text, int32_t low, int32_t high,
                             std::string_view what) {
   int64_t value = 0;

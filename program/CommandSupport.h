@@ -77,6 +77,10 @@ struct TStoredAccount {
 [[nodiscard]] TStoredAccount FindStoredAccount(const std::vector<TStoredAccount>& accounts,
                                                std::string_view description);
 
+// A field of a tab-separated list line: tabs and line breaks would split it, so every control
+// character becomes a blank.
+[[nodiscard]] std::string ListField(std::string text);
+
 // A whole number in [low, high]; raises TUsageError naming `what`.
 [[nodiscard]] int32_t ParseNumberArgument(std::string_view text, int32_t low, int32_t high,
                                           std::string_view what);

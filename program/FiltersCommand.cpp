@@ -353,7 +353,7 @@ std::unique_ptr<TFilter> FriendFilter(TArguments& arguments, const TFilterList& 
 void PrintFilter(const TFilter& filter) {
   std::printf("%s\t%d\t%s\t%s\t%d\t%s\n", KindName(filter.Kind).c_str(), filter.ID,
               OriginName(filter.Origin).c_str(), ActionName(filter.Action).c_str(), filter.Hits,
-              filter.Description().c_str());
+              ListField(filter.Description()).c_str());
 }
 
 struct TFiltersOpened {

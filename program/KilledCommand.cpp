@@ -18,13 +18,6 @@ const char* const kUsage =
     "(yyyy-mm-dd hh:mm), the sender, the subject, the action and the reason. show prints the\n"
     "headers and the text of the message with that file number.\n";
 
-// A field of a list line: tabs and line breaks would split it, so they become blanks.
-std::string Field(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < ' ') c = ' ';
-  return text;
-}
-
 std::string DateField(TDateTime date) {
   if (date == 0) return std::string();
   const TDateParts p = DecodeDateTime(date);
@@ -45,10 +38,10 @@ int ListKilled(const TCommandLine& line, TArguments& arguments) {
     killed.SetFolder(account.KilledFolder());
     for (int i = 0; i < killed.Count(); ++i) {
       const TEmail& message = *killed[i];
-      std::printf("%s\t%d\t%s\t%s\t%s\t%s\t%s\n", Field(account.Description).c_str(), message.ID,
-                  DateField(message.Date).c_str(), Field(message.From).c_str(),
-                  Field(message.Subject).c_str(), ActionName(message.Action).c_str(),
-                  Field(message.Reason).c_str());
+      std::printf("%s\t%d\t%s\t%s\t%s\t%s\t%s\n", ListField(account.Description).c_str(),
+                  message.ID, DateField(message.Date).c_str(), ListField(message.From).c_str(),
+                  ListField(message.Subject).c_str(), ActionName(message.Action).c_str(),
+                  ListField(message.Reason).c_str());
     }
   }
   return 0;
