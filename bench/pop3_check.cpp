@@ -2,9 +2,11 @@
 // (about 7 MB): the first check (UIDL, LIST, TOP for each, RETR for the text filters,
 // classification, Live Mail and Killed Mail files, deleting the spam) and a second one with
 // nothing new. For scale it also times the bare client: UIDL with a TOP for every message, and a
-// RETR for every message.
+// RETR for every message. With --tls the same runs over POP3 with TLS from the connect, against
+// a throw-away certificate authority.
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,10 +18,12 @@
 #include "message/DomainLists.h"
 #include "message/SvcString.h"
 #include "platform/Files.h"
+#include "platform/LineConnection.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
+#include "tests/support/Certificates.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/TestSupport.h"
 #include "transport/POP3Account.h"
@@ -85,7 +89,8 @@ std::string Message(int n) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool tls = argc > 1 && std::strcmp(argv[1], "--tls") == 0;
   test::TTempDir dir;
   TSettings settings;
   InstallSettings(&settings);
@@ -121,7 +126,16 @@ int main() {
   text->Origin = orUser;
   filters.Add(std::move(text));
 
-  test::TDovecot dovecot;
+  std::unique_ptr<test::TTestCertificates> certificates;
+  test::TDovecot::TTls serverTls;
+  if (tls) {
+    certificates = std::make_unique<test::TTestCertificates>();
+    TLineConnection::SetExtraCaFile(certificates->CaFile());
+    serverTls = {certificates->Good().cert, certificates->Good().key};
+  }
+  test::TDovecot dovecot(serverTls);
+  const int port = tls ? dovecot.TlsPort() : dovecot.Port();
+  const int32_t security = tls ? scTls : scNone;
   size_t bytes = 0;
   for (const std::string user : {"bench", "bare"}) {
     dovecot.AddUser(user, "pw");
@@ -136,7 +150,8 @@ int main() {
   for (const std::string user : {"bench", "bare"}) {
     TPOP3 warm;
     warm.Host = "127.0.0.1";
-    warm.Port = dovecot.Port();
+    warm.Port = port;
+    warm.Security = security;
     warm.UserName = user;
     warm.Password = "pw";
     warm.Login();
@@ -146,7 +161,8 @@ int main() {
   {
     TPOP3 bare;
     bare.Host = "127.0.0.1";
-    bare.Port = dovecot.Port();
+    bare.Port = port;
+    bare.Security = security;
     bare.UserName = "bare";
     bare.Password = "pw";
     bare.Login();
@@ -169,7 +185,8 @@ int main() {
   account.DialUp = false;
   account.FilterList = &filters;
   account.POP3Server = "127.0.0.1";
-  account.POP3Port = dovecot.Port();
+  account.POP3Port = port;
+  account.POP3Security = security;
   account.POP3UserName = "bench";
   account.Password = ScramblePassword("pw");
   ForceDirectories(TProgramFolders::AccountsFolder());
@@ -186,7 +203,8 @@ int main() {
   account.OnFiltering = [&](TAccount&) { filtering = Clock::now(); };
   account.OnLogoutIncoming = [&](TAccount&) { loggedOut = Clock::now(); };
 
-  std::printf("mailbox: %d messages, %.1f MB\n", kMessages, static_cast<double>(bytes) / 1e6);
+  std::printf("mailbox: %d messages, %.1f MB%s\n", kMessages, static_cast<double>(bytes) / 1e6,
+              tls ? ", over TLS" : "");
   for (int check = 1; check <= 2; ++check) {
     const auto start = Clock::now();
     account.Check();
