@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -254,6 +258,59 @@ TEST_F(TlsTest, SmtpWithoutStartTlsEndsTheLoginBeforeAuth) {
             "login was not sent. 502 5.5.1 Command not implemented");
   EXPECT_TRUE(server.Finished());
   EXPECT_EQ(server.Transcript().find("AUTH"), std::string::npos);
+}
+
+// A port whose connections the kernel completes but nobody ever answers.
+class TDeafListener {
+ public:
+  TDeafListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(fd_, 4) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot listen");
+    port_ = ntohs(address.sin_port);
+  }
+  ~TDeafListener() { ::close(fd_); }
+  TDeafListener(const TDeafListener&) = delete;
+  TDeafListener& operator=(const TDeafListener&) = delete;
+  [[nodiscard]] int Port() const { return port_; }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+TEST_F(TlsTest, HandshakeWithASilentServerTimesOut) {
+  TDeafListener deaf;
+  test::TManualClock clock;
+  test::TClockRunner runner(clock, 1000);
+  TPOP3 pop;
+  pop.Host = "127.0.0.1";
+  pop.Port = deaf.Port();
+  pop.UserName = "alice";
+  pop.Password = "s3cret";
+  pop.Security = scTls;
+  pop.SetTimeout(20);
+  EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "The operation timed out.");
+  TSMTP smtp;
+  Prepare(smtp, deaf.Port(), scTls);
+  smtp.SetTimeout(20);
+  EXPECT_EQ(ErrorOf([&] { smtp.Login(); }), "The operation timed out.");
+}
+
+TEST_F(TlsTest, ServerThatDoesNotSpeakTlsFailsTheHandshake) {
+  test::TScriptedServer server;
+  server.Send("+OK POP3 in the clear\r\n");
+  TPOP3 pop;
+  pop.Host = "127.0.0.1";
+  pop.Port = server.Port();
+  pop.Security = scTls;
+  EXPECT_EQ(ErrorOf([&] { pop.Login(); }).rfind("The secure connection to 127.0.0.1 failed: ", 0),
+            0u);
 }
 
 }  // namespace
