@@ -13,11 +13,13 @@
 #include "message/DomainLists.h"
 #include "message/SvcString.h"
 #include "platform/Files.h"
+#include "platform/LineConnection.h"
 #include "platform/Registry.h"
 #include "platform/Sound.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
+#include "tests/support/Certificates.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SmtpServer.h"
@@ -199,6 +201,75 @@ TEST_F(Pop3AccountTest, CheckAgainstDovecotKillsSpamComplainsAndLeavesTheRest) {
   EXPECT_EQ(Dovecot().Messages("me").size(), 3u);
   EXPECT_EQ(smtp.Received().size(), 2u);
 }
+
+test::TTestCertificates& Certificates() {
+  static std::unique_ptr<test::TTestCertificates> certificates;
+  if (!certificates) certificates = std::make_unique<test::TTestCertificates>();
+  return *certificates;
+}
+
+// Dovecot rereads its user file at most once a second, so the users are there from the start.
+test::TDovecot& TlsDovecot() {
+  static std::unique_ptr<test::TDovecot> dovecot;
+  if (!dovecot) {
+    dovecot = std::make_unique<test::TDovecot>(
+        test::TDovecot::TTls{Certificates().Good().cert, Certificates().Good().key});
+    for (const char* user : {"implicit", "upgraded"}) dovecot->AddUser(user, "pop-s3cret");
+  }
+  return *dovecot;
+}
+
+struct TTlsCheck {
+  const char* user;
+  int32_t pop3Security;
+  test::TSmtpTlsMode smtpMode;
+  int32_t smtpSecurity;
+};
+
+class Pop3AccountTlsTest : public Pop3AccountTest,
+                           public ::testing::WithParamInterface<TTlsCheck> {};
+
+TEST_P(Pop3AccountTlsTest, CheckAndComplaintInsideTlsKeepSecretsOutOfTheLog) {
+  const TTlsCheck mode = GetParam();
+  TLineConnection::SetExtraCaFile(Certificates().CaFile());
+  settings.Logging = true;
+  ProgramLog().SetFileName(dir / "Tarnwell.log");
+  ProgramLog().SetEnabled(true);
+  TlsDovecot().Deliver(mode.user, Mail("Bob <bob@other.net>", "Hello"));
+  TlsDovecot().Deliver(mode.user, Mail("Pusher <push@pushy.info>", "Do complain, I dare you"));
+  const auto good = Certificates().Good();
+  test::TSmtpServer smtp("mailer", "smtp-s3cret", {mode.smtpMode, good.cert, good.key});
+  account.POP3UserName = mode.user;
+  account.Password = ScramblePassword("pop-s3cret");
+  account.POP3Security = mode.pop3Security;
+  account.POP3Port = mode.pop3Security == scTls ? TlsDovecot().TlsPort() : TlsDovecot().Port();
+  account.SmtpInfo.SMTPServer = "127.0.0.1";
+  account.SmtpInfo.SMTPPort = smtp.Port();
+  account.SmtpInfo.SMTPSecurity = mode.smtpSecurity;
+  account.SmtpInfo.SMTPAuth = true;
+  account.SmtpInfo.SMTPAuthUser = "mailer";
+  account.SmtpInfo.SMTPAuthPass = "smtp-s3cret";
+
+  account.Check();
+  ProgramLog().SetEnabled(false);
+  TLineConnection::SetExtraCaFile("");
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  const Lines left = TlsDovecot().Messages(mode.user);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_NE(left[0].find("Subject: Hello"), std::string::npos);
+  const auto sent = smtp.Received();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].envelope, (Lines{"FROM me@example.com", "TO abuse@pushy.info", "AUTH mailer"}));
+  const std::string logged = test::ReadFileText(dir / "Tarnwell.log");
+  EXPECT_NE(logged.find("Secure connection established"), std::string::npos);
+  for (const std::string secret : {"pop-s3cret", "smtp-s3cret", "c210cC1zM2NyZXQ"})
+    EXPECT_EQ(logged.find(secret), std::string::npos) << secret;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, Pop3AccountTlsTest,
+    ::testing::Values(TTlsCheck{"implicit", scTls, test::TSmtpTlsMode::StartTls, scStartTls},
+                      TTlsCheck{"upgraded", scStartTls, test::TSmtpTlsMode::Tls, scTls}));
 
 // The commands of a login to a server that answers UIDL for no message.
 void ScriptLoginWithoutUidl(TScriptedServer& server, const std::string& size) {
