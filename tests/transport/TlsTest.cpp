@@ -13,8 +13,10 @@
 #include "shell/LogFile.h"
 #include "tests/support/Certificates.h"
 #include "tests/support/Dovecot.h"
+#include "tests/support/NtlmServer.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SmtpServer.h"
+#include "tests/support/TlsProxy.h"
 #include "transport/POP.h"
 #include "transport/SMTP.h"
 
@@ -258,6 +260,41 @@ TEST_F(TlsTest, SmtpWithoutStartTlsEndsTheLoginBeforeAuth) {
             "login was not sent. 502 5.5.1 Command not implemented");
   EXPECT_TRUE(server.Finished());
   EXPECT_EQ(server.Transcript().find("AUTH"), std::string::npos);
+}
+
+TEST_F(TlsTest, SecurePasswordLoginsRunInsideTls) {
+  const auto good = Certificates().Good();
+  test::TNtlmServer popServer(test::TNtlmServer::TMode::Pop3, "alice", "s3cret");
+  test::TTlsProxy popProxy(popServer.Port(), good.cert, good.key);
+  TPOP3 pop;
+  pop.Host = "127.0.0.1";
+  pop.Port = popProxy.Port();
+  pop.UserName = "alice";
+  pop.Domain = "example.org";
+  pop.Password = "s3cret";
+  pop.UseSPA = true;
+  pop.Security = scTls;
+  pop.Login();
+  EXPECT_EQ(pop.State(), TPOP3::psLoggedIn);
+  EXPECT_TRUE(pop.Connection().Secure());
+  pop.Quit();
+
+  test::TNtlmServer smtpServer(test::TNtlmServer::TMode::Smtp, "alice", "s3cret");
+  test::TTlsProxy smtpProxy(smtpServer.Port(), good.cert, good.key);
+  TSMTP smtp;
+  Prepare(smtp, smtpProxy.Port(), scTls);
+  smtp.UseAuth = true;
+  smtp.UseSPA = true;
+  smtp.AuthUser = "alice";
+  smtp.AuthPassword = "s3cret";
+  smtp.Login();
+  EXPECT_TRUE(smtp.Connection().Secure());
+  THeaders headers(Lines{"Subject: secure"});
+  Lines recipients{"you@example.net"};
+  Lines text{"hello"};
+  EXPECT_NO_THROW(smtp.SendMail("alice@example.org", recipients, text, headers));
+  smtp.Quit();
+  EXPECT_EQ(LogText().find("s3cret"), std::string::npos);
 }
 
 // A port whose connections the kernel completes but nobody ever answers.
