@@ -108,18 +108,33 @@ TSingleInstance::~TSingleInstance() {
     ::close(listenFd_);
     ::unlink(socketPath_.c_str());
   }
-  // The lock file stays: removing it could let two instances lock two different files.
-  if (lockFd_ >= 0) ::close(lockFd_);
+  if (lockFd_ >= 0) {
+    // Removed while it is still locked, so a later instance never locks a file that is gone.
+    ::unlink((socketPath_ + ".lock").c_str());
+    ::close(lockFd_);
+  }
 }
 
 bool TSingleInstance::Acquire(TInvokeHandler handler) {
   const std::string lockPath = socketPath_ + ".lock";
-  lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
-    const int saved = errno;
+  for (;;) {
+    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0) break;
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+      const int saved = errno;
+      ::close(lockFd_);
+      lockFd_ = -1;
+      if (saved == EWOULDBLOCK) return false;
+      break;
+    }
+    // An instance that ended removes the file it locked; a lock on that file counts for
+    // nothing, so the one at the path is taken instead.
+    struct stat held, named;
+    if (::fstat(lockFd_, &held) == 0 && ::stat(lockPath.c_str(), &named) == 0 &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+      break;
     ::close(lockFd_);
     lockFd_ = -1;
-    if (saved == EWOULDBLOCK) return false;
   }
   if (lockFd_ < 0) {
     // Without a lock, a listening socket alone tells that another instance runs.

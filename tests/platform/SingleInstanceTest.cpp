@@ -76,6 +76,7 @@ TEST_F(SingleInstanceTest, ASocketLeftByAnInstanceThatIsGoneIsTakenOver) {
     ASSERT_FALSE(second.Acquire({}));
   }
   EXPECT_FALSE(test::FileExists(path)) << "the instance that ends removes its socket";
+  EXPECT_FALSE(test::FileExists(path + ".lock"));
   TSingleInstance next(path, loop);
   ASSERT_TRUE(next.Acquire(Recorder()));
   TSingleInstance sender(path, loop);
