@@ -129,7 +129,7 @@ bool TAppWindow::FormCreate() {
     instance_.reset();
     return false;
   }
-  if (watchSignals_) signals_ = std::make_unique<TTerminationSignals>([this] { Close(); }, loop_);
+  signals_ = std::make_unique<TTerminationSignals>([this] { Close(); }, loop_);
 
   timer_.SetOnTimer([this] { Startup(); });
   timer_.SetInterval(kStartupDelayMs);

@@ -61,8 +61,6 @@ class TAppWindow {
 
   // Makes the filter-update manager at start-up; without one the program has no updates.
   void SetUpdatesFactory(TUpdatesFactory factory) { updatesFactory_ = std::move(factory); }
-  // Whether SIGTERM and SIGINT close the program (on by default).
-  void SetWatchSignals(bool watch) { watchSignals_ = watch; }
 
   // Parses the switches, passes them to a running instance or becomes the running one, and
   // arms the start-up, which runs a second later. False when another instance took them; the
@@ -155,7 +153,6 @@ class TAppWindow {
   TSynchronization gate_;
   TTimer timer_;
   TUpdatesFactory updatesFactory_;
-  bool watchSignals_ = true;
   int exitStatus_ = esOk;
   bool forwarded_ = false;
   bool destroyed_ = false;

@@ -21,6 +21,7 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "shell/AppWindow.h"
+#include "shell/FilterUpdates.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
@@ -400,6 +401,49 @@ TEST_F(AppWindowTest, AnExceptionThatReachesTheLoopIsShownReportedAndTheProgramG
   server.Logins.clear();
   app->miCheckAllClick();
   EXPECT_EQ(server.Logins, std::vector<std::string>{"A"});
+}
+
+// A filter-update manager whose update is due at once and brings one file.
+class TDueUpdates : public TNoFilterUpdates {
+ public:
+  explicit TDueUpdates(std::vector<std::string>& journal) : journal_(journal) {}
+  void ApplyDownloaded(TFilterList&) override { journal_.push_back("apply"); }
+  [[nodiscard]] int32_t HighestNumber() const override { return highest_; }
+  [[nodiscard]] int32_t Downloaded() const override { return 1; }
+  [[nodiscard]] bool IsDue(TDateTime lastCheck) const override { return lastCheck == 0; }
+  [[nodiscard]] bool Connected() const override { return true; }
+  bool Download() override {
+    journal_.push_back(IsBusy() ? "download while busy" : "download");
+    highest_ = 120;
+    return true;
+  }
+
+ private:
+  std::vector<std::string>& journal_;
+  int32_t highest_ = 100;
+};
+
+TEST_F(AppWindowTest, TheAutomaticFilterUpdateRunsBetweenChecksWhenItIsDue) {
+  Prepare({"A"});
+  std::vector<std::string> journal;
+  app = std::make_unique<TAppWindow>(std::vector<std::string>{}, *loop);
+  app->SetUpdatesFactory([&] { return std::make_unique<TDueUpdates>(journal); });
+  ASSERT_TRUE(app->FormCreate());
+  Advance(1000);
+  EXPECT_EQ(journal, std::vector<std::string>{"apply"});
+  EXPECT_EQ(Settings().LastUpdate, 100);
+  Advance(7000);
+  EXPECT_EQ(journal, (std::vector<std::string>{"apply", "download while busy", "apply"}));
+  EXPECT_EQ(Settings().LastUpdate, 120);
+  EXPECT_EQ(Settings().LastUpdateCheck, static_cast<TDateTime>(DateOf(clock.Now())));
+  EXPECT_FALSE(app->Updates()->IsBusy());
+  EXPECT_EQ(ui.TrayImages(), std::vector<TTrayImage>{TTrayImage::Normal});
+  Advance(7000);
+  EXPECT_EQ(journal.size(), 3u) << "not due again the same day";
+  TRegistryStore store(home + "Registry.db");
+  TSettings stored(&store);
+  stored.Load();
+  EXPECT_EQ(stored.LastUpdate, 120);
 }
 
 TEST_F(AppWindowTest, CodesOfAnotherInstanceCountOnlyOnceTheStartUpHasEnded) {
