@@ -1,6 +1,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -20,24 +21,30 @@ const char* const kUsage =
     "Usage: tarnwell [--home DIR] accounts list\n"
     "       tarnwell [--home DIR] accounts add pop3 --description D --name N --email E\n"
     "                --pop3 HOST[:PORT] --user U --smtp HOST[:PORT] [--smtp-auth] [--spa]\n"
-    "                [--pop3-security S] [--smtp-security S] [--timeout S] [--password-stdin]\n"
+    "                [--pop3-security S] [--smtp-security S] [--pin-pop3 SHA256]\n"
+    "                [--pin-smtp SHA256] [--timeout S] [--password-stdin]\n"
     "       tarnwell [--home DIR] accounts remove DESCRIPTION\n"
     "       tarnwell [--home DIR] accounts set DESCRIPTION --active yes|no\n"
     "list prints one line per account, fields separated by tabs: the position, \"yes\" or\n"
-    "\"no\" for active, the description, the account type, the connection and the e-mail\n"
-    "address. add and set print the account's line afterwards.\n"
+    "\"no\" for active, the description, the account type, the connection, the e-mail\n"
+    "address and the security of the incoming and the outgoing server. add and set print\n"
+    "the account's line afterwards.\n"
     "  --description D   the account's name in Tarnwell (unique)\n"
     "  --name N          your full name, the sender name of complaints\n"
     "  --email E         your address on this account\n"
-    "  --pop3 HOST:PORT  the incoming server (port 110, or 995 with tls, when left out)\n"
+    "  --pop3 HOST:PORT  the incoming server (port 995 with tls, else 110, when left out)\n"
     "  --user U          the POP3 user name\n"
     "  --smtp HOST:PORT  the outgoing server (port 25, 465 with tls or 587 with starttls,\n"
     "                    when left out)\n"
     "  --smtp-auth       the outgoing server wants a login (with the POP3 user and password)\n"
     "  --spa             log in with Secure Password Authentication\n"
     "  --pop3-security S, --smtp-security S\n"
-    "                    none (the default), tls (TLS from the start) or starttls (a plain\n"
-    "                    connection upgraded with STLS or STARTTLS)\n"
+    "                    tls (TLS from the start; the default for POP3), starttls (a plain\n"
+    "                    connection upgraded with STLS or STARTTLS; the default for SMTP)\n"
+    "                    or none\n"
+    "  --pin-pop3 SHA256, --pin-smtp SHA256\n"
+    "                    accept exactly the certificate with this SHA-256 fingerprint (for\n"
+    "                    a server whose certificate the system does not trust)\n"
     "  --timeout S       server timeout in seconds, 30 to 300 (default 60)\n"
     "  --password-stdin  read the password from the first line of standard input; without\n"
     "                    it the password is asked for on the terminal, if there is one\n"
@@ -45,10 +52,19 @@ const char* const kUsage =
 
 constexpr size_t kMaxPasswordLength = 256;
 
+const char* SecurityName(int32_t security) {
+  switch (security) {
+    case scTls: return "tls";
+    case scStartTls: return "starttls";
+    default: return "none";
+  }
+}
+
 void PrintAccount(const TStoredAccount& account) {
-  std::printf("%d\t%s\t%s\t%s\t%s\t%s\n", account.Position, account.Active ? "yes" : "no",
+  std::printf("%d\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", account.Position, account.Active ? "yes" : "no",
               ListField(account.Description).c_str(), account.TypeName.c_str(),
-              ListField(account.ConnectionName).c_str(), ListField(account.Email).c_str());
+              ListField(account.ConnectionName).c_str(), ListField(account.Email).c_str(),
+              SecurityName(account.POP3Security), SecurityName(account.SMTPSecurity));
 }
 
 void PrintAccountLine(std::string_view description) {
@@ -99,12 +115,28 @@ TServer ParseServer(std::string_view text, int32_t defaultPort, std::string_view
   return server;
 }
 
-int32_t ParseSecurity(TArguments& arguments, std::string_view option) {
-  const std::string text = arguments.TakeValue(option).value_or("none");
+int32_t ParseSecurity(TArguments& arguments, std::string_view option, const char* fallback) {
+  const std::string text = arguments.TakeValue(option).value_or(fallback);
   if (text == "none") return scNone;
   if (text == "tls") return scTls;
   if (text == "starttls") return scStartTls;
   throw TUsageError(std::string(option) + " takes none, tls or starttls.");
+}
+
+// A certificate's SHA-256 fingerprint: 64 hexadecimal digits, colons and letter case free.
+std::string ParsePin(TArguments& arguments, std::string_view option) {
+  const std::string text = arguments.TakeValue(option).value_or("");
+  if (text.empty()) return text;
+  const TUsageError bad(std::string(option) +
+                        " takes a SHA-256 fingerprint: 64 hexadecimal digits, colons allowed.");
+  std::string digits;
+  for (const char c : text) {
+    if (c == ':') continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) throw bad;
+    digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  if (digits.size() != 64) throw bad;
+  return digits;
 }
 
 std::string ReadLine(FILE* in) {
@@ -150,8 +182,11 @@ int AddAccount(const TCommandLine& line, TArguments& arguments) {
   account->Description = Required(arguments, "--description");
   account->Name = Required(arguments, "--name");
   account->Email = Required(arguments, "--email");
-  account->POP3Security = ParseSecurity(arguments, "--pop3-security");
-  account->SmtpInfo.SMTPSecurity = ParseSecurity(arguments, "--smtp-security");
+  // No provider takes passwords in clear any more: TLS and STARTTLS unless told otherwise.
+  account->POP3Security = ParseSecurity(arguments, "--pop3-security", "tls");
+  account->SmtpInfo.SMTPSecurity = ParseSecurity(arguments, "--smtp-security", "starttls");
+  account->POP3CertPin = ParsePin(arguments, "--pin-pop3");
+  account->SmtpInfo.SMTPCertPin = ParsePin(arguments, "--pin-smtp");
   const TServer pop3 = ParseServer(Required(arguments, "--pop3"),
                                    account->POP3Security == scTls ? 995 : 110, "--pop3");
   account->POP3UserName = Required(arguments, "--user");

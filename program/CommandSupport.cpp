@@ -111,6 +111,10 @@ std::vector<TStoredAccount> ReadStoredAccounts() {
       account.TypeName = AccountTypeName(account.Type);
       account.ConnectionName =
           key.ReadBool("DialUp") ? key.ReadString("Connection") : std::string("Direct connection");
+      if (key.GetDataType("POP3Security") == TRegDataType::Integer)
+        account.POP3Security = key.ReadInteger("POP3Security");
+      if (key.GetDataType("SMTPSecurity") == TRegDataType::Integer)
+        account.SMTPSecurity = key.ReadInteger("SMTPSecurity");
       accounts.push_back(std::move(account));
     }
   } catch (const std::exception&) {

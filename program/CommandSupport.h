@@ -68,6 +68,10 @@ struct TStoredAccount {
   std::string Email;
   std::string TypeName;
   std::string ConnectionName;
+  // The connection security of the incoming and the outgoing server (0 none, 1 TLS, 2 an
+  // upgrade); kinds without them and older stores read as none.
+  int32_t POP3Security = 0;
+  int32_t SMTPSecurity = 0;
   [[nodiscard]] std::string KilledFolder() const;
 };
 // The accounts of the kinds this program knows, in list order. Raises "Could not retrieve

@@ -76,15 +76,18 @@ TEST_F(CommandsTest, AccountsAddListSetRemoveRoundTrip) {
                                "--smtp",
                                "[2001:db8::25]",
                                "--smtp-security",
-                               "starttls",
+                               "none",
+                               "--pin-pop3",
+                               "ab:CD:" + std::string(60, 'e'),
                                "--password-stdin"},
                               "other\r\n");
   ASSERT_EQ(work.status, 0) << work.err;
   TRunResult list = Run({"accounts", "list"});
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(list.out,
-            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\n"
-            "2\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\n");
+            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\n"
+            "2\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\ttls\t"
+            "none\n");
 
   // The description is compared without regard to case, as the wizard does.
   const TRunResult duplicate =
@@ -106,22 +109,28 @@ TEST_F(CommandsTest, AccountsAddListSetRemoveRoundTrip) {
   EXPECT_EQ(StoredString("0000000001", "POP3Server"), "127.0.0.1");
   EXPECT_EQ(StoredInteger("0000000001", "POP3Port"), 1110);
   EXPECT_EQ(StoredInteger("0000000001", "Timeout"), 45);
-  EXPECT_EQ(StoredInteger("0000000001", "SMTPPort"), 25);
-  // TLS moves the default ports to 995, and to 587 for STARTTLS on the outgoing server.
+  // New accounts use TLS for POP3 and STARTTLS for SMTP, on 995 and 587 when no port is given.
+  EXPECT_EQ(StoredInteger("0000000001", "POP3Security"), scTls);
+  EXPECT_EQ(StoredInteger("0000000001", "SMTPSecurity"), scStartTls);
+  EXPECT_EQ(StoredInteger("0000000001", "SMTPPort"), 587);
+  EXPECT_EQ(StoredString("0000000001", "POP3CertPin"), "");
   EXPECT_EQ(StoredInteger("0000000002", "POP3Port"), 995);
   EXPECT_EQ(StoredInteger("0000000002", "POP3Security"), scTls);
+  EXPECT_EQ(StoredString("0000000002", "POP3CertPin"), "ABCD" + std::string(60, 'E'));
   EXPECT_EQ(StoredString("0000000002", "SMTPServer"), "2001:db8::25");
-  EXPECT_EQ(StoredInteger("0000000002", "SMTPPort"), 587);
-  EXPECT_EQ(StoredInteger("0000000002", "SMTPSecurity"), scStartTls);
+  EXPECT_EQ(StoredInteger("0000000002", "SMTPPort"), 25);
+  EXPECT_EQ(StoredInteger("0000000002", "SMTPSecurity"), scNone);
 
   const TRunResult set = Run({"accounts", "set", "HOME", "--active", "no"});
   ASSERT_EQ(set.status, 0) << set.err;
-  EXPECT_EQ(set.out, "1\tno\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\n");
+  EXPECT_EQ(set.out,
+            "1\tno\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\n");
 
   const TRunResult removed = Run({"accounts", "remove", "Home"});
   ASSERT_EQ(removed.status, 0) << removed.err;
   list = Run({"accounts", "list"});
-  EXPECT_EQ(list.out, "1\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\n");
+  EXPECT_EQ(list.out,
+            "1\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\ttls\tnone\n");
   EXPECT_EQ(StoredString("0000000001", "Description"), "(no key)");
   EXPECT_FALSE(DirectoryExists(home / "Accounts/0000000001"));
   EXPECT_TRUE(DirectoryExists(home / "Accounts/0000000002/Killed"));
@@ -150,6 +159,10 @@ TEST_F(CommandsTest, AccountsRefuseBadInputWithStatus2) {
       // A password never comes from the command line.
       {{"--description", "A", "--email", "a@x.org", "--pop3", "p", "--password", "pw"},
        "unknown option \"--password\"."},
+      {{"--description", "A", "--email", "a@x.org", "--pop3", "p", "--pin-smtp", "abc"},
+       "--pin-smtp takes a SHA-256 fingerprint: 64 hexadecimal digits, colons allowed."},
+      {{"--description", "A", "--email", "a@x.org", "--pop3", "p", "--pop3-security", "ssl"},
+       "--pop3-security takes none, tls or starttls."},
   };
   for (const auto& c : cases) {
     Args args = base;
@@ -165,7 +178,7 @@ TEST_F(CommandsTest, AccountsRefuseBadInputWithStatus2) {
   EXPECT_EQ(Run({"accounts", "set", "Home", "--active", "maybe"}).status, 2);
   // Nothing of the refused commands reached the store.
   EXPECT_EQ(Run({"accounts", "list"}).out,
-            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\n");
+            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\n");
 }
 
 TEST_F(CommandsTest, FiltersValidateAddListRemoveAndBlock) {

@@ -41,11 +41,27 @@ class ProgramTest : public ::testing::Test {
 
   // An account "Test" on the POP3 server at `port`, and a subject filter that kills "viagra".
   void SetUp(int port, const std::string& user, const std::string& password) {
-    const TRunResult account =
-        Run({"accounts", "add", "pop3", "--description", "Test", "--name", "Me", "--email",
-             "me@example.com", "--pop3", "127.0.0.1:" + std::to_string(port), "--user", user,
-             "--smtp", "127.0.0.1", "--password-stdin"},
-            password + "\n");
+    const TRunResult account = Run({"accounts",
+                                    "add",
+                                    "pop3",
+                                    "--description",
+                                    "Test",
+                                    "--name",
+                                    "Me",
+                                    "--email",
+                                    "me@example.com",
+                                    "--pop3",
+                                    "127.0.0.1:" + std::to_string(port),
+                                    "--user",
+                                    user,
+                                    "--smtp",
+                                    "127.0.0.1",
+                                    "--pop3-security",
+                                    "none",
+                                    "--smtp-security",
+                                    "none",
+                                    "--password-stdin"},
+                                   password + "\n");
     ASSERT_EQ(account.status, 0) << account.err;
     const TRunResult filter = Run({"filters", "add", "subject", "--condition", "contains",
                                    "--pattern", "viagra", "--action", "kill"});
