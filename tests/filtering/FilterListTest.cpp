@@ -357,10 +357,12 @@ namespace {
 // The one-pass cleaning must equal collapsing spaces and then removing quotes and dashes.
 TEST(CleanBodyTextTest, EqualsCollapseThenRemove) {
   std::mt19937 random(11);
-  const std::string alphabet = "  a-\"'\t\r";
-  for (int round = 0; round < 2000; ++round) {
+  // Texts long enough for the blocks the cleaning copies whole, and mostly letters, so that
+  // both whole blocks and blocks with quotes, dashes and runs of spaces occur.
+  const std::string alphabet = "  a-\"'\t\rbcdefghijklmnop";
+  for (int round = 0; round < 5000; ++round) {
     std::string text;
-    const size_t length = random() % 24;
+    const size_t length = random() % 90;
     for (size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
     ASSERT_EQ(CleanBodyText(text), RemoveChars(CollapseSpaces(text), "\"'-")) << "'" << text << "'";
   }
