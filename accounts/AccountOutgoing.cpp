@@ -1,5 +1,5 @@
 #include "accounts/Account.h"
-#include "message/QStrings.h"
+#include "message/Macros.h"
 #include "shell/LogFile.h"
 
 namespace tarnwell {
@@ -33,18 +33,9 @@ bool TAccount::SendComplaints(bool clearOutbox) {
 }
 
 void TAccount::ExpandMacros(TEmail& message) {
-  const int32_t count = MacroCount();
-  const auto expand = [this, count](std::string& text) {
-    for (int32_t n = 1; n <= count; ++n) {
-      const std::string name = MacroName(n);
-      if (name.empty()) continue;
-      // Only the first occurrence of each placeholder is replaced.
-      const size_t at = PosOf(name, UpperCase(text));
-      if (at > 0) text.replace(at - 1, name.size(), MacroValue(n));
-    }
-  };
-  expand(message.From);
-  for (std::string& line : message.Body) expand(line);
+  std::vector<TMacro> macros;
+  for (int32_t n = 1; n <= MacroCount(); ++n) macros.push_back({MacroName(n), MacroValue(n)});
+  tarnwell::ExpandMacros(message, macros);
 }
 
 void TAccount::SendQueuedComplaints(TEmailList& reported) {

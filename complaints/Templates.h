@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "message/Macros.h"
+
 namespace tarnwell {
 
 class TEmail;
@@ -77,15 +79,7 @@ class TTemplates {
 TTemplates& Templates();
 void InstallTemplates(TTemplates* templates);
 
-// Placeholders, replaced in the From and in each text line of a message when it is sent.
-struct TMacro {
-  std::string Name;
-  std::string Value;
-};
 // "%DATETIME" (now, as a message date) and "%EMAIL"; account kinds append their own.
 [[nodiscard]] std::vector<TMacro> StandardMacros(std::string_view email);
-// For each placeholder in order, its first occurrence (case ignored) is replaced.
-[[nodiscard]] std::string ExpandMacroText(std::string_view text, const std::vector<TMacro>& macros);
-void ExpandMacros(TEmail& message, const std::vector<TMacro>& macros);
 
 }  // namespace tarnwell
