@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,8 @@
 #include <stdexcept>
 
 #include "platform/DateTime.h"
+#include "platform/Error.h"
+#include "shell/LogFile.h"
 
 namespace tarnwell::test {
 
@@ -31,6 +34,20 @@ TManualClock::~TManualClock() { TClock::Install(nullptr); }
 void TManualClock::Advance(int64_t ms) {
   ms_ += ms;
   now_ += static_cast<double>(ms) / kMsPerDay;
+}
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const TError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+bool LogHas(const TLogFile& log, const std::string& text) {
+  return std::any_of(log.Lines().begin(), log.Lines().end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
 std::string ReadFileText(const std::string& path) {

@@ -1,9 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Clock.h"
+
+namespace tarnwell {
+class TLogFile;
+}
 
 namespace tarnwell::test {
 
@@ -37,6 +42,11 @@ class TManualClock : public TClock {
   int64_t ms_ = 1000000;
   TDateTime now_;
 };
+
+// The message of the TError `action` raises, or "(no error)".
+[[nodiscard]] std::string ErrorOf(const std::function<void()>& action);
+// Some line of the log contains `text`.
+[[nodiscard]] bool LogHas(const TLogFile& log, const std::string& text);
 
 [[nodiscard]] std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);

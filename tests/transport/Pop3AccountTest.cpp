@@ -29,17 +29,9 @@
 namespace tarnwell {
 namespace {
 
+using test::ErrorOf;
 using Lines = std::vector<std::string>;
 using test::TScriptedServer;
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const TError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
 
 class TSilentPlayer : public TSoundPlayer {
  public:

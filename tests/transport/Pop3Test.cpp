@@ -12,22 +12,10 @@
 namespace tarnwell {
 namespace {
 
+using test::ErrorOf;
+using test::LogHas;
 using test::TScriptedServer;
 using Lines = std::vector<std::string>;
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const TError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
-
-bool LogHas(const TLogFile& log, const std::string& text) {
-  return std::any_of(log.Lines().begin(), log.Lines().end(),
-                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
-}
 
 void ScriptLogin(TScriptedServer& server, const std::string& stat = "+OK 2 320\r\n") {
   server.Send("+OK POP3 ready\r\n")

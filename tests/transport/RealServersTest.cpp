@@ -8,22 +8,15 @@
 #include "platform/Error.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/SmtpServer.h"
+#include "tests/support/TestSupport.h"
 #include "transport/POP.h"
 #include "transport/SMTP.h"
 
 namespace tarnwell {
 namespace {
 
+using test::ErrorOf;
 using Lines = std::vector<std::string>;
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const TError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
 
 // One Dovecot for the whole program; each test has a user of its own.
 test::TDovecot& Dovecot() {

@@ -7,6 +7,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/NtlmServer.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TestSupport.h"
 #include "transport/POP.h"
 #include "transport/SMTP.h"
 #include "transport/SSPI.h"
@@ -14,17 +15,9 @@
 namespace tarnwell {
 namespace {
 
+using test::ErrorOf;
 using test::TNtlmServer;
 using Lines = std::vector<std::string>;
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const TError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
 
 // Puts the program's own security library back at the end of a test that replaced it.
 struct TLoaderGuard {

@@ -16,6 +16,7 @@
 #include "tests/support/NtlmServer.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SmtpServer.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/TlsProxy.h"
 #include "transport/POP.h"
 #include "transport/SMTP.h"
@@ -23,18 +24,10 @@
 namespace tarnwell {
 namespace {
 
+using test::ErrorOf;
 using Lines = std::vector<std::string>;
 using test::TSmtpServer;
 using TTlsMode = test::TSmtpTlsMode;
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const TError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
 
 test::TTestCertificates& Certificates() {
   static std::unique_ptr<test::TTestCertificates> certificates;
