@@ -12,11 +12,14 @@ namespace tarnwell {
 void TTextSearch::Build(const std::vector<const TTextFilter*>& filters) {
   entries_.clear();
   index_.clear();
+  known_.clear();
   for (const TTextFilter* filter : filters) {
     const bool exact = filter->CaseMatters == 1;
     const std::string text = exact ? filter->Text1() : LowerLocale(filter->Text1());
-    if (index_.emplace((exact ? "E" : "F") + text, static_cast<int32_t>(entries_.size())).second)
-      entries_.push_back(TEntry{text, exact, -1});
+    const auto [it, added] =
+        index_.emplace((exact ? "E" : "F") + text, static_cast<int32_t>(entries_.size()));
+    if (added) entries_.push_back(TEntry{text, exact, -1});
+    known_[filter] = TKnownFilter{it->second, filter->Text1(), filter->CaseMatters};
   }
   Compile();
   computed_ = false;
@@ -111,26 +114,31 @@ void TTextSearch::Compile() {
         table_[at] = reports ? ~offset : offset;
     }
   }
+  longest_ = 0;
+  for (const TEntry& entry : entries_) longest_ = std::max(longest_, entry.text.size());
   hits_.assign(entries_.size(), THit{});
   done_.assign(entries_.size(), 0);
 }
 
 void TTextSearch::Report(const TLane& lane, size_t i) {
-  const unsigned char* bytes = lane.bytes;
+  const unsigned char* bytes = lane.text;
+  uint8_t mask = lane.mask;
+  for (size_t k = 0; k < lane.sharedMask.size(); ++k)
+    if (i <= lane.sharedLast[k]) mask |= lane.sharedMask[k];
   const bool letterAfter = i + 1 < lane.length && IsLetter(bytes[i + 1]);
   const int32_t state = lane.offset / stride_;
   for (int32_t s = firstEntry_[state] >= 0 ? state : dictionary_[state]; s >= 0;
        s = dictionary_[s]) {
     for (int32_t id = firstEntry_[s]; id >= 0; id = entries_[id].next) {
-      if (done_[id] & lane.mask) continue;
+      if ((done_[id] & mask) == mask) continue;
       const TEntry& e = entries_[id];
       const size_t start = i + 1 - e.text.size();
       if (e.exact && std::memcmp(bytes + start, e.text.data(), e.text.size()) != 0) continue;
       THit& hit = hits_[id];
-      hit.occurs |= lane.mask;
+      hit.occurs |= mask;
       if (!letterAfter && (start == 0 || !IsLetter(bytes[start - 1]))) {
-        hit.word |= lane.mask;
-        done_[id] |= lane.mask;
+        hit.word |= mask;
+        done_[id] |= mask;
       }
     }
   }
@@ -155,30 +163,30 @@ void TTextSearch::ScanLanes(TLane* lanes) {
   const void* table = Compact ? static_cast<const void*>(compactTable_.data())
                               : static_cast<const void*>(table_.data());
   const uint8_t* cls = byteClass_.data();
-  // Each byte's step waits for the previous one's table look-up; running the texts side by
+  // Each byte's step waits for the previous one's table look-up; running the lanes side by
   // side, with their states in registers, lets those waits overlap.
   const unsigned char* bytes[N];
   int32_t offset[N];
-  size_t common = lanes[0].length;
+  size_t common = lanes[0].end - lanes[0].begin;
   for (int l = 0; l < N; ++l) {
-    bytes[l] = lanes[l].bytes;
+    bytes[l] = lanes[l].text + lanes[l].begin;
     offset[l] = 0;
-    common = std::min(common, lanes[l].length);
+    common = std::min(common, lanes[l].end - lanes[l].begin);
   }
   for (size_t i = 0; i < common; ++i) {
 #pragma GCC unroll 3
     for (int l = 0; l < N; ++l) {
       if (Step<Compact>(table, offset[l], cls[bytes[l][i]])) {
         lanes[l].offset = offset[l];
-        Report(lanes[l], i);
+        Report(lanes[l], lanes[l].begin + i);
       }
     }
   }
   for (int l = 0; l < N; ++l) {
     TLane& lane = lanes[l];
     int32_t state = offset[l];
-    for (size_t i = common; i < lane.length; ++i) {
-      if (Step<Compact>(table, state, cls[lane.bytes[i]])) {
+    for (size_t i = lane.begin + common; i < lane.end; ++i) {
+      if (Step<Compact>(table, state, cls[lane.text[i]])) {
         lane.offset = state;
         Report(lane, i);
       }
@@ -186,57 +194,121 @@ void TTextSearch::ScanLanes(TLane* lanes) {
   }
 }
 
-void TTextSearch::Scan(TLane* lanes, int count) {
-  switch (count * 2 + compact_) {
-    case 2: ScanLanes<1, false>(lanes); break;
-    case 3: ScanLanes<1, true>(lanes); break;
-    case 4: ScanLanes<2, false>(lanes); break;
-    case 5: ScanLanes<2, true>(lanes); break;
-    case 6: ScanLanes<3, false>(lanes); break;
-    case 7: ScanLanes<3, true>(lanes); break;
-    default: break;
+void TTextSearch::Scan(std::vector<TLane>& lanes) {
+  // Lanes of similar length side by side, longest first.
+  std::sort(lanes.begin(), lanes.end(), [](const TLane& a, const TLane& b) {
+    return a.end - a.begin > b.end - b.begin;
+  });
+  for (size_t at = 0; at < lanes.size(); at += kLanes) {
+    const size_t count = std::min<size_t>(kLanes, lanes.size() - at);
+    TLane* group = lanes.data() + at;
+    switch (count * 2 + compact_) {
+      case 2: ScanLanes<1, false>(group); break;
+      case 3: ScanLanes<1, true>(group); break;
+      case 4: ScanLanes<2, false>(group); break;
+      case 5: ScanLanes<2, true>(group); break;
+      case 6: ScanLanes<3, false>(group); break;
+      case 7: ScanLanes<3, true>(group); break;
+      default: break;
+    }
   }
 }
+
+namespace {
+
+size_t CommonPrefixLength(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  constexpr size_t kBlock = 64;
+  while (i + kBlock <= n && std::memcmp(a.data() + i, b.data() + i, kBlock) == 0) i += kBlock;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+}  // namespace
 
 void TTextSearch::Compute(const TEvaluationContext& context) {
   std::fill(hits_.begin(), hits_.end(), THit{});
   std::fill(done_.begin(), done_.end(), 0);
   empty_ = 0;
   upperKnown_ = {false, false};
-  TLane lanes[3];
-  int count = 0;
-  int sameAsPrevious = 0;  // bit t: text t equals text t − 1
+  for (int t = 0; t < 3; ++t)
+    if (context.BodyTexts[t].empty()) empty_ |= static_cast<uint8_t>(1u << t);
+  computed_ = true;
+  if (entries_.empty() || longest_ == 0) return;
+
+  // The texts mostly differ only here and there (the decoded text of a plain message is the
+  // raw one without its line-end blanks), so a text that begins as an earlier one does takes
+  // that one's matches for the shared beginning and is read only from shortly before where
+  // they part.
+  std::vector<TLane> stretches;
+  std::array<int, 3> whole{-1, -1, -1};  // the stretch that reads text t from its start
   for (int t = 0; t < 3; ++t) {
     const std::string& text = context.BodyTexts[t];
-    if (text.empty()) empty_ |= static_cast<uint8_t>(1u << t);
-    // Identical texts (a body without MIME structure) share the first one's results.
-    if (t > 0 && text == context.BodyTexts[t - 1]) {
-      sameAsPrevious |= 1 << t;
-      continue;
+    if (text.empty()) continue;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const auto bit = static_cast<uint8_t>(1u << t);
+    size_t shared = 0;
+    int from = -1;
+    for (int s = 0; s < t; ++s) {
+      if (whole[s] < 0) continue;
+      const size_t length = CommonPrefixLength(text, context.BodyTexts[s]);
+      if (length > shared) {
+        shared = length;
+        from = s;
+      }
     }
-    lanes[count++] = TLane{reinterpret_cast<const unsigned char*>(text.data()), text.size(), 0,
-                           static_cast<uint8_t>(1u << t)};
-  }
-  if (!entries_.empty()) Scan(lanes, count);
-  for (int t = 1; t < 3; ++t) {
-    if (!(sameAsPrevious & (1 << t))) continue;
-    for (THit& hit : hits_) {
-      hit.occurs |= static_cast<uint8_t>((hit.occurs >> (t - 1) & 1u) << t);
-      hit.word |= static_cast<uint8_t>((hit.word >> (t - 1) & 1u) << t);
+    if (from >= 0 && shared > 2 * longest_) {
+      TLane& source = stretches[whole[from]];
+      const size_t k = source.sharedMask[0] == 0 ? 0 : 1;
+      source.sharedMask[k] = bit;
+      // A match ending there still has its following byte in the shared part.
+      source.sharedLast[k] = shared - 2;
+      stretches.push_back(TLane{bytes, text.size(), shared - longest_, text.size(), 0, bit});
+    } else {
+      whole[t] = static_cast<int>(stretches.size());
+      stretches.push_back(TLane{bytes, text.size(), 0, text.size(), 0, bit});
     }
   }
-  computed_ = true;
+
+  // Long stretches are cut into pieces read side by side. A piece starts early enough to see
+  // every match that ends in it; a match seen twice sets the same bits twice.
+  size_t total = 0;
+  for (const TLane& stretch : stretches) total += stretch.end - stretch.begin;
+  constexpr size_t kSmallest = 1024;
+  const size_t piece = std::max({(total + kLanes - 1) / kLanes, kSmallest, 4 * longest_});
+  lanes_.clear();
+  for (const TLane& stretch : stretches) {
+    for (size_t at = stretch.begin; at < stretch.end;) {
+      TLane lane = stretch;
+      lane.begin = at == stretch.begin ? at : at + 1 - longest_;
+      lane.end = stretch.end - at < piece + piece / 4 ? stretch.end : at + piece;
+      lanes_.push_back(lane);
+      at = lane.end;
+    }
+  }
+  Scan(lanes_);
+}
+
+int32_t TTextSearch::EntryOf(const TTextFilter& filter) const {
+  const auto known = known_.find(&filter);
+  if (known != known_.end() && known->second.caseMatters == filter.CaseMatters &&
+      known->second.text == filter.Text1())
+    return known->second.entry;
+  const bool exact = filter.CaseMatters == 1;
+  const auto it =
+      index_.find((exact ? "E" : "F") + (exact ? filter.Text1() : LowerLocale(filter.Text1())));
+  return it == index_.end() ? -1 : it->second;
 }
 
 bool TTextSearch::Lookup(const TTextFilter& filter, const TEvaluationContext& context,
                          bool& result) {
+  const int32_t entry = EntryOf(filter);
+  if (entry < 0) return false;
   const bool exact = filter.CaseMatters == 1;
-  const auto it =
-      index_.find((exact ? "E" : "F") + (exact ? filter.Text1() : LowerLocale(filter.Text1())));
-  if (it == index_.end()) return false;
   if (!computed_) Compute(context);
-  const bool empty = entries_[it->second].text.empty();
-  const THit& hit = hits_[it->second];
+  const bool empty = entries_[entry].text.empty();
+  const THit& hit = hits_[entry];
   switch (filter.Condition1) {
     case cnContains: result = empty || hit.occurs != 0; break;
     case cnContainsWord: result = !empty && hit.word != 0; break;

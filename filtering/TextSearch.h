@@ -38,16 +38,24 @@ class TTextSearch {
     uint8_t word = 0;
   };
 
-  // One text being read: where the automaton stands in it and which bit its results take.
+  // A stretch [begin, end) of one text being read: where the automaton stands and which bits
+  // its results take. Matches ending at or before `sharedLast[k]` also count for the texts of
+  // `sharedMask[k]`, whose bytes are the same up to there.
   struct TLane {
-    const unsigned char* bytes;
-    size_t length;
+    const unsigned char* text;
+    size_t length;  // of the whole text
+    size_t begin;
+    size_t end;
     int32_t offset;
     uint8_t mask;
+    std::array<uint8_t, 2> sharedMask{};
+    std::array<size_t, 2> sharedLast{};
   };
 
+  // Stretches read side by side: more than three gain nothing on current processors.
+  static constexpr size_t kLanes = 3;
   void Compile();
-  void Scan(TLane* lanes, int count);
+  void Scan(std::vector<TLane>& lanes);
   template <int N, bool Compact>
   void ScanLanes(TLane* lanes);
   // Records the entries that end at byte i of the lane.
@@ -56,6 +64,14 @@ class TTextSearch {
 
   std::vector<TEntry> entries_;
   std::unordered_map<std::string, int32_t> index_;  // "E"/"F" + text → entry
+  // The filters given to Build, with the pattern each had then, found without building a key.
+  struct TKnownFilter {
+    int32_t entry;
+    std::string text;
+    uint8_t caseMatters;
+  };
+  std::unordered_map<const TTextFilter*, TKnownFilter> known_;
+  [[nodiscard]] int32_t EntryOf(const TTextFilter& filter) const;
   // The automaton reads every byte as its lower-case form; exact entries are checked byte for
   // byte where their folded form was found.
   std::array<uint8_t, 256> byteClass_{};
@@ -68,7 +84,9 @@ class TTextSearch {
   std::vector<int32_t> firstEntry_;     // per state: the first entry ending there, or −1
   std::vector<int32_t> dictionary_;     // per state: the nearest suffix state where an entry
                                         // ends, or −1
+  size_t longest_ = 0;  // the longest entry's length
   std::vector<THit> hits_;
+  std::vector<TLane> lanes_;
   // Per entry, bit t: found as a word in text t, so nothing is left to learn there.
   std::vector<uint8_t> done_;
   bool computed_ = false;

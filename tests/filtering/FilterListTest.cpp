@@ -327,6 +327,23 @@ TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
         }
         if (t == 1 && round % 3 == 0) context.BodyTexts[1] = context.BodyTexts[0];
       }
+      // Long texts that begin alike and part at some point, as the raw, decoded and cleaned
+      // texts of one message do.
+      if (round % 4 == 1) {
+        std::string base;
+        while (base.size() < 500 + random() % 4000)
+          base += randomText(random() % 20) + filters[random() % filters.size()]->Text1();
+        context.BodyTexts[0] = base;
+        for (int t = 1; t < 3; ++t) {
+          std::string text = context.BodyTexts[t - 1];
+          const size_t at = random() % (text.size() + 1);
+          if (random() % 2)
+            text.erase(at, random() % 4);
+          else
+            text.insert(at, randomText(random() % 4));
+          context.BodyTexts[t] = text;
+        }
+      }
       search.Reset();
       for (const auto& filter : filters) {
         bool fast = false;
@@ -346,6 +363,43 @@ TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
   unknown.SetText1("never added");
   bool result;
   EXPECT_FALSE(search.Lookup(unknown, TEvaluationContext{}, result));
+}
+
+// A match is seen wherever it lies: across the points where pieces of a long text are cut,
+// and just before the point where a text parts from the one it begins like.
+TEST(TextSearchTest, SeesAMatchAtEveryPlace) {
+  TTextFilter contains, notContains;
+  for (TTextFilter* filter : {&contains, &notContains}) filter->SetText1("needle");
+  contains.Condition1 = cnContains;
+  notContains.Condition1 = cnNotContains;
+  TTextSearch search;
+  search.Build({&contains, &notContains});
+  const std::string filler(3000, '.');
+  for (size_t at = 0; at + 6 <= filler.size(); ++at) {
+    TEvaluationContext alone;
+    alone.BodyTexts[0] = filler;
+    alone.BodyTexts[0].replace(at, 6, "needle");
+    search.Reset();
+    bool found = false;
+    ASSERT_TRUE(search.Lookup(contains, alone, found));
+    ASSERT_TRUE(found) << at;
+  }
+  for (size_t at = 0; at + 6 <= filler.size(); ++at) {
+    TEvaluationContext context;
+    context.BodyTexts[0] = filler;
+    context.BodyTexts[0].replace(at, 6, "needle");
+    context.BodyTexts[1] = context.BodyTexts[0];
+    if (at + 6 < filler.size()) context.BodyTexts[1][at + 6] = ',';
+    context.BodyTexts[2] = context.BodyTexts[0];
+    const size_t away = (at + 1500) % filler.size();
+    if (away + 1 < at || away > at + 6) context.BodyTexts[2][away] = ',';
+    search.Reset();
+    bool found = false, missing = true;
+    ASSERT_TRUE(search.Lookup(contains, context, found));
+    ASSERT_TRUE(search.Lookup(notContains, context, missing));
+    ASSERT_TRUE(found) << at;
+    ASSERT_FALSE(missing) << at;
+  }
 }
 
 }  // namespace
