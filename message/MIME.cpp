@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <exception>
-#include <functional>
+#include <cstring>
 #include <string_view>
 
 #include "message/Base64.h"
@@ -196,21 +196,21 @@ std::string DecodeValue(std::string_view value) {
   return Trim(decoded);
 }
 
-// Finds the delimiter marker in a line in time linear in the line, whatever the marker.
+// Finds the delimiter marker in a line in time linear in the line, whatever the marker (glibc's
+// memmem falls back to the two-way algorithm where its quick search would not be linear).
 class TMarkerSearch {
  public:
-  explicit TMarkerSearch(std::string marker)
-      : marker_(std::move(marker)), searcher_(marker_.begin(), marker_.end()) {}
+  explicit TMarkerSearch(std::string marker) : marker_(std::move(marker)) {}
 
   [[nodiscard]] const std::string& Marker() const { return marker_; }
   [[nodiscard]] size_t In(const std::string& line) const {
-    const auto found = std::search(line.begin(), line.end(), searcher_);
-    return found == line.end() ? std::string::npos : static_cast<size_t>(found - line.begin());
+    const void* found = ::memmem(line.data(), line.size(), marker_.data(), marker_.size());
+    return found ? static_cast<size_t>(static_cast<const char*>(found) - line.data())
+                 : std::string::npos;
   }
 
  private:
   std::string marker_;
-  std::boyer_moore_searcher<std::string::const_iterator> searcher_;
 };
 
 // Walks the parts of a multipart body. Lines are moved out of the body as parts are taken;

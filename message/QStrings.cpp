@@ -257,7 +257,10 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
+  size_t length = 0;
+  for (const std::string& line : lines) length += line.size() + 1;
   std::string result;
+  result.reserve(length);
   for (const std::string& line : lines) {
     if (line.empty()) continue;
     result += line;

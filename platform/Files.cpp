@@ -51,20 +51,28 @@ void WriteWithFlags(const std::string& path, std::string_view data, int flags,
 bool ReadWholeFile(const std::string& path, std::string& data) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  data.clear();
+  // Read straight into the string; one byte more than the file's size lets the first read
+  // see the end of a file that did not grow.
   struct stat st;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
-  char buffer[65536];
+  const size_t expected =
+      ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096;
+  data.resize(expected);
+  size_t used = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (used == data.size()) data.resize(data.size() * 2);
+    const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      const int error = errno;
       ::close(fd);
+      data.clear();
+      errno = error;
       return false;
     }
     if (n == 0) break;
-    data.append(buffer, static_cast<size_t>(n));
+    used += static_cast<size_t>(n);
   }
+  data.resize(used);
   ::close(fd);
   return true;
 }
