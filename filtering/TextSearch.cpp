@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <type_traits>
 
 #include "filtering/Filters.h"
 #include "message/QStrings.h"
@@ -89,13 +90,28 @@ void TTextSearch::Compile() {
       }
     }
   }
-  // The scan table holds the next row's offset for each state and class, marked where
-  // something is to be reported, so the loop over a text reads one entry per byte. A table that
-  // allows it is stored in 16 bits (rows padded to a multiple of 8 classes, offsets divided by
-  // 8), which keeps more of it in the cache.
-  const int padded = (classes_ + 7) & ~7;
-  compact_ = states * static_cast<size_t>(padded) / 8 < 0x8000;
-  stride_ = compact_ ? padded : classes_;
+  // The scan table holds, for each state and class, the offset of the next state's row, so
+  // that the step from byte to byte is one load and one addition. States where something is to
+  // be reported are numbered last: an offset at or past `reportFrom_` says so without a flag to
+  // mask off. A table whose offsets fit is stored in 16 bits, which keeps more of it in the
+  // cache.
+  std::vector<int32_t> renumbered(states);
+  int32_t quiet = 0;
+  for (size_t state = 0; state < states; ++state)
+    if (firstEntry_[state] < 0 && dictionary_[state] < 0) renumbered[state] = quiet++;
+  int32_t loud = quiet;
+  for (size_t state = 0; state < states; ++state)
+    if (firstEntry_[state] >= 0 || dictionary_[state] >= 0) renumbered[state] = loud++;
+  std::vector<int32_t> first(states), dictionary(states);
+  for (size_t state = 0; state < states; ++state) {
+    first[renumbered[state]] = firstEntry_[state];
+    dictionary[renumbered[state]] = dictionary_[state] < 0 ? -1 : renumbered[dictionary_[state]];
+  }
+  firstEntry_ = std::move(first);
+  dictionary_ = std::move(dictionary);
+  stride_ = classes_;
+  reportFrom_ = static_cast<uint32_t>(quiet) * static_cast<uint32_t>(stride_);
+  compact_ = states * static_cast<size_t>(stride_) <= 0x10000;
   table_.clear();
   compactTable_.clear();
   if (compact_)
@@ -104,14 +120,13 @@ void TTextSearch::Compile() {
     table_.assign(states * static_cast<size_t>(stride_), 0);
   for (size_t state = 0; state < states; ++state) {
     for (int cls = 0; cls < classes_; ++cls) {
-      const int32_t target = next[state * classes_ + cls];
-      const int32_t offset = target * stride_;
-      const bool reports = firstEntry_[target] >= 0 || dictionary_[target] >= 0;
-      const size_t at = state * static_cast<size_t>(stride_) + cls;
+      const auto offset =
+          static_cast<uint32_t>(renumbered[next[state * classes_ + cls]]) * stride_;
+      const size_t at = static_cast<size_t>(renumbered[state]) * stride_ + cls;
       if (compact_)
-        compactTable_[at] = static_cast<uint16_t>((offset >> 3) | (reports ? 0x8000 : 0));
+        compactTable_[at] = static_cast<uint16_t>(offset);
       else
-        table_[at] = reports ? ~offset : offset;
+        table_[at] = offset;
     }
   }
   longest_ = 0;
@@ -144,29 +159,20 @@ void TTextSearch::Report(const TLane& lane, size_t i) {
   }
 }
 
-// One step of the automaton: the next row offset; true when something ends there.
-template <bool Compact>
-static inline bool Step(const void* table, int32_t& offset, uint8_t cls) {
-  if constexpr (Compact) {
-    const uint16_t entry = static_cast<const uint16_t*>(table)[offset + cls];
-    offset = static_cast<int32_t>(entry & 0x7FFF) << 3;
-    return entry & 0x8000;
-  } else {
-    const int32_t entry = static_cast<const int32_t*>(table)[offset + cls];
-    offset = entry >= 0 ? entry : ~entry;
-    return entry < 0;
-  }
-}
-
 template <int N, bool Compact>
 void TTextSearch::ScanLanes(TLane* lanes) {
-  const void* table = Compact ? static_cast<const void*>(compactTable_.data())
-                              : static_cast<const void*>(table_.data());
+  using TEntryType = std::conditional_t<Compact, uint16_t, uint32_t>;
+  const TEntryType* table;
+  if constexpr (Compact)
+    table = compactTable_.data();
+  else
+    table = table_.data();
+  const uint32_t reportFrom = reportFrom_;
   const uint8_t* cls = byteClass_.data();
   // Each byte's step waits for the previous one's table look-up; running the lanes side by
   // side, with their states in registers, lets those waits overlap.
   const unsigned char* bytes[N];
-  int32_t offset[N];
+  uint32_t offset[N];
   size_t common = lanes[0].end - lanes[0].begin;
   for (int l = 0; l < N; ++l) {
     bytes[l] = lanes[l].text + lanes[l].begin;
@@ -176,7 +182,8 @@ void TTextSearch::ScanLanes(TLane* lanes) {
   for (size_t i = 0; i < common; ++i) {
 #pragma GCC unroll 3
     for (int l = 0; l < N; ++l) {
-      if (Step<Compact>(table, offset[l], cls[bytes[l][i]])) {
+      offset[l] = table[offset[l] + cls[bytes[l][i]]];
+      if (offset[l] >= reportFrom) {
         lanes[l].offset = offset[l];
         Report(lanes[l], lanes[l].begin + i);
       }
@@ -184,9 +191,10 @@ void TTextSearch::ScanLanes(TLane* lanes) {
   }
   for (int l = 0; l < N; ++l) {
     TLane& lane = lanes[l];
-    int32_t state = offset[l];
+    uint32_t state = offset[l];
     for (size_t i = lane.begin + common; i < lane.end; ++i) {
-      if (Step<Compact>(table, state, cls[lane.text[i]])) {
+      state = table[state + cls[lane.text[i]]];
+      if (state >= reportFrom) {
         lane.offset = state;
         Report(lane, i);
       }

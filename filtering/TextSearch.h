@@ -46,7 +46,7 @@ class TTextSearch {
     size_t length;  // of the whole text
     size_t begin;
     size_t end;
-    int32_t offset;
+    uint32_t offset;
     uint8_t mask;
     std::array<uint8_t, 2> sharedMask{};
     std::array<size_t, 2> sharedLast{};
@@ -78,9 +78,9 @@ class TTextSearch {
   int classes_ = 1;
   int stride_ = 1;                      // entries per table row
   bool compact_ = false;                // the table is `compactTable_`
-  std::vector<int32_t> table_;          // state row offset × class → next row offset, negated
-                                        // where some entry ends
-  std::vector<uint16_t> compactTable_;  // the same in 16 bits: row offset / 8, top bit marks
+  std::vector<uint32_t> table_;         // state row offset + class → next state's row offset
+  std::vector<uint16_t> compactTable_;  // the same in 16 bits
+  uint32_t reportFrom_ = 0;             // rows from here on are states that report
   std::vector<int32_t> firstEntry_;     // per state: the first entry ending there, or −1
   std::vector<int32_t> dictionary_;     // per state: the nearest suffix state where an entry
                                         // ends, or −1

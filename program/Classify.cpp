@@ -103,6 +103,8 @@ int RunClassify(const TCommandLine& line) {
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     int status = 0;
     std::string text;
+    // The lines of one message are reused for the next, which saves an allocation per line.
+    std::vector<std::string> lines;
     for (const std::string& file : files) {
       if (!ReadWholeFile(file, text)) {
         std::printf("%s\tError\tThe file cannot be read: %s.\n", file.c_str(),
@@ -111,11 +113,13 @@ int RunClassify(const TCommandLine& line) {
         continue;
       }
       TEmail email;
+      email.Body = std::move(lines);
       ParseMessageText(text, email);
       const TClassification result = filters.Classify(email);
       const TFilter* decider = filters.Current();
       std::printf("%s\t%s\t%s\n", file.c_str(), TEmail::StatusName(result.Status).c_str(),
                   decider ? decider->Description().c_str() : "");
+      lines = std::move(email.Body);
     }
     std::fflush(stdout);
     InstallSettings(nullptr);
