@@ -575,33 +575,46 @@ bool THeaderFilter::Matches(const TEmail& message, const TEvaluationContext& con
   if (Condition1 == cnMissing) return !headers.HasHeader(Text1());
 
   static const std::vector<std::string> kNoNames;
-  std::vector<std::string> single;
-  const std::vector<std::string>* patterns = &single;
+  std::string derived;  // the pattern taken from a standard header of the message
+  std::string_view single;
+  const std::vector<std::string>* names = nullptr;
   size_t patternCount = 1;
   if (HeaderNumber != 0) {
     const int index = headers.IndexOfStd(HeaderNumber);
     if (index < 0) return false;
-    std::string pattern = headers.ValueAt(index);
-    if (HasOption(foAddressOnly)) pattern = AddressOf(pattern);
+    derived = headers.ValueAt(index);
+    if (HasOption(foAddressOnly)) derived = AddressOf(derived);
     if (HasOption(foRegisteredDomain))
-      pattern = RegisteredDomain(pattern);
+      derived = RegisteredDomain(derived);
     else if (HasOption(foUserPart))
-      pattern = UserPart(pattern);
-    single.push_back(std::move(pattern));
+      derived = UserPart(derived);
+    single = derived;
   } else if (HasOption(foOwnNames)) {
     const std::vector<std::string>* users = context.OwnUserNames ? context.OwnUserNames : &kNoNames;
     const std::vector<std::string>* domains =
         context.OwnDomainNames ? context.OwnDomainNames : &kNoNames;
-    patterns = Text2() == kUserToken ? users : domains;
-    patternCount = std::min(users->size(), patterns->size());
+    names = Text2() == kUserToken ? users : domains;
+    patternCount = std::min(users->size(), names->size());
   } else {
-    single.push_back(Text2());
+    single = Text2();
   }
 
   const int number = THeaders::StdNumber(Text1());
   if (HasOption(foAddressOnly) && !((AddressHeaders >> number) & 1u))
     Options = static_cast<uint8_t>(Options & ~foAddressOnly);
-  std::vector<std::string> values;
+  // Values are judged as they are found: a negative condition must hold for every value and
+  // pattern, any other for one pair; a message without the header matches neither.
+  const bool negative = IsNegativeCondition(Condition1);
+  bool seen = false;
+  const auto decides = [&](const std::string& value) {
+    seen = true;
+    for (size_t p = 0; p < patternCount; ++p) {
+      const bool holds =
+          Compare(value, Condition1, names ? std::string_view((*names)[p]) : single);
+      if (holds != negative) return true;
+    }
+    return false;
+  };
   if (HasOption(foAddressOnly)) {
     for (const std::string& entry : context.Addresses[number]) {
       std::string value = AddressOf(entry);
@@ -609,24 +622,14 @@ bool THeaderFilter::Matches(const TEmail& message, const TEvaluationContext& con
         value = UserPart(value);
       else if (Condition1 == cnMostlyNumbers || Condition1 == cnNumeric)
         value = DropLastLabel(value);
-      values.push_back(std::move(value));
+      if (decides(value)) return !negative;
     }
   } else {
     THeaders& search = const_cast<THeaders&>(headers);
     for (int i = search.FindFirst(Text1()); i >= 0; i = search.FindNext())
-      values.push_back(headers.ValueAt(i));
+      if (decides(headers.ValueAt(i))) return !negative;
   }
-  if (values.empty()) return false;
-
-  const bool negative = IsNegativeCondition(Condition1);
-  for (const std::string& value : values) {
-    for (size_t p = 0; p < patternCount; ++p) {
-      const bool holds = Compare(value, Condition1, (*patterns)[p]);
-      if (negative && !holds) return false;
-      if (!negative && holds) return true;
-    }
-  }
-  return negative;
+  return seen && negative;
 }
 
 void THeaderFilter::FillListItem(TFilterListItem& item) const {
