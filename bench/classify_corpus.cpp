@@ -232,13 +232,13 @@ int main(int argc, char** argv) {
   size_t bytes = 0;
   const auto start = std::chrono::steady_clock::now();
   std::string text;
-  std::vector<std::string> lines;  // reused from message to message, as the command does
+  std::vector<std::string> lines, spare;  // reused from message to message, as the command does
   for (const std::string& name : files) {
     if (!ReadWholeFile(dir + name, text)) continue;
     bytes += text.size();
     TEmail email;
     email.Body = std::move(lines);
-    ParseMessageText(text, email);
+    ParseMessageText(text, email, &spare);
     ++counts[list.Classify(email).Status % 6];
     lines = std::move(email.Body);
   }

@@ -12,7 +12,8 @@ std::vector<std::string> SplitMessageLines(std::string_view text) {
   return lines;
 }
 
-void SplitMessageLines(std::string_view text, std::vector<std::string>& lines) {
+void SplitMessageLines(std::string_view text, std::vector<std::string>& lines,
+                       std::vector<std::string>* spare) {
   size_t count = 0;
   size_t start = 0;
   while (start < text.size()) {
@@ -21,17 +22,29 @@ void SplitMessageLines(std::string_view text, std::vector<std::string>& lines) {
     size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
     const std::string_view line = text.substr(start, stop - start);
-    if (count < lines.size())
-      lines[count].assign(line);
-    else
-      lines.emplace_back(line);
+    if (count == lines.size()) {
+      if (spare && !spare->empty()) {
+        lines.push_back(std::move(spare->back()));
+        spare->pop_back();
+      } else {
+        lines.emplace_back();
+      }
+    }
+    lines[count].assign(line);
     ++count;
     start = end + 1;
   }
-  lines.resize(count);
+  if (!spare) {
+    lines.resize(count);
+    return;
+  }
+  while (lines.size() > count) {
+    spare->push_back(std::move(lines.back()));
+    lines.pop_back();
+  }
 }
 
-void ParseMessageText(std::string_view text, TEmail& email) {
+void ParseMessageText(std::string_view text, TEmail& email, std::vector<std::string>* spare) {
   // The header lines end at the first empty line.
   std::vector<std::string> headerLines;
   size_t start = 0;
@@ -53,7 +66,7 @@ void ParseMessageText(std::string_view text, TEmail& email) {
   TDeMIME decoder;
   decoder.DecodeHeaders(email.Headers);
   email.ParseHeaders();
-  SplitMessageLines(text.substr(body), email.Body);
+  SplitMessageLines(text.substr(body), email.Body, spare);
   email.BodyState = TEmail::bsRetrieved;
   email.BodyLoaded = true;
   email.Length = static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX));

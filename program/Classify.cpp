@@ -103,8 +103,9 @@ int RunClassify(const TCommandLine& line) {
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     int status = 0;
     std::string text;
-    // The lines of one message are reused for the next, which saves an allocation per line.
-    std::vector<std::string> lines;
+    // The line strings of one message, and those left over from earlier ones, are reused for
+    // the next, which saves an allocation per line.
+    std::vector<std::string> lines, spare;
     for (const std::string& file : files) {
       if (!ReadWholeFile(file, text)) {
         std::printf("%s\tError\tThe file cannot be read: %s.\n", file.c_str(),
@@ -114,7 +115,7 @@ int RunClassify(const TCommandLine& line) {
       }
       TEmail email;
       email.Body = std::move(lines);
-      ParseMessageText(text, email);
+      ParseMessageText(text, email, &spare);
       const TClassification result = filters.Classify(email);
       const TFilter* decider = filters.Current();
       std::printf("%s\t%s\t%s\n", file.c_str(), TEmail::StatusName(result.Status).c_str(),
