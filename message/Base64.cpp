@@ -47,8 +47,9 @@ std::string TBase64::Encode(std::string_view bytes) {
 }
 
 std::string TBase64::Decode(std::string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() / 4 * 3 + 2);
+  // Each group writes three bytes and keeps as many as it decodes.
+  std::string bytes(text.size() / 4 * 3 + 3, '\0');
+  char* out = bytes.data();
   for (size_t i = 0; i < text.size(); i += 4) {
     const std::string_view group = text.substr(i, 4);
     uint32_t bits = 0;
@@ -60,10 +61,12 @@ std::string TBase64::Decode(std::string_view text) {
     size_t used = group.size();
     for (int pad = 0; pad < 2 && used > 0 && group[used - 1] == '='; ++pad) --used;
     const size_t count = used == 0 ? 0 : used - 1;
-    if (count >= 1) bytes += static_cast<char>(bits >> 16);
-    if (count >= 2) bytes += static_cast<char>((bits >> 8) & 0xFF);
-    if (count >= 3) bytes += static_cast<char>(bits & 0xFF);
+    out[0] = static_cast<char>(bits >> 16);
+    out[1] = static_cast<char>((bits >> 8) & 0xFF);
+    out[2] = static_cast<char>(bits & 0xFF);
+    out += count;
   }
+  bytes.resize(static_cast<size_t>(out - bytes.data()));
   return bytes;
 }
 
