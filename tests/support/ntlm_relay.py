@@ -1,19 +1,21 @@
 """A POP3 or SMTP front end to Cyrus SASL's NTLM server, for the secure-password tests.
 
-Usage: ntlm_relay.py PORT pop3|smtp KEYWORD CONFDIR REALM SASL_SAMPLE_SERVER
+Usage: ntlm_relay.py PORT pop3|smtp KEYWORD CONFDIR REALM SASL_SAMPLE_SERVER [CERT KEY]
 Serves one connection at a time on 127.0.0.1:PORT. "AUTH KEYWORD" starts sasl-sample-server
 with the NTLM mechanism on a pseudo-terminal (it talks in "C: " and "S: " lines of Base64) and
 relays: the client's token lines become its C: lines, its S: lines become "+ " (POP3) or "334 "
 (SMTP) challenges, and its verdict becomes "+OK" / "235" or "-ERR" / "535". The user database
 is the sasldb2 named in CONFDIR/sample.conf (the sample server reads its settings under
 the application name "sample"). After a login the relay answers a minimal
-session (POP3: STAT, QUIT; SMTP: MAIL, RCPT, DATA, RSET, QUIT).
+session (POP3: STAT, QUIT; SMTP: MAIL, RCPT, DATA, RSET, QUIT). With CERT and KEY it also
+offers the upgrade to TLS (POP3 STLS, SMTP STARTTLS).
 """
 
 import base64
 import os
 import pty
 import socket
+import ssl
 import subprocess
 import sys
 import tty
@@ -66,12 +68,20 @@ class Sasl:
 
 
 class Session:
-    def __init__(self, conn, args):
+    def __init__(self, conn, args, tls):
         self.conn = conn
         self.file = conn.makefile("rb")
         self.mode, self.keyword, self.confdir, self.realm, self.program = args
+        self.tls = tls
         self.logged_in = False
         self.pop3 = self.mode == "pop3"
+
+    def start_tls(self):
+        # The client starts the handshake only after this reply, so nothing is buffered.
+        self.reply("+OK begin TLS" if self.pop3 else "220 2.0.0 Ready to start TLS")
+        self.conn = self.tls.wrap_socket(self.conn, server_side=True)
+        self.file = self.conn.makefile("rb")
+        self.tls = None
 
     def reply(self, text):
         self.conn.sendall(text.encode("latin-1") + b"\r\n")
@@ -124,6 +134,8 @@ class Session:
                 else:
                     self.reply("235 2.7.0 Authentication successful" if ok
                                else "535 5.7.8 Authentication credentials invalid")
+            elif self.tls and verb == ("STLS" if self.pop3 else "STARTTLS"):
+                self.start_tls()
             elif verb == "QUIT":
                 self.reply("+OK bye" if self.pop3 else "221 2.0.0 Bye")
                 return
@@ -138,6 +150,8 @@ class Session:
     def smtp_command(self, verb):
         if verb == "EHLO":
             self.reply("250-tarnwell-relay")
+            if self.tls:
+                self.reply("250-STARTTLS")
             self.reply("250 AUTH " + self.keyword)
         elif verb == "MAIL":
             self.reply("250 2.1.0 OK" if self.logged_in else "530 5.7.0 Authentication required")
@@ -157,6 +171,10 @@ class Session:
 def main():
     port = int(sys.argv[1])
     args = sys.argv[2:7]
+    tls = None
+    if len(sys.argv) > 8:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(sys.argv[7], sys.argv[8])
     server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     server.bind(("127.0.0.1", port))
@@ -164,8 +182,8 @@ def main():
     while True:
         conn, _ = server.accept()
         try:
-            Session(conn, args).run()
-        except OSError:
+            Session(conn, args, tls).run()
+        except (OSError, ssl.SSLError):
             pass
         finally:
             conn.close()

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 
 #include "message/Base64.h"
 #include "message/Headers.h"
@@ -255,38 +256,51 @@ TEST_F(TlsTest, SmtpWithoutStartTlsEndsTheLoginBeforeAuth) {
   EXPECT_EQ(server.Transcript().find("AUTH"), std::string::npos);
 }
 
+// NTLM inside TLS from the connect (through a TLS front end) and after the upgrade (the
+// relay's own STLS and STARTTLS).
 TEST_F(TlsTest, SecurePasswordLoginsRunInsideTls) {
   const auto good = Certificates().Good();
-  test::TNtlmServer popServer(test::TNtlmServer::TMode::Pop3, "alice", "s3cret");
-  test::TTlsProxy popProxy(popServer.Port(), good.cert, good.key);
-  TPOP3 pop;
-  pop.Host = "127.0.0.1";
-  pop.Port = popProxy.Port();
-  pop.UserName = "alice";
-  pop.Domain = "example.org";
-  pop.Password = "s3cret";
-  pop.UseSPA = true;
-  pop.Security = scTls;
-  pop.Login();
-  EXPECT_EQ(pop.State(), TPOP3::psLoggedIn);
-  EXPECT_TRUE(pop.Connection().Secure());
-  pop.Quit();
+  for (const int32_t security : {scTls, scStartTls}) {
+    SCOPED_TRACE(security);
+    const bool upgrade = security == scStartTls;
+    const test::TNtlmServer::TStartTls startTls =
+        upgrade ? test::TNtlmServer::TStartTls{good.cert, good.key}
+                : test::TNtlmServer::TStartTls{};
+    test::TNtlmServer popServer(test::TNtlmServer::TMode::Pop3, "alice", "s3cret", "MSN",
+                                startTls);
+    std::optional<test::TTlsProxy> popProxy;
+    if (!upgrade) popProxy.emplace(popServer.Port(), good.cert, good.key);
+    TPOP3 pop;
+    pop.Host = "127.0.0.1";
+    pop.Port = upgrade ? popServer.Port() : popProxy->Port();
+    pop.UserName = "alice";
+    pop.Domain = "example.org";
+    pop.Password = "s3cret";
+    pop.UseSPA = true;
+    pop.Security = security;
+    pop.Login();
+    EXPECT_EQ(pop.State(), TPOP3::psLoggedIn);
+    EXPECT_TRUE(pop.Connection().Secure());
+    pop.Quit();
 
-  test::TNtlmServer smtpServer(test::TNtlmServer::TMode::Smtp, "alice", "s3cret");
-  test::TTlsProxy smtpProxy(smtpServer.Port(), good.cert, good.key);
-  TSMTP smtp;
-  Prepare(smtp, smtpProxy.Port(), scTls);
-  smtp.UseAuth = true;
-  smtp.UseSPA = true;
-  smtp.AuthUser = "alice";
-  smtp.AuthPassword = "s3cret";
-  smtp.Login();
-  EXPECT_TRUE(smtp.Connection().Secure());
-  THeaders headers(Lines{"Subject: secure"});
-  Lines recipients{"you@example.net"};
-  Lines text{"hello"};
-  EXPECT_NO_THROW(smtp.SendMail("alice@example.org", recipients, text, headers));
-  smtp.Quit();
+    test::TNtlmServer smtpServer(test::TNtlmServer::TMode::Smtp, "alice", "s3cret", "MSN",
+                                 startTls);
+    std::optional<test::TTlsProxy> smtpProxy;
+    if (!upgrade) smtpProxy.emplace(smtpServer.Port(), good.cert, good.key);
+    TSMTP smtp;
+    Prepare(smtp, upgrade ? smtpServer.Port() : smtpProxy->Port(), security);
+    smtp.UseAuth = true;
+    smtp.UseSPA = true;
+    smtp.AuthUser = "alice";
+    smtp.AuthPassword = "s3cret";
+    smtp.Login();
+    EXPECT_TRUE(smtp.Connection().Secure());
+    THeaders headers(Lines{"Subject: secure"});
+    Lines recipients{"you@example.net"};
+    Lines text{"hello"};
+    EXPECT_NO_THROW(smtp.SendMail("alice@example.org", recipients, text, headers));
+    smtp.Quit();
+  }
   EXPECT_EQ(LogText().find("s3cret"), std::string::npos);
 }
 
