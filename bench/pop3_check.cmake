@@ -1,3 +1,3 @@
 add_executable(pop3_check ${CMAKE_CURRENT_LIST_DIR}/pop3_check.cpp)
-target_link_libraries(pop3_check PRIVATE tarnwell_transport tarnwell_test_support)
+target_link_libraries(pop3_check PRIVATE tarnwell_transport tarnwell_test_program)
 tarnwell_warnings(pop3_check)

@@ -11,21 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "accounts/AccountEvents.h"
-#include "filtering/DataFiles.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
-#include "message/DomainLists.h"
 #include "message/SvcString.h"
 #include "platform/Files.h"
 #include "platform/LineConnection.h"
-#include "platform/Registry.h"
-#include "platform/Sound.h"
 #include "shell/ProgramFolders.h"
-#include "shell/Settings.h"
 #include "tests/support/Certificates.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/program/ProgramEnvironment.h"
 #include "transport/POP3Account.h"
 
 using namespace tarnwell;
@@ -34,17 +29,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kMessages = 1000;
-
-class TSilentPlayer : public TSoundPlayer {
- public:
-  bool PlayFile(const std::string&) override { return true; }
-};
-
-class TIdleLauncher : public TEventLauncher {
- public:
-  void SetAccount(TAccount*) override {}
-  void Launch(const std::string&) override {}
-};
 
 double Seconds(Clock::time_point start, Clock::time_point end) {
   return std::chrono::duration<double>(end - start).count();
@@ -91,34 +75,14 @@ std::string Message(int n) {
 
 int main(int argc, char** argv) {
   const bool tls = argc > 1 && std::strcmp(argv[1], "--tls") == 0;
-  test::TTempDir dir;
-  TSettings settings;
-  InstallSettings(&settings);
-  TProgramFolders::SetProgramFolder(dir.Path());
-  InstallDataFiles();
-  LoadDomainLists(dir.Path());
-  TRegistryStore store(dir / "Registry.db");
-  TRegistryStore::Install(&store);
-  TSilentPlayer player;
-  TSoundPlayer::Install(&player);
-  TIdleLauncher launcher;
-  TEventLauncher::Install(&launcher);
-
+  test::TProgramEnvironment environment;
+  const test::TTempDir& dir = environment.dir;
   TFilterList filters(dir / "Filters.dat");
   filters.Load(true);
   filters.AutoSave = false;
   filters.SetOwnNames({"me"}, {"example.com"});
-  auto friendOne = std::make_unique<TFriendFilter>();
-  friendOne->SetText1("ann");
-  friendOne->SetText2("friends.org");
-  friendOne->Origin = orUser;
-  filters.Add(std::move(friendOne));
-  auto kill = std::make_unique<TSubjectFilter>();
-  kill->SetText1("viagra");
-  kill->Condition1 = cnContains;
-  kill->Action = acKill;
-  kill->Origin = orUser;
-  filters.Add(std::move(kill));
+  test::AddFriend(filters, "ann", "friends.org");
+  test::AddSubjectFilter(filters, "viagra", acKill);
   auto text = std::make_unique<TTextFilter>();
   text->SetText1("unsubscribe here");
   text->Condition1 = cnContains;
@@ -234,10 +198,5 @@ int main(int argc, char** argv) {
         Seconds(filtering, loggedOut));
   }
   for (const std::string& error : errors) std::printf("error: %s\n", error.c_str());
-
-  TEventLauncher::Install(nullptr);
-  TSoundPlayer::Install(nullptr);
-  TRegistryStore::Install(nullptr);
-  InstallSettings(nullptr);
   return errors.empty() ? 0 : 1;
 }

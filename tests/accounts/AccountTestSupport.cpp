@@ -1,8 +1,6 @@
 #include "tests/accounts/AccountTestSupport.h"
 
-#include "filtering/DataFiles.h"
 #include "filtering/Filters.h"
-#include "message/DomainLists.h"
 #include "platform/DateTime.h"
 #include "platform/Files.h"
 #include "shell/LogFile.h"
@@ -13,14 +11,6 @@ namespace tarnwell::test {
 AccountFixture::AccountFixture() {
   clock.SetNow(EncodeDateTime({2024, 3, 14, 9, 0, 0, 0}));
   TEventLoop::Install(&loop);
-  InstallSettings(&settings);
-  TProgramFolders::SetProgramFolder(dir.Path());
-  InstallDataFiles();
-  LoadDomainLists(dir.Path());
-  store = std::make_unique<TRegistryStore>(dir / "Registry.db");
-  TRegistryStore::Install(store.get());
-  TSoundPlayer::Install(&player);
-  TEventLauncher::Install(&launcher);
   ProgramLog().SetEnabled(true);
   ProgramLog().SetFileName(dir / "Tarnwell.log");
 
@@ -28,11 +18,7 @@ AccountFixture::AccountFixture() {
   filters->Load(true);
   filters->AutoSave = false;
   filters->SetOwnNames({"me"}, {"example.com"});
-  auto friendOne = std::make_unique<TFriendFilter>();
-  friendOne->SetText1("ann");
-  friendOne->SetText2("friends.org");
-  friendOne->Origin = orUser;
-  friendFilter = filters->Add(std::move(friendOne));
+  friendFilter = AddFriend(*filters, "ann", "friends.org");
   killFilter = AddSubjectFilter("viagra", acKill);
   markFilter = AddSubjectFilter("lottery", acMark);
   complainFilter = AddSubjectFilter("complain", acKillAfterComplaint);
@@ -41,20 +27,11 @@ AccountFixture::AccountFixture() {
 
 AccountFixture::~AccountFixture() {
   ProgramLog().SetEnabled(false);
-  TEventLauncher::Install(nullptr);
-  TSoundPlayer::Install(nullptr);
-  TRegistryStore::Install(nullptr);
-  InstallSettings(nullptr);
   TEventLoop::Install(nullptr);
 }
 
 TFilter* AccountFixture::AddSubjectFilter(const std::string& text, uint8_t action) {
-  auto filter = std::make_unique<TSubjectFilter>();
-  filter->SetText1(text);
-  filter->Condition1 = cnContains;
-  filter->Action = action;
-  filter->Origin = orUser;
-  return filters->Add(std::move(filter));
+  return test::AddSubjectFilter(*filters, text, action);
 }
 
 std::unique_ptr<TScriptedAccount> AccountFixture::NewAccount(int32_t id,

@@ -16,6 +16,7 @@
 #include "shell/Settings.h"
 #include "tests/accounts/ScriptedAccount.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/program/ProgramEnvironment.h"
 
 namespace tarnwell::test {
 
@@ -31,31 +32,6 @@ class TVirtualTimeLoop : public TPollEventLoop {
 
  private:
   TManualClock& clock_;
-};
-
-class TRecordingPlayer : public TSoundPlayer {
- public:
-  bool PlayFile(const std::string& path) override {
-    Played.push_back(path);
-    return true;
-  }
-  std::vector<std::string> Played;
-};
-
-class TRecordingLauncher : public TEventLauncher {
- public:
-  void SetAccount(TAccount* account) override {
-    Account = account;
-    Callers.push_back(account);
-  }
-  void Launch(const std::string& commandLine) override {
-    Launched.push_back(commandLine);
-    LaunchedFor.push_back(Account);
-  }
-  TAccount* Account = nullptr;
-  std::vector<TAccount*> Callers;
-  std::vector<std::string> Launched;
-  std::vector<TAccount*> LaunchedFor;
 };
 
 // A dial-up service with two phone-book entries, "Work" and "Home"; dials and hang-ups go to
@@ -96,11 +72,10 @@ class TFakeDialUp : public TDialUp {
   std::vector<std::string>& journal_;
 };
 
-// A program folder with the shipped data files, a store, settings, a test clock and loop, and
-// the real filter list with the system filters and a few user filters:
+// A program folder (TProgramEnvironment), a test clock and loop, and the real filter list with the system filters and a few user filters:
 //   friend ann@friends.org; subject "viagra" kills, "lottery" marks, "complain" kills after
 //   complaining. The user's own address is me@example.com.
-class AccountFixture : public ::testing::Test {
+class AccountFixture : public ::testing::Test, protected TProgramEnvironment {
  protected:
   AccountFixture();
   ~AccountFixture() override;
@@ -115,18 +90,13 @@ class AccountFixture : public ::testing::Test {
   [[nodiscard]] std::vector<std::string> LogLines() const;
   [[nodiscard]] bool Logged(const std::string& text) const;
 
-  TTempDir dir;
   TManualClock clock;
   TVirtualTimeLoop loop{clock};
-  TSettings settings;
-  std::unique_ptr<TRegistryStore> store;
   std::unique_ptr<TFilterList> filters;
   TFilter* friendFilter = nullptr;
   TFilter* killFilter = nullptr;
   TFilter* markFilter = nullptr;
   TFilter* complainFilter = nullptr;
-  TRecordingPlayer player;
-  TRecordingLauncher launcher;
   TScriptedKind kind;
 };
 

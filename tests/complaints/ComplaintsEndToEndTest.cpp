@@ -8,50 +8,32 @@
 #include "complaints/ComplaintHooks.h"
 #include "complaints/Templates.h"
 #include "filtering/AutoReply.h"
-#include "filtering/DataFiles.h"
 #include "filtering/FilterList.h"
-#include "message/DomainLists.h"
 #include "message/SvcString.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
-#include "platform/Sound.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/SmtpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/program/ProgramEnvironment.h"
 #include "transport/POP3Account.h"
 
 namespace tarnwell {
 namespace {
 
-class TSilentPlayer : public TSoundPlayer {
- public:
-  bool PlayFile(const std::string&) override { return true; }
-};
-
-class ComplaintsEndToEndTest : public ::testing::Test {
+class ComplaintsEndToEndTest : public ::testing::Test, protected test::TProgramEnvironment {
  protected:
   ComplaintsEndToEndTest() {
-    InstallSettings(&settings);
-    TProgramFolders::SetProgramFolder(dir.Path());
-    InstallDataFiles();
-    LoadDomainLists(dir.Path());
-    store = std::make_unique<TRegistryStore>(dir / "Registry.db");
-    TRegistryStore::Install(store.get());
-    TSoundPlayer::Install(&player);
     templates.Reload();
     InstallTemplates(&templates);
     InstallComplaintHooks();
     filters = std::make_unique<TFilterList>(dir / "Filters.dat");
     filters->Load(true);
     filters->SetOwnNames({"me"}, {"example.com"});
-    auto complain = std::make_unique<TSubjectFilter>();
-    complain->SetText1("cheap pills");
-    complain->Action = acKillAfterComplaint;
-    complain->Recipients = rcAbuse | rcPostmaster;
-    complain->Origin = orUser;
-    complaining = filters->Add(std::move(complain));
+    complaining = test::AddSubjectFilter(*filters, "cheap pills", acKillAfterComplaint);
+    complaining->Recipients = rcAbuse | rcPostmaster;
     filters->Save();
 
     dovecot.AddUser("me", "pw");
@@ -76,16 +58,9 @@ class ComplaintsEndToEndTest : public ::testing::Test {
   ~ComplaintsEndToEndTest() override {
     RemoveComplaintHooks();
     InstallTemplates(nullptr);
-    TSoundPlayer::Install(nullptr);
-    TRegistryStore::Install(nullptr);
-    InstallSettings(nullptr);
   }
 
-  test::TTempDir dir;
-  TSettings settings;
-  std::unique_ptr<TRegistryStore> store;
   TTemplates templates;
-  TSilentPlayer player;
   std::unique_ptr<TFilterList> filters;
   TFilter* complaining = nullptr;
   test::TDovecot dovecot;

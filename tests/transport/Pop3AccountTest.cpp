@@ -3,27 +3,24 @@
 #include <algorithm>
 #include <memory>
 
-#include "accounts/AccountEvents.h"
 #include "accounts/AccountKinds.h"
 #include "complaints/Complaint.h"
 #include "complaints/Templates.h"
-#include "filtering/DataFiles.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
-#include "message/DomainLists.h"
 #include "message/SvcString.h"
 #include "platform/Files.h"
 #include "platform/LineConnection.h"
 #include "platform/Registry.h"
-#include "platform/Sound.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
-#include "tests/support/Certificates.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SmtpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/program/ProgramEnvironment.h"
+#include "tests/transport/TlsServers.h"
 #include "transport/POP3Account.h"
 
 namespace tarnwell {
@@ -33,51 +30,18 @@ using test::ErrorOf;
 using Lines = std::vector<std::string>;
 using test::TScriptedServer;
 
-class TSilentPlayer : public TSoundPlayer {
- public:
-  bool PlayFile(const std::string&) override { return true; }
-};
-
-class TIdleLauncher : public TEventLauncher {
- public:
-  void SetAccount(TAccount*) override {}
-  void Launch(const std::string&) override {}
-};
-
-// A program folder with its data files, store and settings, and the real filter list with a
-// friend (ann@friends.org) and a killing subject filter ("viagra"); the user is me@example.com.
-class Pop3AccountTest : public ::testing::Test {
+// A program folder with the real filter list: a friend (ann@friends.org), a killing subject
+// filter ("viagra") and a complaining one ("complain"); the user is me@example.com.
+class Pop3AccountTest : public ::testing::Test, protected test::TProgramEnvironment {
  protected:
   Pop3AccountTest() {
-    InstallSettings(&settings);
-    TProgramFolders::SetProgramFolder(dir.Path());
-    InstallDataFiles();
-    LoadDomainLists(dir.Path());
-    store = std::make_unique<TRegistryStore>(dir / "Registry.db");
-    TRegistryStore::Install(store.get());
-    TSoundPlayer::Install(&player);
-    TEventLauncher::Install(&launcher);
     filters = std::make_unique<TFilterList>(dir / "Filters.dat");
     filters->Load(true);
     filters->AutoSave = false;
     filters->SetOwnNames({"me"}, {"example.com"});
-    auto friendOne = std::make_unique<TFriendFilter>();
-    friendOne->SetText1("ann");
-    friendOne->SetText2("friends.org");
-    friendOne->Origin = orUser;
-    filters->Add(std::move(friendOne));
-    auto kill = std::make_unique<TSubjectFilter>();
-    kill->SetText1("viagra");
-    kill->Condition1 = cnContains;
-    kill->Action = acKill;
-    kill->Origin = orUser;
-    filters->Add(std::move(kill));
-    auto complain = std::make_unique<TSubjectFilter>();
-    complain->SetText1("complain");
-    complain->Condition1 = cnContains;
-    complain->Action = acKillAfterComplaint;
-    complain->Origin = orUser;
-    filters->Add(std::move(complain));
+    test::AddFriend(*filters, "ann", "friends.org");
+    test::AddSubjectFilter(*filters, "viagra", acKill);
+    test::AddSubjectFilter(*filters, "complain", acKillAfterComplaint);
     templates.Reload();
     InstallTemplates(&templates);
     InstallComplaintBuilder([](TAccount& owner, TEmail& message, TFilter* filter, uint8_t action) {
@@ -102,10 +66,6 @@ class Pop3AccountTest : public ::testing::Test {
   ~Pop3AccountTest() override {
     InstallComplaintBuilder(nullptr);
     InstallTemplates(nullptr);
-    TEventLauncher::Install(nullptr);
-    TSoundPlayer::Install(nullptr);
-    TRegistryStore::Install(nullptr);
-    InstallSettings(nullptr);
   }
 
   static std::string Mail(const std::string& from, const std::string& subject,
@@ -115,13 +75,8 @@ class Pop3AccountTest : public ::testing::Test {
            "@mail.example.net>\n" + extra + "\nHello there.\n";
   }
 
-  test::TTempDir dir;
-  TSettings settings;
-  std::unique_ptr<TRegistryStore> store;
   std::unique_ptr<TFilterList> filters;
   TTemplates templates;
-  TSilentPlayer player;
-  TIdleLauncher launcher;
   TPOP3Account account;
   Lines errors;
 };
@@ -194,23 +149,6 @@ TEST_F(Pop3AccountTest, CheckAgainstDovecotKillsSpamComplainsAndLeavesTheRest) {
   EXPECT_EQ(smtp.Received().size(), 2u);
 }
 
-test::TTestCertificates& Certificates() {
-  static std::unique_ptr<test::TTestCertificates> certificates;
-  if (!certificates) certificates = std::make_unique<test::TTestCertificates>();
-  return *certificates;
-}
-
-// Dovecot rereads its user file at most once a second, so the users are there from the start.
-test::TDovecot& TlsDovecot() {
-  static std::unique_ptr<test::TDovecot> dovecot;
-  if (!dovecot) {
-    dovecot = std::make_unique<test::TDovecot>(
-        test::TDovecot::TTls{Certificates().Good().cert, Certificates().Good().key});
-    for (const char* user : {"implicit", "upgraded"}) dovecot->AddUser(user, "pop-s3cret");
-  }
-  return *dovecot;
-}
-
 struct TTlsCheck {
   const char* user;
   int32_t pop3Security;
@@ -223,18 +161,18 @@ class Pop3AccountTlsTest : public Pop3AccountTest,
 
 TEST_P(Pop3AccountTlsTest, CheckAndComplaintInsideTlsKeepSecretsOutOfTheLog) {
   const TTlsCheck mode = GetParam();
-  TLineConnection::SetExtraCaFile(Certificates().CaFile());
+  TLineConnection::SetExtraCaFile(test::Certificates().CaFile());
   settings.Logging = true;
   ProgramLog().SetFileName(dir / "Tarnwell.log");
   ProgramLog().SetEnabled(true);
-  TlsDovecot().Deliver(mode.user, Mail("Bob <bob@other.net>", "Hello"));
-  TlsDovecot().Deliver(mode.user, Mail("Pusher <push@pushy.info>", "Do complain, I dare you"));
-  const auto good = Certificates().Good();
+  test::TlsDovecot().Deliver(mode.user, Mail("Bob <bob@other.net>", "Hello"));
+  test::TlsDovecot().Deliver(mode.user, Mail("Pusher <push@pushy.info>", "Do complain, I dare you"));
+  const auto good = test::Certificates().Good();
   test::TSmtpServer smtp("mailer", "smtp-s3cret", {mode.smtpMode, good.cert, good.key});
   account.POP3UserName = mode.user;
   account.Password = ScramblePassword("pop-s3cret");
   account.POP3Security = mode.pop3Security;
-  account.POP3Port = mode.pop3Security == scTls ? TlsDovecot().TlsPort() : TlsDovecot().Port();
+  account.POP3Port = mode.pop3Security == scTls ? test::TlsDovecot().TlsPort() : test::TlsDovecot().Port();
   account.SmtpInfo.SMTPServer = "127.0.0.1";
   account.SmtpInfo.SMTPPort = smtp.Port();
   account.SmtpInfo.SMTPSecurity = mode.smtpSecurity;
@@ -246,7 +184,7 @@ TEST_P(Pop3AccountTlsTest, CheckAndComplaintInsideTlsKeepSecretsOutOfTheLog) {
   ProgramLog().SetEnabled(false);
   TLineConnection::SetExtraCaFile("");
   EXPECT_TRUE(errors.empty()) << errors.front();
-  const Lines left = TlsDovecot().Messages(mode.user);
+  const Lines left = test::TlsDovecot().Messages(mode.user);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_NE(left[0].find("Subject: Hello"), std::string::npos);
   const auto sent = smtp.Received();
@@ -260,8 +198,8 @@ TEST_P(Pop3AccountTlsTest, CheckAndComplaintInsideTlsKeepSecretsOutOfTheLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, Pop3AccountTlsTest,
-    ::testing::Values(TTlsCheck{"implicit", scTls, test::TSmtpTlsMode::StartTls, scStartTls},
-                      TTlsCheck{"upgraded", scStartTls, test::TSmtpTlsMode::Tls, scTls}));
+    ::testing::Values(TTlsCheck{"account-implicit", scTls, test::TSmtpTlsMode::StartTls, scStartTls},
+                      TTlsCheck{"account-upgraded", scStartTls, test::TSmtpTlsMode::Tls, scTls}));
 
 // The commands of a login to a server that answers UIDL for no message.
 void ScriptLoginWithoutUidl(TScriptedServer& server, const std::string& size) {

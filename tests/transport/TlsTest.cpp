@@ -19,34 +19,18 @@
 #include "tests/support/SmtpServer.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TlsProxy.h"
+#include "tests/transport/TlsServers.h"
 #include "transport/POP.h"
 #include "transport/SMTP.h"
 
 namespace tarnwell {
 namespace {
 
+using test::Certificates;
 using test::ErrorOf;
 using Lines = std::vector<std::string>;
 using test::TSmtpServer;
 using TTlsMode = test::TSmtpTlsMode;
-
-test::TTestCertificates& Certificates() {
-  static std::unique_ptr<test::TTestCertificates> certificates;
-  if (!certificates) certificates = std::make_unique<test::TTestCertificates>();
-  return *certificates;
-}
-
-// One Dovecot with the good certificate for the whole program, with a user for each mode.
-// Dovecot rereads its user file at most once a second, so the users are there from the start.
-test::TDovecot& Dovecot() {
-  static std::unique_ptr<test::TDovecot> dovecot;
-  if (!dovecot) {
-    dovecot = std::make_unique<test::TDovecot>(
-        test::TDovecot::TTls{Certificates().Good().cert, Certificates().Good().key});
-    for (const char* user : {"implicit", "upgraded"}) dovecot->AddUser(user, "pop-s3cret");
-  }
-  return *dovecot;
-}
 
 // The test authority is trusted; the log goes to a Tarnwell.log of the test's own.
 class TlsTest : public ::testing::Test {
@@ -95,12 +79,12 @@ class PopTlsTest : public TlsTest, public ::testing::WithParamInterface<TPopMode
 
 TEST_P(PopTlsTest, FullSessionInsideTls) {
   const TPopMode mode = GetParam();
-  Dovecot().Deliver(mode.user, "Subject: one\n\nfirst\n");
-  Dovecot().Deliver(mode.user, "Subject: two\n\n.dotted\nsecond\n");
+  test::TlsDovecot().Deliver(mode.user, "Subject: one\n\nfirst\n");
+  test::TlsDovecot().Deliver(mode.user, "Subject: two\n\n.dotted\nsecond\n");
 
   TPOP3 pop;
   pop.Host = "127.0.0.1";
-  pop.Port = mode.security == scTls ? Dovecot().TlsPort() : Dovecot().Port();
+  pop.Port = mode.security == scTls ? test::TlsDovecot().TlsPort() : test::TlsDovecot().Port();
   pop.UserName = mode.user;
   pop.Password = "pop-s3cret";
   pop.Domain = "example.org";
@@ -118,7 +102,7 @@ TEST_P(PopTlsTest, FullSessionInsideTls) {
   EXPECT_EQ(body, (Lines{".dotted", "second"}));
   pop.Dele(1);
   pop.Quit();
-  const Lines left = Dovecot().Messages(mode.user);
+  const Lines left = test::TlsDovecot().Messages(mode.user);
   ASSERT_EQ(left.size(), 1u);
   EXPECT_NE(left[0].find("Subject: two"), std::string::npos);
 
