@@ -120,8 +120,7 @@ void TTextSearch::Compile() {
     table_.assign(states * static_cast<size_t>(stride_), 0);
   for (size_t state = 0; state < states; ++state) {
     for (int cls = 0; cls < classes_; ++cls) {
-      const auto offset =
-          static_cast<uint32_t>(renumbered[next[state * classes_ + cls]]) * stride_;
+      const auto offset = static_cast<uint32_t>(renumbered[next[state * classes_ + cls]]) * stride_;
       const size_t at = static_cast<size_t>(renumbered[state]) * stride_ + cls;
       if (compact_)
         compactTable_[at] = static_cast<uint16_t>(offset);
@@ -135,13 +134,13 @@ void TTextSearch::Compile() {
   done_.assign(entries_.size(), 0);
 }
 
-void TTextSearch::Report(const TLane& lane, size_t i) {
+void TTextSearch::Report(const TLane& lane, uint32_t offset, size_t i) {
   const unsigned char* bytes = lane.text;
   uint8_t mask = lane.mask;
   for (size_t k = 0; k < lane.sharedMask.size(); ++k)
     if (i <= lane.sharedLast[k]) mask |= lane.sharedMask[k];
   const bool letterAfter = i + 1 < lane.length && IsLetter(bytes[i + 1]);
-  const int32_t state = lane.offset / stride_;
+  const auto state = static_cast<int32_t>(offset / static_cast<uint32_t>(stride_));
   for (int32_t s = firstEntry_[state] >= 0 ? state : dictionary_[state]; s >= 0;
        s = dictionary_[s]) {
     for (int32_t id = firstEntry_[s]; id >= 0; id = entries_[id].next) {
@@ -170,7 +169,9 @@ void TTextSearch::ScanLanes(TLane* lanes) {
   const uint32_t reportFrom = reportFrom_;
   const uint8_t* cls = byteClass_.data();
   // Each byte's step waits for the previous one's table look-up; running the lanes side by
-  // side, with their states in registers, lets those waits overlap.
+  // side, with their states in registers, lets those waits overlap. What is to be reported is
+  // noted and reported after each block, so that the loop over the bytes calls nothing and
+  // keeps all it needs in registers.
   const unsigned char* bytes[N];
   uint32_t offset[N];
   size_t common = lanes[0].end - lanes[0].begin;
@@ -179,34 +180,42 @@ void TTextSearch::ScanLanes(TLane* lanes) {
     offset[l] = 0;
     common = std::min(common, lanes[l].end - lanes[l].begin);
   }
-  for (size_t i = 0; i < common; ++i) {
+  constexpr size_t kBlock = 256;
+  struct TPending {
+    uint32_t offset;
+    uint32_t lane;
+    size_t at;
+  };
+  TPending pending[kBlock * N];
+  for (size_t block = 0; block < common; block += kBlock) {
+    const size_t stop = std::min(common, block + kBlock);
+    size_t count = 0;
+    for (size_t i = block; i < stop; ++i) {
 #pragma GCC unroll 3
-    for (int l = 0; l < N; ++l) {
-      offset[l] = table[offset[l] + cls[bytes[l][i]]];
-      if (offset[l] >= reportFrom) {
-        lanes[l].offset = offset[l];
-        Report(lanes[l], lanes[l].begin + i);
+      for (int l = 0; l < N; ++l) {
+        offset[l] = table[offset[l] + cls[bytes[l][i]]];
+        if (offset[l] >= reportFrom) pending[count++] = {offset[l], static_cast<uint32_t>(l), i};
       }
+    }
+    for (size_t k = 0; k < count; ++k) {
+      const TLane& lane = lanes[pending[k].lane];
+      Report(lane, pending[k].offset, lane.begin + pending[k].at);
     }
   }
   for (int l = 0; l < N; ++l) {
-    TLane& lane = lanes[l];
+    const TLane& lane = lanes[l];
     uint32_t state = offset[l];
     for (size_t i = lane.begin + common; i < lane.end; ++i) {
       state = table[state + cls[lane.text[i]]];
-      if (state >= reportFrom) {
-        lane.offset = state;
-        Report(lane, i);
-      }
+      if (state >= reportFrom) Report(lane, state, i);
     }
   }
 }
 
 void TTextSearch::Scan(std::vector<TLane>& lanes) {
   // Lanes of similar length side by side, longest first.
-  std::sort(lanes.begin(), lanes.end(), [](const TLane& a, const TLane& b) {
-    return a.end - a.begin > b.end - b.begin;
-  });
+  std::sort(lanes.begin(), lanes.end(),
+            [](const TLane& a, const TLane& b) { return a.end - a.begin > b.end - b.begin; });
   for (size_t at = 0; at < lanes.size(); at += kLanes) {
     const size_t count = std::min<size_t>(kLanes, lanes.size() - at);
     TLane* group = lanes.data() + at;
@@ -272,10 +281,10 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
       source.sharedMask[k] = bit;
       // A match ending there still has its following byte in the shared part.
       source.sharedLast[k] = shared - 2;
-      stretches.push_back(TLane{bytes, text.size(), shared - longest_, text.size(), 0, bit});
+      stretches.push_back(TLane{bytes, text.size(), shared - longest_, text.size(), bit});
     } else {
       whole[t] = static_cast<int>(stretches.size());
-      stretches.push_back(TLane{bytes, text.size(), 0, text.size(), 0, bit});
+      stretches.push_back(TLane{bytes, text.size(), 0, text.size(), bit});
     }
   }
 

@@ -38,15 +38,14 @@ class TTextSearch {
     uint8_t word = 0;
   };
 
-  // A stretch [begin, end) of one text being read: where the automaton stands and which bits
-  // its results take. Matches ending at or before `sharedLast[k]` also count for the texts of
-  // `sharedMask[k]`, whose bytes are the same up to there.
+  // A stretch [begin, end) of one text to be read, and which bits its results take. Matches ending
+  // at or before `sharedLast[k]` also count for the texts of `sharedMask[k]`, whose bytes are the
+  // same up to there.
   struct TLane {
     const unsigned char* text;
     size_t length;  // of the whole text
     size_t begin;
     size_t end;
-    uint32_t offset;
     uint8_t mask;
     std::array<uint8_t, 2> sharedMask{};
     std::array<size_t, 2> sharedLast{};
@@ -58,8 +57,8 @@ class TTextSearch {
   void Scan(std::vector<TLane>& lanes);
   template <int N, bool Compact>
   void ScanLanes(TLane* lanes);
-  // Records the entries that end at byte i of the lane.
-  void Report(const TLane& lane, size_t i);
+  // Records the entries that end at byte i of the lane, where the automaton reached `offset`.
+  void Report(const TLane& lane, uint32_t offset, size_t i);
   void Compute(const TEvaluationContext& context);
 
   std::vector<TEntry> entries_;
@@ -84,7 +83,7 @@ class TTextSearch {
   std::vector<int32_t> firstEntry_;     // per state: the first entry ending there, or −1
   std::vector<int32_t> dictionary_;     // per state: the nearest suffix state where an entry
                                         // ends, or −1
-  size_t longest_ = 0;  // the longest entry's length
+  size_t longest_ = 0;                  // the longest entry's length
   std::vector<THit> hits_;
   std::vector<TLane> lanes_;
   // Per entry, bit t: found as a word in text t, so nothing is left to learn there.
