@@ -30,14 +30,14 @@ using namespace tarnwell;
 namespace {
 
 const char* const kWords[] = {
-    "the",     "meeting", "project", "report",  "tomorrow", "please", "review",  "attached",
-    "thanks",  "budget",  "schedule", "team",   "update",   "lunch",  "client",  "draft",
-    "weekend", "family",  "photos",  "invoice", "question", "office", "travel",  "plans",
-    "about",   "would",   "could",   "should",  "there",    "their",  "which",   "because"};
+    "the",     "meeting", "project",  "report",  "tomorrow", "please", "review", "attached",
+    "thanks",  "budget",  "schedule", "team",    "update",   "lunch",  "client", "draft",
+    "weekend", "family",  "photos",   "invoice", "question", "office", "travel", "plans",
+    "about",   "would",   "could",    "should",  "there",    "their",  "which",  "because"};
 const char* const kSpamWords[] = {
-    "viagra",   "casino",   "lottery",  "winner",    "mortgage", "refinance", "pharmacy",
-    "discount", "replica",  "watches",  "unclaimed", "prize",    "bitcoin",   "investment",
-    "loan",     "approved", "credit",   "cialis",    "diet",     "weight",    "inheritance"};
+    "viagra",   "casino",   "lottery", "winner",    "mortgage", "refinance", "pharmacy",
+    "discount", "replica",  "watches", "unclaimed", "prize",    "bitcoin",   "investment",
+    "loan",     "approved", "credit",  "cialis",    "diet",     "weight",    "inheritance"};
 const char* const kSpamDomains[] = {"cheap-meds.biz", "bestprice.info", "win-now.top",
                                     "deals4u.cn",     "offers.ru",      "lucky.casino"};
 const char* const kHamDomains[] = {"example.com", "work.org", "family.net", "school.edu"};
@@ -146,7 +146,8 @@ std::unique_ptr<TFilter> MakeFilter(int i) {
   if (kind < 3) {
     auto f = std::make_unique<TTextFilter>();
     f->SetText1(i % 3 == 0 ? std::string(Pick(kSpamWords)) + std::to_string(i)
-                           : std::string(Pick(kSpamWords)) + (i % 2 ? "" : " " + std::string(Pick(kWords))));
+                           : std::string(Pick(kSpamWords)) +
+                                 (i % 2 ? "" : " " + std::string(Pick(kWords))));
     f->Condition1 = i % 4 == 0 ? cnContains : cnContainsWord;
     f->CaseMatters = i % 10 == 0;
     return f;
@@ -158,7 +159,8 @@ std::unique_ptr<TFilter> MakeFilter(int i) {
   }
   if (kind < 7) {
     auto f = std::make_unique<TSenderFilter>();
-    f->SetText2(i % 5 == 0 ? std::string(Pick(kSpamDomains)) : "spammer" + std::to_string(i) + ".com");
+    f->SetText2(i % 5 == 0 ? std::string(Pick(kSpamDomains))
+                           : "spammer" + std::to_string(i) + ".com");
     return f;
   }
   if (kind < 9) {
@@ -183,7 +185,8 @@ long PeakMemoryKb() {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: classify_corpus corpus DIR COUNT | filters HOME COUNT | run HOME DIR\n");
+    std::fprintf(stderr,
+                 "usage: classify_corpus corpus DIR COUNT | filters HOME COUNT | run HOME DIR\n");
     return 2;
   }
   const std::string mode = argv[1];

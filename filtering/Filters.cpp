@@ -609,8 +609,7 @@ bool THeaderFilter::Matches(const TEmail& message, const TEvaluationContext& con
   const auto decides = [&](const std::string& value) {
     seen = true;
     for (size_t p = 0; p < patternCount; ++p) {
-      const bool holds =
-          Compare(value, Condition1, names ? std::string_view((*names)[p]) : single);
+      const bool holds = Compare(value, Condition1, names ? std::string_view((*names)[p]) : single);
       if (holds != negative) return true;
     }
     return false;

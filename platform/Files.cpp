@@ -17,8 +17,7 @@ namespace tarnwell {
 namespace {
 
 [[noreturn]] void Fail(const std::string& action, const std::string& path) {
-  throw TError("Could not " + action + " the file \"" + path + "\": " + std::strerror(errno) +
-               ".");
+  throw TError("Could not " + action + " the file \"" + path + "\": " + std::strerror(errno) + ".");
 }
 
 bool WriteAll(int fd, std::string_view data) {

@@ -72,7 +72,8 @@ class TFakeDialUp : public TDialUp {
   std::vector<std::string>& journal_;
 };
 
-// A program folder (TProgramEnvironment), a test clock and loop, and the real filter list with the system filters and a few user filters:
+// A program folder (TProgramEnvironment), a test clock and loop, and the real filter list with the
+// system filters and a few user filters:
 //   friend ann@friends.org; subject "viagra" kills, "lottery" marks, "complain" kills after
 //   complaining. The user's own address is me@example.com.
 class AccountFixture : public ::testing::Test, protected TProgramEnvironment {

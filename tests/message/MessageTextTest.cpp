@@ -1,11 +1,10 @@
-#include "message/MessageText.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "message/Emails.h"
+#include "message/MessageText.h"
 
 namespace tarnwell {
 namespace {
@@ -18,7 +17,8 @@ TEST(MessageTextTest, HeadersEndAtTheFirstEmptyLine) {
     TLines headers, body;
   };
   const TCase cases[] = {
-      {"Subject: a\r\nTo: b\r\n\r\nline 1\r\n\r\nline 3\r\n", {"Subject: a", "To: b"},
+      {"Subject: a\r\nTo: b\r\n\r\nline 1\r\n\r\nline 3\r\n",
+       {"Subject: a", "To: b"},
        {"line 1", "", "line 3"}},
       {"Subject: a\n\nlast line without an end", {"Subject: a"}, {"last line without an end"}},
       {"Subject: a\r\n\tfolded\r\n\r\n", {"Subject: a folded"}, {}},

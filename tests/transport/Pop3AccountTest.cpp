@@ -166,13 +166,15 @@ TEST_P(Pop3AccountTlsTest, CheckAndComplaintInsideTlsKeepSecretsOutOfTheLog) {
   ProgramLog().SetFileName(dir / "Tarnwell.log");
   ProgramLog().SetEnabled(true);
   test::TlsDovecot().Deliver(mode.user, Mail("Bob <bob@other.net>", "Hello"));
-  test::TlsDovecot().Deliver(mode.user, Mail("Pusher <push@pushy.info>", "Do complain, I dare you"));
+  test::TlsDovecot().Deliver(mode.user,
+                             Mail("Pusher <push@pushy.info>", "Do complain, I dare you"));
   const auto good = test::Certificates().Good();
   test::TSmtpServer smtp("mailer", "smtp-s3cret", {mode.smtpMode, good.cert, good.key});
   account.POP3UserName = mode.user;
   account.Password = ScramblePassword("pop-s3cret");
   account.POP3Security = mode.pop3Security;
-  account.POP3Port = mode.pop3Security == scTls ? test::TlsDovecot().TlsPort() : test::TlsDovecot().Port();
+  account.POP3Port =
+      mode.pop3Security == scTls ? test::TlsDovecot().TlsPort() : test::TlsDovecot().Port();
   account.SmtpInfo.SMTPServer = "127.0.0.1";
   account.SmtpInfo.SMTPPort = smtp.Port();
   account.SmtpInfo.SMTPSecurity = mode.smtpSecurity;
@@ -196,10 +198,11 @@ TEST_P(Pop3AccountTlsTest, CheckAndComplaintInsideTlsKeepSecretsOutOfTheLog) {
     EXPECT_EQ(logged.find(secret), std::string::npos) << secret;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, Pop3AccountTlsTest,
-    ::testing::Values(TTlsCheck{"account-implicit", scTls, test::TSmtpTlsMode::StartTls, scStartTls},
-                      TTlsCheck{"account-upgraded", scStartTls, test::TSmtpTlsMode::Tls, scTls}));
+INSTANTIATE_TEST_SUITE_P(Modes, Pop3AccountTlsTest,
+                         ::testing::Values(TTlsCheck{"account-implicit", scTls,
+                                                     test::TSmtpTlsMode::StartTls, scStartTls},
+                                           TTlsCheck{"account-upgraded", scStartTls,
+                                                     test::TSmtpTlsMode::Tls, scTls}));
 
 // The commands of a login to a server that answers UIDL for no message.
 void ScriptLoginWithoutUidl(TScriptedServer& server, const std::string& size) {

@@ -250,8 +250,7 @@ TEST_F(TlsTest, SecurePasswordLoginsRunInsideTls) {
     const test::TNtlmServer::TStartTls startTls =
         upgrade ? test::TNtlmServer::TStartTls{good.cert, good.key}
                 : test::TNtlmServer::TStartTls{};
-    test::TNtlmServer popServer(test::TNtlmServer::TMode::Pop3, "alice", "s3cret", "MSN",
-                                startTls);
+    test::TNtlmServer popServer(test::TNtlmServer::TMode::Pop3, "alice", "s3cret", "MSN", startTls);
     std::optional<test::TTlsProxy> popProxy;
     if (!upgrade) popProxy.emplace(popServer.Port(), good.cert, good.key);
     TPOP3 pop;
