@@ -235,9 +235,11 @@ namespace {
 
 size_t CommonPrefixLength(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
+  // Large blocks first, as texts mostly agree for long stretches, then smaller ones where they
+  // part.
   size_t i = 0;
-  constexpr size_t kBlock = 64;
-  while (i + kBlock <= n && std::memcmp(a.data() + i, b.data() + i, kBlock) == 0) i += kBlock;
+  for (const size_t block : {size_t{4096}, size_t{64}})
+    while (i + block <= n && std::memcmp(a.data() + i, b.data() + i, block) == 0) i += block;
   while (i < n && a[i] == b[i]) ++i;
   return i;
 }
