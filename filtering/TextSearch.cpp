@@ -257,9 +257,8 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
   if (entries_.empty() || longest_ == 0) return;
 
   // The texts mostly differ only here and there (the decoded text of a plain message is the
-  // raw one without its line-end blanks), so a text that begins as an earlier one does takes
-  // that one's matches for the shared beginning and is read only from shortly before where
-  // they part.
+  // raw one without its line-end blanks), so a text whose beginning equals an earlier text's
+  // takes that text's matches there and is read only from shortly before the two part.
   std::vector<TLane> stretches;
   std::array<int, 3> whole{-1, -1, -1};  // the stretch that reads text t from its start
   for (int t = 0; t < 3; ++t) {
