@@ -6,6 +6,20 @@
 
 namespace tarnwell {
 
+namespace {
+
+// The line that starts at `start`, without its CR LF or LF; `next` is where the one after it
+// starts (past the end after the last line).
+std::string_view LineAt(std::string_view text, size_t start, size_t& next) {
+  size_t end = text.find('\n', start);
+  if (end == std::string_view::npos) end = text.size();
+  next = end + 1;
+  if (end > start && text[end - 1] == '\r') --end;
+  return text.substr(start, end - start);
+}
+
+}  // namespace
+
 std::vector<std::string> SplitMessageLines(std::string_view text) {
   std::vector<std::string> lines;
   SplitMessageLines(text, lines);
@@ -17,11 +31,9 @@ void SplitMessageLines(std::string_view text, std::vector<std::string>& lines,
   size_t count = 0;
   size_t start = 0;
   while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    const std::string_view line = text.substr(start, stop - start);
+    size_t next = 0;
+    const std::string_view line = LineAt(text, start, next);
+    start = next;
     if (count == lines.size()) {
       if (spare && !spare->empty()) {
         lines.push_back(std::move(spare->back()));
@@ -32,7 +44,6 @@ void SplitMessageLines(std::string_view text, std::vector<std::string>& lines,
     }
     lines[count].assign(line);
     ++count;
-    start = end + 1;
   }
   if (!spare) {
     lines.resize(count);
@@ -50,16 +61,14 @@ void ParseMessageText(std::string_view text, TEmail& email, std::vector<std::str
   size_t start = 0;
   size_t body = text.size();
   while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    size_t stop = end;
-    if (stop > start && text[stop - 1] == '\r') --stop;
-    if (stop == start) {
-      body = std::min(end + 1, text.size());
+    size_t next = 0;
+    const std::string_view line = LineAt(text, start, next);
+    if (line.empty()) {
+      body = std::min(next, text.size());
       break;
     }
-    headerLines.emplace_back(text.substr(start, stop - start));
-    start = end + 1;
+    headerLines.emplace_back(line);
+    start = next;
   }
   UnfoldLines(headerLines);
   email.Headers = THeaders(std::move(headerLines));
