@@ -259,7 +259,7 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
   // The texts mostly differ only here and there (the decoded text of a plain message is the
   // raw one without its line-end blanks), so a text whose beginning equals an earlier text's
   // takes that text's matches there and is read only from shortly before the two part.
-  std::vector<TLane> stretches;
+  stretches_.clear();
   std::array<int, 3> whole{-1, -1, -1};  // the stretch that reads text t from its start
   for (int t = 0; t < 3; ++t) {
     const std::string& text = context.BodyTexts[t];
@@ -277,26 +277,26 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
       }
     }
     if (from >= 0 && shared > 2 * longest_) {
-      TLane& source = stretches[whole[from]];
+      TLane& source = stretches_[whole[from]];
       const size_t k = source.sharedMask[0] == 0 ? 0 : 1;
       source.sharedMask[k] = bit;
       // A match ending there still has its following byte in the shared part.
       source.sharedLast[k] = shared - 2;
-      stretches.push_back(TLane{bytes, text.size(), shared - longest_, text.size(), bit});
+      stretches_.push_back(TLane{bytes, text.size(), shared - longest_, text.size(), bit});
     } else {
-      whole[t] = static_cast<int>(stretches.size());
-      stretches.push_back(TLane{bytes, text.size(), 0, text.size(), bit});
+      whole[t] = static_cast<int>(stretches_.size());
+      stretches_.push_back(TLane{bytes, text.size(), 0, text.size(), bit});
     }
   }
 
   // Long stretches are cut into pieces read side by side. A piece starts early enough to see
   // every match that ends in it; a match seen twice sets the same bits twice.
   size_t total = 0;
-  for (const TLane& stretch : stretches) total += stretch.end - stretch.begin;
+  for (const TLane& stretch : stretches_) total += stretch.end - stretch.begin;
   constexpr size_t kSmallest = 1024;
   const size_t piece = std::max({(total + kLanes - 1) / kLanes, kSmallest, 4 * longest_});
   lanes_.clear();
-  for (const TLane& stretch : stretches) {
+  for (const TLane& stretch : stretches_) {
     for (size_t at = stretch.begin; at < stretch.end;) {
       TLane lane = stretch;
       lane.begin = at == stretch.begin ? at : at + 1 - longest_;

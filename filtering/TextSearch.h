@@ -85,7 +85,8 @@ class TTextSearch {
                                         // ends, or −1
   size_t longest_ = 0;                  // the longest entry's length
   std::vector<THit> hits_;
-  std::vector<TLane> lanes_;
+  std::vector<TLane> stretches_;  // per text, what is to be read of it
+  std::vector<TLane> lanes_;      // the stretches cut into pieces
   // Per entry, bit t: found as a word in text t, so nothing is left to learn there.
   std::vector<uint8_t> done_;
   bool computed_ = false;
