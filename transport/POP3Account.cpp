@@ -302,7 +302,7 @@ void TPOP3Account::ForwardMessage(TEmail& message) {
 // Killed POP3 mail goes back to the user by forwarding; there is no server copy to restore.
 void TPOP3Account::RestoreMessage(TEmail&) {}
 
-void TPOP3Account::RetrieveMessages(const std::vector<int>& indexes) {
+void TPOP3Account::InPop3Session(const std::function<void()>& work) {
   bool dialed = false;
   if (!DialIfNeeded(dialed)) return;
   TFinally hangUp{[&] {
@@ -313,32 +313,30 @@ void TPOP3Account::RetrieveMessages(const std::vector<int>& indexes) {
   }};
   PreparePop3();
   pop3_->Login();
-  for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
-    const int32_t number = FindServerNumber(*it);
-    ReadBody(*it, number);
-    Inbox[*it]->SaveBody();
-  }
+  work();
+}
+
+void TPOP3Account::RetrieveMessages(const std::vector<int>& indexes) {
+  InPop3Session([&] {
+    for (auto it = indexes.rbegin(); it != indexes.rend(); ++it) {
+      const int32_t number = FindServerNumber(*it);
+      ReadBody(*it, number);
+      Inbox[*it]->SaveBody();
+    }
+  });
 }
 
 void TPOP3Account::DeleteMessages(const std::vector<int>& indexes) {
-  bool dialed = false;
-  if (!DialIfNeeded(dialed)) return;
-  TFinally hangUp{[&] {
-    if (dialed) HangUpIfConnected();
-  }};
-  TFinally quit{[&] {
-    if (pop3_) pop3_->Quit();
-  }};
-  PreparePop3();
-  pop3_->Login();
-  for (const int index : indexes) {
-    const int32_t number = FindServerNumber(index);
-    if (number > 0) {
-      pop3_->Dele(number);
-      ForgetServerEntry(number);
+  InPop3Session([&] {
+    for (const int index : indexes) {
+      const int32_t number = FindServerNumber(index);
+      if (number > 0) {
+        pop3_->Dele(number);
+        ForgetServerEntry(number);
+      }
     }
-  }
-  Inbox.DeleteMany(indexes, false);
+    Inbox.DeleteMany(indexes, false);
+  });
 }
 
 void TPOP3Account::Load(TRegistry& registry) {

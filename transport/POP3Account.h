@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,6 +73,9 @@ class TPOP3Account : public TAccount {
   // Drops entry n - 1 of the session's lists after message n was deleted.
   void ForgetServerEntry(int32_t number);
   void SendToAll(TEmail& message);
+  // Runs `work` logged in to the POP3 server, dialing first when the account needs it; logs
+  // out and hangs up afterwards, also when `work` raises. Nothing runs when the dial fails.
+  void InPop3Session(const std::function<void()>& work);
 
   // `UIDs` holds this session's whole UIDL listing, one entry per message number.
   bool listIntact_ = false;
