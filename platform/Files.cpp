@@ -7,14 +7,27 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "platform/Error.h"
 
 namespace tarnwell {
 
 namespace {
+
+TWriteFault& WriteFault() {
+  static TWriteFault fault;
+  return fault;
+}
+
+// The error the seam asks for when `path` is written, or 0.
+int InjectedError(const std::string& path) {
+  const TWriteFault& fault = WriteFault();
+  return fault ? fault(path) : 0;
+}
 
 [[noreturn]] void Fail(const std::string& action, const std::string& path) {
   throw TError("Could not " + action + " the file \"" + path + "\": " + std::strerror(errno) + ".");
@@ -36,6 +49,11 @@ void WriteWithFlags(const std::string& path, std::string_view data, int flags,
                     const std::string& action) {
   const int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) Fail(action, path);
+  if (const int injected = InjectedError(path)) {
+    ::close(fd);
+    errno = injected;
+    Fail(action, path);
+  }
   if (!WriteAll(fd, data)) {
     const int saved = errno;
     ::close(fd);
@@ -46,6 +64,8 @@ void WriteWithFlags(const std::string& path, std::string_view data, int flags,
 }
 
 }  // namespace
+
+void SetWriteFault(TWriteFault fault) { WriteFault() = std::move(fault); }
 
 bool ReadWholeFile(const std::string& path, std::string& data) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -81,8 +101,10 @@ void WriteFileAtomic(const std::string& path, std::string_view data, TDurability
   const std::string temp = path + ".tmp" + std::to_string(random() % 1000000);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) Fail("write", path);
-  bool ok = WriteAll(fd, data) && (durability == TDurability::NoSync || ::fsync(fd) == 0);
-  int error = errno;
+  const int injected = InjectedError(path);
+  bool ok = injected == 0 && WriteAll(fd, data) &&
+            (durability == TDurability::NoSync || ::fsync(fd) == 0);
+  int error = injected != 0 ? injected : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
     error = errno;
@@ -144,6 +166,24 @@ bool ForceDirectories(const std::string& path) {
 }
 
 bool DeleteFileAt(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool RenameFileNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  // File systems without the flag: a link cannot replace a file either.
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+bool IsTemporaryFileOf(std::string_view name, std::string_view target) {
+  constexpr std::string_view kTemp = ".tmp";
+  if (name.size() <= target.size() + kTemp.size() || !name.starts_with(target)) return false;
+  name.remove_prefix(target.size());
+  if (!name.starts_with(kTemp)) return false;
+  name.remove_prefix(kTemp.size());
+  return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 bool CopyFileIfMissing(const std::string& from, const std::string& to) {
   if (FileExists(to)) return true;

@@ -2,11 +2,18 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarnwell {
+
+// A fault seam for tests: when set, it is asked before every write of a file and a non-zero
+// result makes that write fail with the result as the system's error number (ENOSPC for a full
+// disk, for example). Pass nullptr to remove it.
+using TWriteFault = std::function<int(const std::string& path)>;
+void SetWriteFault(TWriteFault fault);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& data);
@@ -33,12 +40,17 @@ bool CreateDir(const std::string& path);
 // Creates a folder with its missing parents; false on failure.
 bool ForceDirectories(const std::string& path);
 bool DeleteFileAt(const std::string& path);
+// Renames a file unless `to` exists; false when it exists or the rename fails.
+bool RenameFileNoReplace(const std::string& from, const std::string& to);
+// Whether `name` is that of a temporary file left by WriteFileAtomic for a file named `target`.
+[[nodiscard]] bool IsTemporaryFileOf(std::string_view name, std::string_view target);
 // Copies a file unless the target exists; false on failure.
 bool CopyFileIfMissing(const std::string& from, const std::string& to);
 // Modification time; 0 when the file is missing.
 [[nodiscard]] std::time_t FileModTime(const std::string& path);
 // Names (not paths) of the regular files in `folder` whose names end with `suffix`, sorted.
-[[nodiscard]] std::vector<std::string> ListFiles(const std::string& folder, std::string_view suffix);
+[[nodiscard]] std::vector<std::string> ListFiles(const std::string& folder,
+                                                 std::string_view suffix);
 // `folder` with exactly one trailing "/".
 [[nodiscard]] std::string IncludeTrailingSlash(std::string folder);
 [[nodiscard]] std::string ExtractFileName(std::string_view path);
