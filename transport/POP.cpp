@@ -188,6 +188,7 @@ void TPOP3::Login() {
   statusLine_.clear();
   scanned_ = 0;
   errorCode_ = 0;
+  deleted_ = 0;
   aborted_ = false;
   InstallHandlers();
   try {
@@ -324,6 +325,13 @@ void TPOP3::NoteLostConnection() {
   if (errorCode_ == 0 && !connection_.Connected()) errorCode_ = wsaConnReset;
 }
 
+void TPOP3::RaiseRefusal(std::string_view command) {
+  const std::string text = "The POP3 server refused \"" + std::string(command) + "\" (" +
+                           Trim(reply_.substr(0, reply_.find('\n'))) + ").";
+  AddLog("POP3: Raising exception: " + text);
+  throw TError(text);
+}
+
 bool TPOP3::Stat() {
   messageCount_ = 0;
   highestNumber_ = 0;
@@ -431,8 +439,10 @@ void TPOP3::RetrieveHeaders(int32_t n, std::vector<std::string>& headers) {
 void TPOP3::Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::string>& body) {
   body.clear();
   if (headers) headers->clear();
-  Command("RETR " + std::to_string(n), false);
-  if (errorCode_ == 0 && IsOK()) {
+  const std::string command = "RETR " + std::to_string(n);
+  Command(command, false);
+  if (errorCode_ == 0 && !IsOK()) RaiseRefusal(command);
+  if (errorCode_ == 0) {
     // The status line has stopped the command's timer; the message itself is timed as well.
     timer_.SetEnabled(true);
     while (errorCode_ == 0 && connection_.Connected() && reply_ != ".\r\n" &&
@@ -456,7 +466,12 @@ void TPOP3::Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::
 }
 
 void TPOP3::Dele(int32_t n) {
-  if (Command("DELE " + std::to_string(n), false) && IsOK()) {
+  const std::string command = "DELE " + std::to_string(n);
+  // A positive reply counts even when the server hung up right after it.
+  Command(command, false);
+  if (errorCode_ == 0 && !IsOK()) RaiseRefusal(command);
+  if (errorCode_ == 0) {
+    ++deleted_;
     --messageCount_;
     if (n == highestNumber_) --highestNumber_;
   }
@@ -498,6 +513,17 @@ void TPOP3::Quit() {
   }
   timer_.SetEnabled(false);
   connection_.EnableNotifications(TLineConnection::TNotifications::None);
+  const int32_t deleted = deleted_;
+  deleted_ = 0;
+  // The server removes deleted messages only once it has accepted QUIT (RFC 1939).
+  if (deleted > 0 && !IsPositiveReply(reply_)) {
+    errorCode_ = 0;
+    const std::string text = "The POP3 server did not confirm the end of the session, so the " +
+                             std::to_string(deleted) + (deleted == 1 ? " message" : " messages") +
+                             " deleted in it may still be on the server.";
+    AddLog("POP3: Raising exception: " + text);
+    throw EPop3Unconfirmed(text);
+  }
   RaisePendingError();
 }
 

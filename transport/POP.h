@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Error.h"
 #include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
 
@@ -13,6 +14,13 @@ namespace tarnwell {
 
 class TLogFile;
 class TSSPI;
+
+// Raised by `TPOP3::Quit` when messages were deleted in the session and the server did not
+// confirm its end: the deletions may not have taken effect.
+class EPop3Unconfirmed : public TError {
+ public:
+  using TError::TError;
+};
 
 // Reply tests of RFC 1939. A one-line reply is complete at its first LF; a multi-line reply at
 // CR LF "." CR LF, or at the end of its first line when it is negative.
@@ -50,7 +58,8 @@ class TPOP3 {
 
   // Connects and logs in, then counts the messages; raises on failure.
   void Login();
-  // Sends QUIT and waits up to 10 seconds for the server to close.
+  // Sends QUIT and waits up to 10 seconds for the server to close. Raises EPop3Unconfirmed when
+  // messages were deleted and the server did not answer QUIT positively.
   void Quit();
   bool Stat();
   // The unique identifiers, position p for message p + 1; false (and empty) on failure.
@@ -63,8 +72,10 @@ class TPOP3 {
   // of the whole message and no body.
   void Top(int32_t n, std::vector<std::string>& headers, std::vector<std::string>& body);
   void RetrieveHeaders(int32_t n, std::vector<std::string>& headers);
-  // The whole message n; the header lines are dropped when `headers` is null.
+  // The whole message n; the header lines are dropped when `headers` is null. A reply that is
+  // not positive raises without ending the session.
   void Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::string>& body);
+  // Marks message n deleted; a refusal raises without ending the session.
   void Dele(int32_t n);
   void SetTimeout(int32_t seconds);
   void Abort(bool on);
@@ -112,6 +123,8 @@ class TPOP3 {
   [[nodiscard]] bool HasReplyEnd();
   // A connection that closed before the reply was complete counts as reset by the server.
   void NoteLostConnection();
+  // Raises the server's refusal of `command`, whose complete reply is in `reply_`.
+  [[noreturn]] void RaiseRefusal(std::string_view command);
   void Drain();
   void AddLog(std::string_view text) const;
   void AddLogLines(const std::vector<std::string>& lines) const;
@@ -128,6 +141,8 @@ class TPOP3 {
   int32_t messageCount_ = 0;
   int32_t highestNumber_ = 0;
   int32_t errorCode_ = 0;
+  // Messages marked deleted in this session; the server removes them when it accepts QUIT.
+  int32_t deleted_ = 0;
   bool aborted_ = false;
   TLogFile* log_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/Error.h"
 #include "shell/LogFile.h"
@@ -193,9 +194,67 @@ TEST_F(Pop3Test, DeleteCountsDownAndTheHighestNumberOnlyForTheLastMessage) {
   pop.Dele(3);
   EXPECT_EQ(pop.MessageCount(), 1);
   EXPECT_EQ(pop.HighestNumber(), 2);
-  pop.Dele(2);
+  // A refusal is an error, but the session goes on.
+  EXPECT_EQ(ErrorOf([&] { pop.Dele(2); }),
+            "The POP3 server refused \"DELE 2\" (-ERR no such message).");
   EXPECT_EQ(pop.MessageCount(), 1);
+  EXPECT_TRUE(pop.Connection().Connected());
 }
+
+TEST_F(Pop3Test, RetrWithoutAPositiveReplyIsAnErrorThatKeepsTheSession) {
+  ScriptLogin(server);
+  server.Expect("RETR 1\r\n")
+      .Send("-ERR message locked\r\n")
+      .Expect("RETR 2\r\n")
+      .Send("what?\r\n")
+      .Expect("RETR 2\r\n")
+      .Send("+OK\r\nSubject: x\r\n\r\ntext\r\n.\r\n");
+  pop.Login();
+  Lines body{"left over"};
+  EXPECT_EQ(ErrorOf([&] { pop.Retr(1, nullptr, body); }),
+            "The POP3 server refused \"RETR 1\" (-ERR message locked).");
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(ErrorOf([&] { pop.Retr(2, nullptr, body); }),
+            "The POP3 server refused \"RETR 2\" (what?).");
+  pop.Retr(2, nullptr, body);
+  EXPECT_EQ(body, (Lines{"text"}));
+}
+
+// How a server can end a session in which messages were deleted without confirming it.
+struct TUnconfirmedQuit {
+  const char* name;
+  std::function<void(TScriptedServer&)> script;
+};
+
+class Pop3QuitTest : public Pop3Test, public ::testing::WithParamInterface<TUnconfirmedQuit> {};
+
+TEST_P(Pop3QuitTest, DeletionsTheServerDidNotConfirmAreAnError) {
+  test::TManualClock clock;
+  ScriptLogin(server);
+  server.Expect("DELE 1\r\n").Send("+OK\r\n").Expect("DELE 2\r\n").Send("+OK\r\n");
+  GetParam().script(server);
+  pop.Login();
+  pop.Dele(1);
+  pop.Dele(2);
+  test::TClockRunner runner(clock, 500);
+  EXPECT_EQ(ErrorOf([&] { pop.Quit(); }),
+            "The POP3 server did not confirm the end of the session, so the 2 messages deleted "
+            "in it may still be on the server.");
+  EXPECT_FALSE(pop.Connection().Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, Pop3QuitTest,
+    ::testing::Values(
+        TUnconfirmedQuit{"HangsUpWithoutAReply",
+                         [](TScriptedServer& s) { s.Expect("QUIT\r\n").Close(); }},
+        TUnconfirmedQuit{"RefusesQuit",
+                         [](TScriptedServer& s) {
+                           s.Expect("QUIT\r\n").Send("-ERR some deleted messages not removed\r\n");
+                         }},
+        TUnconfirmedQuit{"NeverAnswers", [](TScriptedServer& s) { s.Expect("QUIT\r\n"); }},
+        TUnconfirmedQuit{"DroppedBeforeQuit", [](TScriptedServer& s) { s.Close(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pop3Test, QuitWaitsForTheServerToClose) {
   ScriptLogin(server);
