@@ -131,6 +131,9 @@ class TAccount {
   // True when the server carries out deletions only when the session ends normally (POP3), so
   // the copies of killed messages need to be on the disk by the logout rather than one by one.
   [[nodiscard]] virtual bool DeletesAtLogout() const { return false; }
+  // False once the incoming session has been lost: a failure that closed it ends the check,
+  // while a refusal of one message leaves it open for the messages still to come.
+  [[nodiscard]] virtual bool IncomingConnected() const { return true; }
   // Reads the account from `registry`, which is open at the account's key.
   virtual void Load(TRegistry& registry);
   // Writes the account under its own key, which it opens (creating it).
@@ -237,8 +240,19 @@ class TAccount {
   void HandleBounce(int index, int32_t number);
 
  private:
-  // Step 5 of the check: counts, next numbers, last check and logout.
-  void FinishIncoming();
+  // Step 5 of the check: counts, next numbers, last check and logout. Raises `failure`, the
+  // error of the steps before, when there is one, else its own first error.
+  void FinishIncoming(std::exception_ptr failure);
+  // Kills the spam message at `index`; raises, with what was and was not done, when it stays.
+  void KillSpam(int index, int32_t number);
+  // Makes sure the message at `index` holds its whole text in memory, fetching it when the
+  // Live Mail file cannot give it; raises when it cannot.
+  void TakeWholeText(int index, int32_t number);
+  // Called inside the handler of `error`: reports the failure to handle one message, prefixed
+  // by `what`, or passes the error on when the incoming session was lost with it.
+  void MessageFailed(const std::exception& error, const std::string& what);
+  // "N" or "N ("subject")", naming a Live Mail message in an error.
+  [[nodiscard]] std::string Label(int index) const;
   // "N (of M)" of the per-message log lines.
   [[nodiscard]] std::string Position(int index) const;
   void Notify(const TAccountNotify& notify) {

@@ -15,6 +15,17 @@ namespace {
 
 void Log(const std::string& text) { ProgramLog().Add(text); }
 
+// One error telling both what `first` and `then` say.
+std::exception_ptr Joined(const std::exception_ptr& first, const std::exception& then) {
+  try {
+    std::rethrow_exception(first);
+  } catch (const std::exception& error) {
+    return std::make_exception_ptr(TError(std::string(error.what()) + " " + then.what()));
+  } catch (...) {
+    return first;
+  }
+}
+
 }  // namespace
 
 void TAccount::Check() {
@@ -23,15 +34,15 @@ void TAccount::Check() {
   NewCount = PossibleCount = SpamCount = FriendlyCount = 0;
   try {
     LoginIncoming();
+    std::exception_ptr failure;
     try {
       ReadMessageList();
       ReadMessageBodies();
       FilterMessages();
     } catch (...) {
-      FinishIncoming();
-      throw;
+      failure = std::current_exception();
     }
-    FinishIncoming();
+    FinishIncoming(failure);
     if (!Cancelled) {
       SendComplaints(true);
       ExecuteEvents();
@@ -49,21 +60,22 @@ void TAccount::Check() {
   DetermineNextCheck();
 }
 
-void TAccount::FinishIncoming() {
+void TAccount::FinishIncoming(std::exception_ptr failure) {
   MessageCount = Inbox.Count();
-  // The logout must happen even when the numbers cannot be stored; that failure is reported
-  // afterwards.
-  std::exception_ptr failure;
+  // Every step runs even when one fails, the logout above all; the first failure is raised.
+  const auto keepFirst = [&failure] {
+    if (!failure) failure = std::current_exception();
+  };
   try {
     SaveNextIDs();
   } catch (...) {
-    failure = std::current_exception();
+    keepFirst();
   }
   LastCheck = TClock::Current().Now();
   try {
     SaveLastCheck();
   } catch (...) {
-    if (!failure) failure = std::current_exception();
+    keepFirst();
   }
   // The server deletes the killed messages when the session ends, so their copies are made
   // durable, in one go, first.
@@ -72,7 +84,14 @@ void TAccount::FinishIncoming() {
       failure = std::make_exception_ptr(TError("Killed Mail could not be written to the disk."));
     unflushedKills_ = false;
   }
-  LogoutIncoming();
+  try {
+    LogoutIncoming();
+  } catch (const std::exception& error) {
+    // A logout that leaves deletions in doubt belongs to the report of what ended the session.
+    failure = failure ? Joined(failure, error) : std::current_exception();
+  } catch (...) {
+    keepFirst();
+  }
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -147,18 +166,40 @@ void TAccount::ReadMessageBodies() {
   Notify(OnReadingBodies);
   Log("Reading message bodies: " + Description);
   const bool textFilters = (Settings().ActiveFilters >> fkText) & 1u;
-  for (int index = 0; index < Inbox.Count(); ++index) {
-    if (Cancelled) return;
+  int unsaved = 0;
+  std::string saveError;
+  for (int index = 0; index < Inbox.Count() && !Cancelled; ++index) {
     TEmail* message = Inbox[index];
     if (IsTooLarge(index)) {
       message->Status = msChecked;
     } else if (textFilters && message->Status == msNew) {
-      ReadBody(index, index + 1);
-      message->SaveBody();
-      message->ClearBody();
+      bool fetched = false;
+      try {
+        ReadBody(index, index + 1);
+        fetched = true;
+      } catch (const std::exception& error) {
+        message->ClearBody();
+        MessageFailed(error, "The text of message " + Label(index) + " could not be retrieved");
+      }
+      if (fetched) {
+        try {
+          message->WriteBody();
+        } catch (const std::exception& error) {
+          // Not kept, so the steps that need the whole text fetch it again.
+          message->BodyState = TEmail::bsNotRetrieved;
+          if (unsaved++ == 0) saveError = error.what();
+        }
+        message->ClearBody();
+      }
     }
     Notify(OnProgress);
   }
+  if (unsaved > 0)
+    ReportError(TError("The texts of " + std::to_string(unsaved) +
+                       " messages could not be saved in Live Mail, so they were filtered on "
+                       "their headers alone: " +
+                       saveError));
+  if (Cancelled) return;
   Log("Done reading message bodies: " + Description);
 }
 
@@ -232,76 +273,126 @@ void TAccount::HandleSpam(int index, int32_t number) {
   const std::string position = Position(index);
   Log("Handling spam " + position);
   try {
-    TEmail* message = Inbox[index];
-    if (message->Status == msNew) {
-      ++SpamCount;
-      ++SpamSinceReset;
-    }
-    message->Status = msSpam;
-    const bool saveKills = Settings().SaveKills;
-    if (saveKills && message->BodyState == TEmail::bsNotRetrieved) {
-      ReadBody(index, number);
-      message->SaveBody();
-    }
-    TFilter* filter = FilterList ? FilterList->Current() : nullptr;
-    const uint8_t action = filter ? filter->Action : static_cast<uint8_t>(acKill);
-    message->Action = action;
-    if (action == acKillAfterComplaint || action == acKillAfterErrorMessage) {
-      try {
-        BuildComplaints(*this, *message, filter, action);
-      } catch (...) {
-      }
-    }
-    if (saveKills) {
-      SaveOriginal(index, number);
-      std::string reason;
-      try {
-        if (filter) reason = filter->Description();
-      } catch (...) {
-        reason.clear();
-      }
-      message->Reason = reason;
-      if (!message->BodyLoaded && message->BodyState != TEmail::bsNotRetrieved) message->LoadBody();
-      message->Headers.Add("X-Tarnwell-UID: " + message->UID);
-      message->Headers.Add("X-Tarnwell-Length: " + std::to_string(message->Length));
-      message->Headers.Add("X-Tarnwell-Action: " + std::to_string(action));
-      message->Headers.Add("X-Tarnwell-Reason: " + reason);
-      // The Killed Mail copy is on the disk before the server is asked to delete the message,
-      // and the Live Mail record stays until the server has deleted it, so at every moment the
-      // message is on the server or in Killed Mail.
-      int killedIndex = -1;
-      try {
-        const bool deferred = DeletesAtLogout();
-        Killed.AddCopy(*message, deferred ? TDurability::NoSync : TDurability::Sync);
-        unflushedKills_ |= deferred;
-        killedIndex = Killed.Count() - 1;
-      } catch (const std::exception& error) {
-        message->StripStatusHeaders();
-        message->ClearBody();
-        ReportError(TError("The spam message " + std::to_string(index + 1) +
-                           " was left on the server: it could not be written to Killed Mail (" +
-                           error.what() + ")"));
-        throw;
-      }
-      try {
-        DeleteMessage(index, number);
-      } catch (...) {
-        Killed.Delete(killedIndex);
-        message->StripStatusHeaders();
-        message->ClearBody();
-        throw;
-      }
-      Inbox.Delete(index);
-    } else {
-      try {
-        DeleteMessage(index, number);
-      } catch (...) {
-      }
-      Inbox.Delete(index);
-    }
+    KillSpam(index, number);
+  } catch (const std::exception& error) {
+    MessageFailed(error, "");
   } catch (...) {
   }
   Log("Done handling spam " + position);
+}
+
+void TAccount::KillSpam(int index, int32_t number) {
+  TEmail* message = Inbox[index];
+  const std::string label = "The spam message " + Label(index);
+  const auto fail = [&](const std::string& what, const std::exception& error) {
+    message->StripStatusHeaders();
+    message->ClearBody();
+    if (!IncomingConnected()) throw;
+    throw TError(label + " " + what + ": " + error.what());
+  };
+  if (message->Status == msNew) {
+    ++SpamCount;
+    ++SpamSinceReset;
+  }
+  message->Status = msSpam;
+  const bool saveKills = Settings().SaveKills;
+  if (saveKills) {
+    try {
+      TakeWholeText(index, number);
+    } catch (const std::exception& error) {
+      fail("was left on the server: its text could not be retrieved", error);
+    }
+  }
+  TFilter* filter = FilterList ? FilterList->Current() : nullptr;
+  const uint8_t action = filter ? filter->Action : static_cast<uint8_t>(acKill);
+  message->Action = action;
+  if (action == acKillAfterComplaint || action == acKillAfterErrorMessage) {
+    try {
+      BuildComplaints(*this, *message, filter, action);
+    } catch (...) {
+    }
+  }
+  if (!saveKills) {
+    // Without a copy to keep, Live Mail lets the message go even when the server keeps it; it
+    // comes back as new at the next check.
+    try {
+      DeleteMessage(index, number);
+    } catch (const std::exception& error) {
+      Inbox.Delete(index);
+      if (!IncomingConnected()) throw;
+      throw TError(label + " could not be deleted from the server: " + error.what());
+    }
+    Inbox.Delete(index);
+    return;
+  }
+  SaveOriginal(index, number);
+  std::string reason;
+  try {
+    if (filter) reason = filter->Description();
+  } catch (...) {
+    reason.clear();
+  }
+  message->Reason = reason;
+  message->Headers.Add("X-Tarnwell-UID: " + message->UID);
+  message->Headers.Add("X-Tarnwell-Length: " + std::to_string(message->Length));
+  message->Headers.Add("X-Tarnwell-Action: " + std::to_string(action));
+  message->Headers.Add("X-Tarnwell-Reason: " + reason);
+  // The Killed Mail copy is on the disk before the server is asked to delete the message,
+  // and the Live Mail record stays until the server has deleted it, so at every moment the
+  // message is on the server or in Killed Mail. A copy left by a check whose deletions the
+  // server never carried out serves again.
+  const bool deferred = DeletesAtLogout();
+  int killedIndex = Killed.IndexOfCopy(message->UID, message->Length);
+  const bool reused = killedIndex >= 0;
+  if (!reused) {
+    try {
+      Killed.AddCopy(*message, deferred ? TDurability::NoSync : TDurability::Sync);
+    } catch (const std::exception& error) {
+      fail("was left on the server: it could not be written to Killed Mail", error);
+    }
+    killedIndex = Killed.Count() - 1;
+  }
+  unflushedKills_ |= deferred;
+  try {
+    DeleteMessage(index, number);
+  } catch (const std::exception& error) {
+    if (!reused) Killed.Delete(killedIndex);
+    fail("could not be deleted from the server and stays in Live Mail", error);
+  }
+  Inbox.Delete(index);
+}
+
+void TAccount::TakeWholeText(int index, int32_t number) {
+  TEmail* message = Inbox[index];
+  if (message->BodyLoaded) return;
+  ReadBody(index, number);
+  if (!message->BodyLoaded) throw TError("The server gave no text.");
+  // Killed Mail is written from memory, so a Live Mail file that cannot be written costs
+  // nothing here.
+  try {
+    message->WriteBody();
+  } catch (const std::exception&) {
+  }
+}
+
+void TAccount::MessageFailed(const std::exception& error, const std::string& what) {
+  // A lost session ends the check; the messages still to come cannot be handled without it.
+  if (!IncomingConnected()) throw;
+  const std::string text = what.empty() ? error.what() : what + ": " + error.what();
+  Log(text);
+  ReportError(TError(text));
+}
+
+std::string TAccount::Label(int index) const {
+  const TEmail* message = Inbox[index];
+  constexpr size_t kLongest = 60;
+  std::string label = std::to_string(index + 1);
+  if (!message->Subject.empty())
+    label += " (\"" +
+             (message->Subject.size() > kLongest ? message->Subject.substr(0, kLongest) + "..."
+                                                 : message->Subject) +
+             "\")";
+  return label;
 }
 
 void TAccount::HandleBounce(int index, int32_t number) {

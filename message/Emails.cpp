@@ -237,7 +237,29 @@ void TEmailList::SetFolder(const std::string& path) {
   for (const std::string& name : ListFiles(folder_, "")) DeleteFileAt(folder_ + "/" + name);
 }
 
+void TEmailList::TidyFolder() const {
+  const std::vector<std::string> names = ListFiles(folder_, "");
+  const auto present = [&names](const std::string& name) {
+    return std::binary_search(names.begin(), names.end(), name);
+  };
+  for (const std::string& name : names) {
+    const std::string path = folder_ + "/" + name;
+    if (name.size() < 14 || !AllInSet(std::string_view(name).substr(0, 10), kDigits)) continue;
+    const std::string file = name.substr(0, 14);
+    const std::string stem = name.substr(0, 10);
+    if ((file.ends_with(".hdr") || file.ends_with(".txt")) && IsTemporaryFileOf(name, file)) {
+      DeleteFileAt(path);
+    } else if (name == stem + ".txt" && !present(stem + ".hdr")) {
+      // Kept, under a name no record is loaded from or written to, never over an earlier one.
+      std::string aside = path + ".unpaired";
+      for (int n = 1; !RenameFileNoReplace(path, aside) && FileExists(path) && n < 1000; ++n)
+        aside = path + ".unpaired." + std::to_string(n);
+    }
+  }
+}
+
 void TEmailList::LoadFolder() {
+  TidyFolder();
   for (const std::string& name : ListFiles(folder_, ".hdr")) {
     auto email = std::make_unique<TEmail>();
     email->owner_ = this;
@@ -256,6 +278,13 @@ TEmail* TEmailList::Add(std::unique_ptr<TEmail> email) {
 int TEmailList::IndexOfUID(const std::string& uid) const {
   for (size_t i = 0; i < items_.size(); ++i)
     if (items_[i]->UID == uid) return static_cast<int>(i);
+  return -1;
+}
+
+int TEmailList::IndexOfCopy(const std::string& uid, int32_t length) const {
+  if (uid.empty()) return -1;
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i]->UID == uid && items_[i]->Length == length) return static_cast<int>(i);
   return -1;
 }
 

@@ -46,6 +46,9 @@ class TEmail {
   // The file path without extension; empty without an owner.
   [[nodiscard]] std::string BasePath() const;
   [[nodiscard]] TEmailList* Owner() const { return owner_; }
+  // As SaveHeaders and SaveBody, but raising TError on failure.
+  void WriteHeaders(TDurability durability = TDurability::NoSync);
+  void WriteBody(TDurability durability = TDurability::NoSync);
 
   int32_t ID = 0;
   uint8_t Status = 0;
@@ -69,9 +72,6 @@ class TEmail {
 
  private:
   friend class TEmailList;
-  // As SaveHeaders and SaveBody, but raising TError on failure.
-  void WriteHeaders(TDurability durability);
-  void WriteBody(TDurability durability);
 
   TEmailList* owner_ = nullptr;
 };
@@ -92,6 +92,8 @@ class TEmailList {
   // Gives the record the next number and appends it; returns it.
   TEmail* Add(std::unique_ptr<TEmail> email);
   [[nodiscard]] int IndexOfUID(const std::string& uid) const;
+  // The copy of the server message with this UID and size; -1 when there is none (or no UID).
+  [[nodiscard]] int IndexOfCopy(const std::string& uid, int32_t length) const;
   [[nodiscard]] int IndexOf(const TEmail* email) const;
   [[nodiscard]] TEmail* FindByID(int32_t id) const;
   void Delete(int index);
@@ -125,6 +127,9 @@ class TEmailList {
 
  private:
   void LoadFolder();
+  // Clears up after a program that ended while it wrote here: its temporary files go, and a
+  // text whose header file was never written (or already deleted) is set aside, not loaded.
+  void TidyFolder() const;
   void DeleteFiles(const TEmail& email) const;
 
   std::string folder_;

@@ -125,15 +125,18 @@ bool TPOP3Account::IsSkipped(int index) {
   return Inbox[index]->Headers.HasHeader("X-Tarnwell-Forwarded");
 }
 
+// Failures are passed on: a text that was not fetched whole must not stand in for the message.
 void TPOP3Account::ReadBody(int index, int32_t) {
+  const int32_t number = FindServerNumber(index);
+  TEmail* message = Inbox[index];
   try {
-    const int32_t number = FindServerNumber(index);
-    TEmail* message = Inbox[index];
     pop3_->Retr(number, nullptr, message->Body);
-    message->BodyState = TEmail::bsRetrieved;
-    message->BodyLoaded = true;
   } catch (const std::exception&) {
+    message->ClearBody();
+    throw;
   }
+  message->BodyState = TEmail::bsRetrieved;
+  message->BodyLoaded = true;
 }
 
 void TPOP3Account::SaveOriginal(int, int32_t) {}
@@ -214,11 +217,17 @@ void TPOP3Account::LogoutIncoming() {
     TAccount::LogoutIncoming();
   } catch (const std::exception&) {
   }
+  // Only a logout that leaves deletions in doubt is an error; other failures of a session that
+  // is ending would hide the error that ended it.
   try {
     if (pop3_) pop3_->Quit();
+  } catch (const EPop3Unconfirmed&) {
+    throw;
   } catch (const std::exception&) {
   }
 }
+
+bool TPOP3Account::IncomingConnected() const { return pop3_ && pop3_->Connection().Connected(); }
 
 bool TPOP3Account::LoginOutgoing() {
   LoggedIn = false;
@@ -308,12 +317,19 @@ void TPOP3Account::InPop3Session(const std::function<void()>& work) {
   TFinally hangUp{[&] {
     if (dialed) HangUpIfConnected();
   }};
-  TFinally quit{[&] {
-    if (pop3_) pop3_->Quit();
-  }};
   PreparePop3();
-  pop3_->Login();
-  work();
+  try {
+    pop3_->Login();
+    work();
+  } catch (const std::exception&) {
+    try {
+      pop3_->Quit();
+    } catch (const std::exception&) {
+    }
+    throw;
+  }
+  // Deletions the server did not confirm are an error of the operation.
+  pop3_->Quit();
 }
 
 void TPOP3Account::RetrieveMessages(const std::vector<int>& indexes) {

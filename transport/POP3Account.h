@@ -41,6 +41,7 @@ class TPOP3Account : public TAccount {
   void DeleteMessage(int index, int32_t number) override;
   // DELE takes effect at QUIT (RFC 1939).
   [[nodiscard]] bool DeletesAtLogout() const override { return true; }
+  [[nodiscard]] bool IncomingConnected() const override;
   void Load(TRegistry& registry) override;
   void Save(TRegistry& registry) override;
   [[nodiscard]] int32_t MacroCount() override;
@@ -75,6 +76,7 @@ class TPOP3Account : public TAccount {
   void SendToAll(TEmail& message);
   // Runs `work` logged in to the POP3 server, dialing first when the account needs it; logs
   // out and hangs up afterwards, also when `work` raises. Nothing runs when the dial fails.
+  // A logout that leaves deletions in doubt raises.
   void InPop3Session(const std::function<void()>& work);
 
   // `UIDs` holds this session's whole UIDL listing, one entry per message number.

@@ -86,6 +86,28 @@ TEST_F(EmailsTest, OpeningTheInboxEmptiesIt) {
   EXPECT_TRUE(ListFiles(dir / "Inbox", "").empty());
 }
 
+// What a program killed while it wrote Killed Mail leaves behind: temporary files, which go,
+// and texts without a header file, which are kept aside and never overwrite what was kept before.
+TEST_F(EmailsTest, KilledFolderIsTidiedWhenItIsLoaded) {
+  test::WriteFileText(Killed("0000000001.hdr"), "Subject: whole");
+  test::WriteFileText(Killed("0000000001.txt"), "text");
+  test::WriteFileText(Killed("0000000002.txt"), "text of a header never written");
+  test::WriteFileText(Killed("0000000002.txt.unpaired"), "set aside before");
+  test::WriteFileText(Killed("0000000003.hdr.tmp123456"), "Subject: half");
+  test::WriteFileText(Killed("0000000003.txt.tmp7"), "half");
+  test::WriteFileText(Killed("notes.tmp1"), "not ours");
+  TEmailList killed(true);
+  killed.SetFolder(dir / "Killed");
+  ASSERT_EQ(killed.Count(), 1);
+  EXPECT_EQ(killed[0]->Subject, "whole");
+  EXPECT_EQ(ListFiles(dir / "Killed", ""),
+            (std::vector<std::string>{"0000000001.hdr", "0000000001.txt", "0000000002.txt.unpaired",
+                                      "0000000002.txt.unpaired.1", "notes.tmp1"}));
+  EXPECT_EQ(test::ReadFileText(Killed("0000000002.txt.unpaired")), "set aside before");
+  EXPECT_EQ(test::ReadFileText(Killed("0000000002.txt.unpaired.1")),
+            "text of a header never written");
+}
+
 TEST_F(EmailsTest, MovingToKilledRenumbersAndWritesBothFiles) {
   TEmailList killed(true);
   killed.SetFolder(dir / "Killed");

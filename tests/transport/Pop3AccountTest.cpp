@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <memory>
 
 #include "accounts/AccountKinds.h"
@@ -256,6 +258,229 @@ TEST_F(Pop3AccountTest, ServerWithoutUidlNamesMessagesByTheirHeaders) {
   EXPECT_TRUE(errors.empty());
   EXPECT_EQ(account.NewCount, 0);
   EXPECT_EQ(account.Inbox.Count(), 1);
+}
+
+// One spam message on a scripted server, for the ways a check can fail after the login.
+constexpr const char* kSpamHeaders =
+    "From: Seller <deals@spammer.biz>\r\nTo: me@example.com\r\nSubject: Cheap viagra now\r\n";
+const std::string kSpamRetr =
+    std::string("+OK\r\n") + kSpamHeaders + "\r\nHello there.\r\nSecond line.\r\n.\r\n";
+
+// The login, the listing and the headers of the one message.
+void ScriptSpamListing(TScriptedServer& server) {
+  server.Send("+OK ready\r\n")
+      .Expect("USER me\r\n")
+      .Send("+OK\r\n")
+      .Expect("PASS pw\r\n")
+      .Send("+OK\r\n")
+      .Expect("STAT\r\n")
+      .Send("+OK 1 120\r\n")
+      .Expect("UIDL\r\n")
+      .Send("+OK\r\n1 u1\r\n.\r\n")
+      .Expect("LIST\r\n")
+      .Send("+OK\r\n1 120\r\n.\r\n")
+      .Expect("TOP 1 1\r\n")
+      .Send(std::string("+OK\r\n") + kSpamHeaders + "\r\nHello there.\r\n.\r\n");
+}
+
+struct TCheckFault {
+  const char* name;
+  // What the server does after the headers.
+  std::function<void(TScriptedServer&)> script;
+  // Writes to files whose path holds this text fail as on a full disk.
+  const char* failingPath;
+  // Texts the reported errors hold, in order.
+  Lines errors;
+  // Where the message ends: still in Live Mail (with this status), or killed.
+  bool inLiveMail;
+  uint8_t status;
+};
+
+class Pop3AccountFaultTest : public Pop3AccountTest,
+                             public ::testing::WithParamInterface<TCheckFault> {
+ protected:
+  ~Pop3AccountFaultTest() override { SetWriteFault(nullptr); }
+};
+
+// A message leaves the server only when Killed Mail holds it whole, and every failure after the
+// login is an error of the check.
+TEST_P(Pop3AccountFaultTest, SpamLeavesTheServerOnlyWithItsWholeTextInKilledMail) {
+  const TCheckFault& fault = GetParam();
+  test::TManualClock clock;
+  TScriptedServer server;
+  ScriptSpamListing(server);
+  fault.script(server);
+  if (*fault.failingPath)
+    SetWriteFault([&](const std::string& path) {
+      return path.find(fault.failingPath) != std::string::npos ? ENOSPC : 0;
+    });
+  account.POP3Port = server.Port();
+  test::TClockRunner runner(clock, 1000);
+  account.Check();
+  runner.Stop();
+
+  ASSERT_EQ(errors.size(), fault.errors.size()) << (errors.empty() ? "" : errors.front());
+  for (size_t i = 0; i < errors.size(); ++i)
+    EXPECT_NE(errors[i].find(fault.errors[i]), std::string::npos) << errors[i];
+  if (fault.inLiveMail) {
+    ASSERT_EQ(account.Inbox.Count(), 1);
+    EXPECT_EQ(account.Inbox[0]->Status, fault.status);
+    EXPECT_EQ(account.Killed.Count(), 0);
+    EXPECT_TRUE(ListFiles(account.FolderPath() + "Killed", "").empty());
+  } else {
+    EXPECT_EQ(account.Inbox.Count(), 0);
+    ASSERT_EQ(account.Killed.Count(), 1);
+    EXPECT_EQ(test::ReadFileText(account.Killed[0]->BasePath() + ".txt"),
+              "Hello there.\r\nSecond line.");
+  }
+}
+
+const char* const kRetrRefused = "The POP3 server refused \"RETR 1\" (-ERR locked).";
+const char* const kUnconfirmed =
+    "The POP3 server did not confirm the end of the session, so the 1 message deleted in it may "
+    "still be on the server.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, Pop3AccountFaultTest,
+    ::testing::Values(
+        TCheckFault{"RetrRefused",
+                    [](TScriptedServer& s) {
+                      s.Expect("RETR 1\r\n")
+                          .Send("-ERR locked\r\n")
+                          .Expect("RETR 1\r\n")
+                          .Send("-ERR locked\r\n")
+                          .Expect("QUIT\r\n")
+                          .Send("+OK\r\n")
+                          .Close();
+                    },
+                    "",
+                    {std::string("The text of message 1 (\"Cheap viagra now\") could not be "
+                                 "retrieved: ") +
+                         kRetrRefused,
+                     std::string("The spam message 1 (\"Cheap viagra now\") was left on the "
+                                 "server: its text could not be retrieved: ") +
+                         kRetrRefused},
+                    true,
+                    msSpam},
+        TCheckFault{"RetrAnsweredWithGarbage",
+                    [](TScriptedServer& s) {
+                      s.Expect("RETR 1\r\n")
+                          .Send("hello\r\n")
+                          .Expect("RETR 1\r\n")
+                          .Send("hello\r\n")
+                          .Expect("QUIT\r\n")
+                          .Send("+OK\r\n")
+                          .Close();
+                    },
+                    "",
+                    {"(hello).", "was left on the server: its text could not be retrieved"},
+                    true,
+                    msSpam},
+        TCheckFault{"ConnectionDroppedDuringRetr",
+                    [](TScriptedServer& s) {
+                      s.Expect("RETR 1\r\n")
+                          .Send(std::string("+OK\r\n") + kSpamHeaders + "\r\nHello th")
+                          .Close();
+                    },
+                    "",
+                    {"Connection reset by peer"},
+                    true,
+                    msNew},
+        TCheckFault{"SilentAfterRetrStatusLine",
+                    [](TScriptedServer& s) { s.Expect("RETR 1\r\n").Send("+OK\r\n"); },
+                    "",
+                    {"The operation timed out."},
+                    true,
+                    msNew},
+        TCheckFault{"DeleRefused",
+                    [](TScriptedServer& s) {
+                      s.Expect("RETR 1\r\n")
+                          .Send(kSpamRetr)
+                          .Expect("DELE 1\r\n")
+                          .Send("-ERR in use\r\n")
+                          .Expect("QUIT\r\n")
+                          .Send("+OK\r\n")
+                          .Close();
+                    },
+                    "",
+                    {"The spam message 1 (\"Cheap viagra now\") could not be deleted from the "
+                     "server and stays in Live Mail: The POP3 server refused \"DELE 1\" (-ERR "
+                     "in use)."},
+                    true,
+                    msSpam},
+        TCheckFault{"QuitNeverAnswered",
+                    [](TScriptedServer& s) {
+                      s.Expect("RETR 1\r\n")
+                          .Send(kSpamRetr)
+                          .Expect("DELE 1\r\n")
+                          .Send("+OK\r\n")
+                          .Expect("QUIT\r\n");
+                    },
+                    "",
+                    {kUnconfirmed},
+                    false,
+                    msSpam},
+        TCheckFault{
+            "DroppedRightAfterDele",
+            [](TScriptedServer& s) {
+              s.Expect("RETR 1\r\n").Send(kSpamRetr).Expect("DELE 1\r\n").Send("+OK\r\n").Close();
+            },
+            "",
+            {kUnconfirmed},
+            false,
+            msSpam},
+        // The text is fetched again for Killed Mail instead of keeping the "not retrieved"
+        // notice.
+        TCheckFault{"LiveMailDiskFull",
+                    [](TScriptedServer& s) {
+                      s.Expect("RETR 1\r\n")
+                          .Send(kSpamRetr)
+                          .Expect("RETR 1\r\n")
+                          .Send(kSpamRetr)
+                          .Expect("DELE 1\r\n")
+                          .Send("+OK\r\n")
+                          .Expect("QUIT\r\n")
+                          .Send("+OK\r\n")
+                          .Close();
+                    },
+                    "/Inbox/",
+                    {"The texts of 1 messages could not be saved in Live Mail, so they were "
+                     "filtered on their headers alone: Could not write the file"},
+                    false,
+                    msSpam},
+        TCheckFault{
+            "KilledMailDiskFull",
+            [](TScriptedServer& s) {
+              s.Expect("RETR 1\r\n").Send(kSpamRetr).Expect("QUIT\r\n").Send("+OK\r\n").Close();
+            },
+            "/Killed/",
+            {"was left on the server: it could not be written to Killed Mail: Could not "
+             "write the file"},
+            true,
+            msSpam}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A check whose deletions the server never carried out leaves the messages on the server and
+// their copies in Killed Mail; the next check deletes them again without a second copy.
+TEST_F(Pop3AccountTest, KilledCopyOfAMessageTheServerKeptServesAgain) {
+  TScriptedServer server;
+  for (const bool confirmed : {false, true}) {
+    ScriptSpamListing(server);
+    server.Expect("RETR 1\r\n").Send(kSpamRetr).Expect("DELE 1\r\n").Send("+OK\r\n");
+    if (confirmed)
+      server.Expect("QUIT\r\n").Send("+OK\r\n").Close();
+    else
+      server.Close().Accept();
+  }
+  account.POP3Port = server.Port();
+  account.Check();
+  ASSERT_EQ(errors, Lines{kUnconfirmed});
+  account.Check();
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(account.SpamCount, 1);
+  ASSERT_EQ(account.Killed.Count(), 1);
+  EXPECT_EQ(ListFiles(account.FolderPath() + "Killed", "").size(), 2u);
+  EXPECT_TRUE(server.Finished());
 }
 
 TEST_F(Pop3AccountTest, DeleteMessagesFindsMovedMessagesAndStopsAtAVanishedOne) {
