@@ -36,6 +36,23 @@ void TManualClock::Advance(int64_t ms) {
   now_ += static_cast<double>(ms) / kMsPerDay;
 }
 
+TEnvironmentVariable::TEnvironmentVariable(std::string name,
+                                           const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+  if (const char* saved = std::getenv(name_.c_str())) saved_ = saved;
+  if (value)
+    ::setenv(name_.c_str(), value->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+TEnvironmentVariable::~TEnvironmentVariable() {
+  if (saved_)
+    ::setenv(name_.c_str(), saved_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
 std::string ErrorOf(const std::function<void()>& action) {
   try {
     action();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/Clock.h"
@@ -41,6 +42,20 @@ class TManualClock : public TClock {
  private:
   int64_t ms_ = 1000000;
   TDateTime now_;
+};
+
+// An environment variable set to `value`, or removed when there is none, while the object
+// lives; programs the test starts meanwhile inherit it.
+class TEnvironmentVariable {
+ public:
+  TEnvironmentVariable(std::string name, const std::optional<std::string>& value);
+  ~TEnvironmentVariable();
+  TEnvironmentVariable(const TEnvironmentVariable&) = delete;
+  TEnvironmentVariable& operator=(const TEnvironmentVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
 };
 
 // The message of the TError `action` raises, or "(no error)".
