@@ -64,6 +64,16 @@ bool ParseMessage(std::string_view text, int32_t& code) {
   return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// The folder as the file system names it: the same folder named two ways is still one program.
+std::string RealFolder(const std::string& programFolder) {
+  std::string folder = IncludeTrailingSlash(programFolder);
+  if (char* real = ::realpath(folder.c_str(), nullptr)) {
+    folder = IncludeTrailingSlash(real);
+    std::free(real);
+  }
+  return folder;
+}
+
 std::string FolderHash(std::string_view text) {
   uint64_t hash = 14695981039346656037ull;
   for (const char c : text) {
@@ -86,20 +96,19 @@ int32_t ChooseInvokeCode(bool suspend, bool resume, bool about, bool settings) {
 }
 
 std::string InstanceSocketPath(const std::string& programFolder) {
-  std::string folder = IncludeTrailingSlash(programFolder);
-  // The same folder named two ways is still one program.
-  if (char* real = ::realpath(folder.c_str(), nullptr)) {
-    folder = IncludeTrailingSlash(real);
-    std::free(real);
-  }
+  const std::string folder = RealFolder(programFolder);
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime == '/' && DirectoryExists(runtime) && ::access(runtime, W_OK) == 0)
     return IncludeTrailingSlash(runtime) + "tarnwell-" + FolderHash(folder) + ".socket";
   return folder + "Tarnwell.socket";
 }
 
-TSingleInstance::TSingleInstance(std::string socketPath, TEventLoop& loop)
-    : socketPath_(std::move(socketPath)), loop_(loop) {}
+std::string InstanceLockPath(const std::string& programFolder) {
+  return RealFolder(programFolder) + "Tarnwell.lock";
+}
+
+TSingleInstance::TSingleInstance(std::string lockPath, std::string socketPath, TEventLoop& loop)
+    : lockPath_(std::move(lockPath)), socketPath_(std::move(socketPath)), loop_(loop) {}
 
 TSingleInstance::~TSingleInstance() {
   while (!clients_.empty()) CloseClient(clients_.begin()->first);
@@ -110,15 +119,14 @@ TSingleInstance::~TSingleInstance() {
   }
   if (lockFd_ >= 0) {
     // Removed while it is still locked, so a later instance never locks a file that is gone.
-    ::unlink((socketPath_ + ".lock").c_str());
+    ::unlink(lockPath_.c_str());
     ::close(lockFd_);
   }
 }
 
 bool TSingleInstance::Acquire(TInvokeHandler handler) {
-  const std::string lockPath = socketPath_ + ".lock";
   for (;;) {
-    lockFd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lockFd_ < 0) break;
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
       const int saved = errno;
@@ -130,7 +138,7 @@ bool TSingleInstance::Acquire(TInvokeHandler handler) {
     // An instance that ended removes the file it locked; a lock on that file counts for
     // nothing, so the one at the path is taken instead.
     struct stat held, named;
-    if (::fstat(lockFd_, &held) == 0 && ::stat(lockPath.c_str(), &named) == 0 &&
+    if (::fstat(lockFd_, &held) == 0 && ::stat(lockPath_.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino)
       break;
     ::close(lockFd_);
@@ -145,8 +153,30 @@ bool TSingleInstance::Acquire(TInvokeHandler handler) {
     }
   }
   handler_ = std::move(handler);
-  Listen();
+  if (Listen() && lockFd_ >= 0) NameSocket();
   return true;
+}
+
+void TSingleInstance::NameSocket() {
+  // Written over what an instance that died left, which names a socket no one listens on.
+  const std::string line = socketPath_ + "\n";
+  const auto size = static_cast<off_t>(line.size());
+  if (::pwrite(lockFd_, line.data(), line.size(), 0) != size || ::ftruncate(lockFd_, size) != 0)
+    listenError_ = "Cannot name the socket in \"" + lockPath_ + "\": " + std::strerror(errno) + ".";
+}
+
+std::string TSingleInstance::NamedSocket() const {
+  const int fd = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return socketPath_;
+  // No socket path fits a longer line.
+  char buffer[sizeof sockaddr_un::sun_path + 1];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  ::close(fd);
+  const std::string_view text(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+  const size_t end = text.find('\n');
+  // Until the running instance has written its line, ours is the likeliest.
+  if (end == std::string_view::npos || end == 0) return socketPath_;
+  return std::string(text.substr(0, end));
 }
 
 bool TSingleInstance::Listen() {
@@ -217,7 +247,7 @@ bool TSingleInstance::Send(int32_t code) {
   const std::string message = kMessagePrefix + std::to_string(code) + "\n";
   // The running instance may hold the lock a moment before it listens.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = ConnectTo(socketPath_);
+    const int fd = ConnectTo(NamedSocket());
     if (fd >= 0) {
       const ssize_t n = ::send(fd, message.data(), message.size(), MSG_NOSIGNAL);
       ::close(fd);

@@ -22,28 +22,37 @@ enum TInvokeCode : int32_t {
 // Suspend comes before resume, resume before about, about before settings; otherwise open.
 [[nodiscard]] int32_t ChooseInvokeCode(bool suspend, bool resume, bool about, bool settings);
 
-// The socket through which the instances of one program folder meet: in $XDG_RUNTIME_DIR,
-// named after the folder, or in the program folder when there is no runtime folder.
+// The socket a running instance listens on: in $XDG_RUNTIME_DIR, named after the folder, or in
+// the program folder when there is no runtime folder. Instances started from different
+// environments (a desktop session, a cron job) choose different sockets; the lock file names
+// the one in use.
 [[nodiscard]] std::string InstanceSocketPath(const std::string& programFolder);
+// The file inside the program folder whose lock decides which instance runs, so that the
+// instances of one folder see each other whatever their environment.
+[[nodiscard]] std::string InstanceLockPath(const std::string& programFolder);
 
-// One running instance per program folder. The first holds a lock beside the socket and
-// listens on it; a later one connects, sends "InvokeTarnwell <code>" and ends. A socket file
-// left by an instance that died has no listener and no lock, and is taken over.
+// One running instance per program folder. The first locks the lock file for its life, listens
+// on its socket and writes the socket's path into the file; a later one finds the file locked,
+// connects to the socket it names, sends "InvokeTarnwell <code>" and ends. The kernel drops the
+// lock of an instance that died, so the file and socket it left are taken over.
 class TSingleInstance {
  public:
   using TInvokeHandler = std::function<void(int32_t code)>;
 
-  explicit TSingleInstance(std::string socketPath, TEventLoop& loop = TEventLoop::Current());
+  TSingleInstance(std::string lockPath, std::string socketPath,
+                  TEventLoop& loop = TEventLoop::Current());
   ~TSingleInstance();
   TSingleInstance(const TSingleInstance&) = delete;
   TSingleInstance& operator=(const TSingleInstance&) = delete;
 
   // True when no other instance runs: this one now passes each code it receives to
-  // `handler`. False when another instance holds the socket.
+  // `handler`. False when another instance holds the lock.
   bool Acquire(TInvokeHandler handler);
-  // Passes `code` to the running instance; false when none took it.
+  // Passes `code` to the running instance at the socket its lock file names; false when none
+  // took it.
   bool Send(int32_t code);
-  // Why the socket could not be listened on, after an `Acquire` that succeeded without it.
+  // Why the socket could not be listened on or named in the lock file, after an `Acquire`
+  // that succeeded without it.
   [[nodiscard]] const std::string& ListenError() const { return listenError_; }
   [[nodiscard]] const std::string& SocketPath() const { return socketPath_; }
 
@@ -55,10 +64,13 @@ class TSingleInstance {
   };
 
   bool Listen();
+  void NameSocket();
+  [[nodiscard]] std::string NamedSocket() const;
   void AcceptClients();
   void ReadClient(int id);
   void CloseClient(int id);
 
+  std::string lockPath_;
   std::string socketPath_;
   TEventLoop& loop_;
   TInvokeHandler handler_;

@@ -59,8 +59,9 @@ std::vector<std::string> TArguments::Operands() const {
 TCommandSession::TCommandSession(const TCommandLine& line, TAccess access) {
   PrepareProgramFolder(line);
   if (access == TAccess::Change) {
+    const std::string& folder = TProgramFolders::ProgramFolder();
     instance_ =
-        std::make_unique<TSingleInstance>(InstanceSocketPath(TProgramFolders::ProgramFolder()));
+        std::make_unique<TSingleInstance>(InstanceLockPath(folder), InstanceSocketPath(folder));
     if (!instance_->Acquire([](int32_t) {}))
       throw TError(
           "Tarnwell is running with this program folder; end it first, or it would undo the "

@@ -118,8 +118,9 @@ bool TAppWindow::FormCreate() {
   AppDelay = switches_.AppDelay;
   SetAppDelay(AppDelay);
 
-  instance_ = std::make_unique<TSingleInstance>(
-      InstanceSocketPath(TProgramFolders::ProgramFolder()), loop_);
+  const std::string& folder = TProgramFolders::ProgramFolder();
+  instance_ = std::make_unique<TSingleInstance>(InstanceLockPath(folder),
+                                                InstanceSocketPath(folder), loop_);
   if (!instance_->Acquire([this](int32_t code) { InvokeTarnwell(code); })) {
     forwarded_ = true;
     if (!instance_->Send(InvokeCodeOf(switches_))) {

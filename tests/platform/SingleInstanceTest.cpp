@@ -3,8 +3,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "platform/SingleInstance.h"
@@ -41,17 +41,18 @@ class SingleInstanceTest : public ::testing::Test {
   }
 
   test::TTempDir dir;
+  std::string lock = dir / "Tarnwell.lock";
   std::string path = dir / "Tarnwell.socket";
   TPollEventLoop loop;
   std::vector<int32_t> codes;
 };
 
 TEST_F(SingleInstanceTest, TheFirstListensAndASecondPassesItsCode) {
-  TSingleInstance first(path, loop);
+  TSingleInstance first(lock, path, loop);
   ASSERT_TRUE(first.Acquire(Recorder()));
   EXPECT_TRUE(first.ListenError().empty());
   for (const int32_t code : {icSuspend, icResume, icOpen}) {
-    TSingleInstance second(path, loop);
+    TSingleInstance second(lock, path, loop);
     ASSERT_FALSE(second.Acquire({}));
     ASSERT_TRUE(second.Send(code));
     EXPECT_EQ(Received(), code);
@@ -60,7 +61,8 @@ TEST_F(SingleInstanceTest, TheFirstListensAndASecondPassesItsCode) {
 
 TEST_F(SingleInstanceTest, ASocketLeftByAnInstanceThatIsGoneIsTakenOver) {
   {
-    // A socket file whose listener is gone, as a crash leaves it.
+    // A socket file whose listener is gone, as a crash leaves it, and the lock file of an
+    // instance that listened elsewhere.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -68,24 +70,44 @@ TEST_F(SingleInstanceTest, ASocketLeftByAnInstanceThatIsGoneIsTakenOver) {
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
     ASSERT_TRUE(test::FileExists(path));
+    test::WriteFileText(lock, dir / "a-longer-name-of-a-socket-no-one-listens-on.socket\n");
   }
   {
-    TSingleInstance first(path, loop);
+    TSingleInstance first(lock, path, loop);
     ASSERT_TRUE(first.Acquire(Recorder()));
-    TSingleInstance second(path, loop);
+    EXPECT_EQ(test::ReadFileText(lock), path + "\n");
+    TSingleInstance second(lock, path, loop);
     ASSERT_FALSE(second.Acquire({}));
   }
   EXPECT_FALSE(test::FileExists(path)) << "the instance that ends removes its socket";
-  EXPECT_FALSE(test::FileExists(path + ".lock"));
-  TSingleInstance next(path, loop);
+  EXPECT_FALSE(test::FileExists(lock));
+  TSingleInstance next(lock, path, loop);
   ASSERT_TRUE(next.Acquire(Recorder()));
-  TSingleInstance sender(path, loop);
+  TSingleInstance sender(lock, path, loop);
   ASSERT_TRUE(sender.Send(icAbout));
   EXPECT_EQ(Received(), icAbout);
 }
 
+// Instances started with and without a runtime folder choose different sockets.
+TEST_F(SingleInstanceTest, InstancesWithDifferentSocketsMeetThroughTheLock) {
+  test::TTempDir runtime;
+  const std::string elsewhere = runtime / "tarnwell.socket";
+  for (const auto& [firstSocket, secondSocket] : {std::pair{path, elsewhere}, {elsewhere, path}}) {
+    TSingleInstance first(lock, firstSocket, loop);
+    ASSERT_TRUE(first.Acquire(Recorder()));
+    {
+      TSingleInstance second(lock, secondSocket, loop);
+      ASSERT_FALSE(second.Acquire({})) << firstSocket;
+      ASSERT_TRUE(second.Send(icResume));
+      EXPECT_EQ(Received(), icResume);
+    }
+    EXPECT_TRUE(test::FileExists(lock)) << "the second leaves the lock of the first alone";
+    EXPECT_FALSE(test::FileExists(secondSocket));
+  }
+}
+
 TEST_F(SingleInstanceTest, WhatIsNotACodeOfOursIsIgnored) {
-  TSingleInstance first(path, loop);
+  TSingleInstance first(lock, path, loop);
   ASSERT_TRUE(first.Acquire(Recorder()));
   for (const std::string& bytes :
        {std::string("InvokeTarnwell\n"), std::string("InvokeTarnwell 1x\n"),
@@ -102,20 +124,23 @@ TEST_F(SingleInstanceTest, WhatIsNotACodeOfOursIsIgnored) {
   EXPECT_EQ(Received(), icSettings);
 }
 
-TEST_F(SingleInstanceTest, TheSocketIsNamedAfterTheProgramFolder) {
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::optional<std::string> previous =
-      saved ? std::optional<std::string>(saved) : std::nullopt;
+TEST_F(SingleInstanceTest, TheSocketIsNamedAfterTheProgramFolderAndTheLockLivesInIt) {
   test::TTempDir runtime;
-  ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+  const std::string link = runtime / "link";
+  std::filesystem::create_directory_symlink(dir.Path(), link);
+  std::optional<test::TEnvironmentVariable> environment;
+  environment.emplace("XDG_RUNTIME_DIR", runtime.Path());
   const std::string inRuntime = InstanceSocketPath(dir.Path());
   EXPECT_EQ(inRuntime.rfind(runtime.Path() + "tarnwell-", 0), 0u) << inRuntime;
   EXPECT_EQ(InstanceSocketPath(dir.Path() + "/./"), inRuntime);
+  EXPECT_EQ(InstanceSocketPath(link), inRuntime);
   test::TTempDir other;
   EXPECT_NE(InstanceSocketPath(other.Path()), inRuntime);
-  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(InstanceLockPath(link), lock);
+  environment.reset();
+  environment.emplace("XDG_RUNTIME_DIR", std::nullopt);
   EXPECT_EQ(InstanceSocketPath(dir.Path()), dir.Path() + "Tarnwell.socket");
-  if (previous) ::setenv("XDG_RUNTIME_DIR", previous->c_str(), 1);
+  EXPECT_EQ(InstanceLockPath(dir.Path()), lock);
 }
 
 }  // namespace

@@ -309,7 +309,7 @@ TEST_F(CommandsTest, KilledListAndShow) {
 }
 
 TEST_F(CommandsTest, ChangesWaitUntilTheRunningProgramEnds) {
-  TSingleInstance running(InstanceSocketPath(home.Path()));
+  TSingleInstance running(InstanceLockPath(home.Path()), InstanceSocketPath(home.Path()));
   ASSERT_TRUE(running.Acquire([](int32_t) {}));
   for (const Args& change : {Args{"filters", "add", "subject", "--pattern", "x"},
                              Args{"filters", "block", "tk"}, Args{"accounts", "remove", "Home"}}) {

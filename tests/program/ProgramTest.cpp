@@ -1,8 +1,12 @@
 // The program itself, run as the built binary on a temporary folder against a private Dovecot.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <map>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "platform/Files.h"
@@ -66,6 +70,25 @@ class ProgramTest : public ::testing::Test {
     const TRunResult filter = Run({"filters", "add", "subject", "--condition", "contains",
                                    "--pattern", "viagra", "--action", "kill"});
     ASSERT_EQ(filter.status, 0) << filter.err;
+  }
+
+  // An account on the Dovecot user `user`, and the program log on.
+  void SetUpForRunning(const std::string& user) {
+    Dovecot().AddUser(user, "pw");
+    SetUp(Dovecot().Port(), user, "pw");
+    TRegistryStore store(home / "Registry.db");
+    TSettings settings(&store);
+    settings.Logging = true;
+    settings.SaveAll();
+  }
+
+  // The program running on the folder, its start-up ended, with a log of this run alone.
+  std::unique_ptr<test::TChildProcess> Start() {
+    std::remove((home / "Tarnwell.log").c_str());
+    auto program = std::make_unique<test::TChildProcess>(
+        std::vector<std::string>{TARNWELL_BINARY, "--home", home.Path()}, home / "out");
+    WaitForLog(*program, "Init: Done");
+    return program;
   }
 
   [[nodiscard]] std::string Log() const {
@@ -146,27 +169,67 @@ TEST_F(ProgramTest, AStartUpFailureEndsWithItsTextOnTheConsole) {
 }
 
 TEST_F(ProgramTest, ASecondProgramWithSuspendMakesTheRunningOneSuspendAndLeavesTheSettings) {
-  Dovecot().AddUser("suspend", "pw");
-  SetUp(Dovecot().Port(), "suspend", "pw");
-  {
-    TRegistryStore store(home / "Registry.db");
-    TSettings settings(&store);
-    settings.Logging = true;
-    settings.SaveAll();
-  }
-  test::TChildProcess first({TARNWELL_BINARY, "--home", home.Path()}, home / "out");
-  WaitForLog(first, "Init: Done");
+  SetUpForRunning("suspend");
+  const auto first = Start();
   const auto before = StoredSettings();
   ASSERT_FALSE(before.empty());
 
   const TRunResult second = Run({"SUSPEND"});
   EXPECT_EQ(second.status, 0) << second.err;
-  WaitForLog(first, "Checking suspended");
+  WaitForLog(*first, "Checking suspended");
   EXPECT_EQ(StoredSettings(), before);
   EXPECT_NE(Log().find("[Init: Done]"), std::string::npos) << "the log of the first is kept";
 
-  first.Stop();
+  first->Stop();
   EXPECT_NE(Log().find("[FormDestroy OK]"), std::string::npos) << Log();
+}
+
+// A desktop session has a runtime folder; a cron or ssh job on the same program folder has none.
+TEST_F(ProgramTest, ProgramsOnOneFolderSeeEachOtherWithOrWithoutARuntimeFolder) {
+  SetUpForRunning("runtime");
+  test::TTempDir runtime;
+  const std::optional<std::string> desktop = runtime.Path();
+  const std::optional<std::string> job;
+  for (const bool firstOnDesktop : {true, false}) {
+    SCOPED_TRACE(firstOnDesktop ? "desktop first" : "job first");
+    std::optional<test::TEnvironmentVariable> environment;
+    environment.emplace("XDG_RUNTIME_DIR", firstOnDesktop ? desktop : job);
+    const auto first = Start();
+    environment.reset();
+    environment.emplace("XDG_RUNTIME_DIR", firstOnDesktop ? job : desktop);
+
+    // A first instance would show the box and end too, so only the log of the first tells.
+    const TRunResult second = Run({"ABOUT"});
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.err, "Halvora Tarnwell is running already; it was passed the command.\n");
+    WaitForLog(*first, "InvokeTarnwell 2");
+    for (const Args& change : {Args{"filters", "add", "subject", "--pattern", "lottery"},
+                               Args{"accounts", "set", "Test", "--active", "no"}}) {
+      const TRunResult refused = Run(change);
+      EXPECT_EQ(refused.status, 1) << change[0];
+      EXPECT_EQ(refused.err,
+                "tarnwell: Tarnwell is running with this program folder; end it first, or it "
+                "would undo the change when it saves.\n");
+    }
+    first->Stop();
+  }
+  EXPECT_EQ(Run({"filters", "list", "subject"}).out.find("lottery"), std::string::npos);
+  EXPECT_NE(Run({"accounts", "list"}).out.find("\tyes\tTest\t"), std::string::npos);
+}
+
+TEST_F(ProgramTest, WhatAKilledProgramLeavesDoesNotHoldTheNextBack) {
+  SetUpForRunning("killed");
+  {
+    const auto killed = Start();
+    ::kill(killed->Pid(), SIGKILL);
+    killed->Stop();
+  }
+  const TRunResult change = Run({"filters", "add", "subject", "--pattern", "lottery"});
+  EXPECT_EQ(change.status, 0) << change.err;
+  const auto next = Start();
+  const TRunResult second = Run({"SUSPEND"});
+  EXPECT_EQ(second.status, 0) << second.err;
+  WaitForLog(*next, "Checking suspended");
 }
 
 }  // namespace

@@ -450,7 +450,7 @@ TEST_F(AppWindowTest, CodesOfAnotherInstanceCountOnlyOnceTheStartUpHasEnded) {
   Prepare({"A"});
   app = std::make_unique<TAppWindow>(std::vector<std::string>{}, *loop);
   ASSERT_TRUE(app->FormCreate());
-  TSingleInstance second(InstanceSocketPath(home), *loop);
+  TSingleInstance second(InstanceLockPath(home), InstanceSocketPath(home), *loop);
   ASSERT_FALSE(second.Acquire({}));
   ASSERT_TRUE(second.Send(icSuspend));
   Deliver();
