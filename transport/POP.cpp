@@ -498,6 +498,9 @@ void TPOP3::Drain() {
 }
 
 void TPOP3::Quit() {
+  // A stop between two commands leaves the session in step, and its deletions are worth the
+  // wait for the server's answer.
+  if (errorCode_ == -2 && deleted_ > 0 && connection_.Connected()) errorCode_ = 0;
   SetTimeout(10);
   state_ = psQuitting;
   SendCommand("QUIT");

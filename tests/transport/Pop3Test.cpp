@@ -220,6 +220,16 @@ TEST_F(Pop3Test, RetrWithoutAPositiveReplyIsAnErrorThatKeepsTheSession) {
   EXPECT_EQ(body, (Lines{"text"}));
 }
 
+TEST_F(Pop3Test, StopBetweenCommandsStillWaitsForTheServerToConfirmTheDeletions) {
+  ScriptLogin(server);
+  server.Expect("DELE 1\r\n").Send("+OK\r\n").Expect("QUIT\r\n").Send("+OK bye\r\n").Close();
+  pop.Login();
+  pop.Dele(1);
+  pop.Abort(true);
+  EXPECT_NO_THROW(pop.Quit());
+  EXPECT_TRUE(server.Finished());
+}
+
 // How a server can end a session in which messages were deleted without confirming it.
 struct TUnconfirmedQuit {
   const char* name;
