@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tarnwell {
@@ -85,17 +87,11 @@ std::string TypeName(TRegDataType type) {
 }  // namespace
 
 TRegistryStore::TRegistryStore(std::string fileName) : fileName_(std::move(fileName)) {
-  // Create a missing file ourselves so that it is private to the user from the start.
-  const int fd = ::open(fileName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) ::close(fd);
-  if (sqlite3_open_v2(fileName_.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
-    sqlite3_close(db_);
-    db_ = nullptr;
-    throw ERegistryError("The settings store \"" + fileName_ + "\" cannot be opened: " + reason +
-                         ".");
-  }
-  sqlite3_busy_timeout(db_, 5000);
+  // Only a missing file is a first start: an empty or unreadable one is a store that lost its
+  // contents, and taking it as new would lose every account and renumber the ones added again.
+  struct stat st;
+  if (::stat(fileName_.c_str(), &st) != 0 && errno == ENOENT) CreateStore();
+  OpenFile(fileName_);
   try {
     VerifySchema();
   } catch (...) {
@@ -103,6 +99,52 @@ TRegistryStore::TRegistryStore(std::string fileName) : fileName_(std::move(fileN
     db_ = nullptr;
     throw;
   }
+}
+
+void TRegistryStore::OpenFile(const std::string& path) {
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    const std::string reason = db_ ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw ERegistryError("The settings store \"" + fileName_ + "\" cannot be opened: " + reason +
+                         ".");
+  }
+  sqlite3_busy_timeout(db_, 5000);
+}
+
+void TRegistryStore::CreateStore() {
+  // The new store is made whole under a name of its own (private to the user from the start)
+  // and then linked into place: a failure or a crash meanwhile leaves no empty store behind,
+  // and a store another process made first is not replaced.
+  std::string staged = fileName_ + ".XXXXXX";
+  const int fd = ::mkostemp(staged.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    throw ERegistryError("The settings store \"" + fileName_ +
+                         "\" cannot be created: " + std::strerror(error) + ".");
+  }
+  ::close(fd);
+  try {
+    OpenFile(staged);
+    Exec("BEGIN IMMEDIATE");
+    for (const auto& table : kTables) Exec(table[1]);
+    Exec("INSERT INTO store_info VALUES('format', '1')");
+    Exec("INSERT INTO reg_keys(parent, name) VALUES(0, 'HKEY_CURRENT_USER')");
+    Exec("COMMIT");
+    sqlite3_close(db_);
+    db_ = nullptr;
+    if (::link(staged.c_str(), fileName_.c_str()) != 0 && errno != EEXIST) {
+      const int error = errno;
+      throw ERegistryError("The settings store \"" + fileName_ +
+                           "\" cannot be created: " + std::strerror(error) + ".");
+    }
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    ::unlink(staged.c_str());
+    throw;
+  }
+  ::unlink(staged.c_str());
 }
 
 TRegistryStore::~TRegistryStore() {
@@ -136,30 +178,23 @@ void TRegistryStore::VerifySchema() {
   const auto damaged = [this](const std::string& why) {
     throw ERegistryError("The settings store \"" + fileName_ + "\" is damaged: " + why + ".");
   };
-  if (found.empty()) {
-    Exec("BEGIN IMMEDIATE");
-    for (const auto& table : kTables) Exec(table[1]);
-    Exec("INSERT INTO store_info VALUES('format', '1')");
-    Exec("INSERT INTO reg_keys(parent, name) VALUES(0, 'HKEY_CURRENT_USER')");
-    Exec("COMMIT");
-  } else {
-    bool ours = false;
-    for (const auto& [name, sql] : found) ours |= name == "store_info";
-    if (!ours)
-      throw ERegistryError("The file \"" + fileName_ +
-                           "\" is a database of another program, not a settings store.");
-    for (const auto& table : kTables) {
-      bool match = false;
-      for (const auto& [name, sql] : found) match |= name == table[0] && sql == table[1];
-      if (!match) damaged(std::string("the table ") + table[0] + " is missing or altered");
-    }
-    TStatement check(db_, "PRAGMA quick_check");
-    if (!check.Ok() || check.Step() != SQLITE_ROW) Fail("cannot be read");
-    if (check.Text(0) != "ok") damaged(check.Text(0));
-    TStatement format(db_, "SELECT value FROM store_info WHERE name = 'format'");
-    if (!format.Ok() || format.Step() != SQLITE_ROW || format.Text(0) != kFormat)
-      damaged("its format is unknown");
+  if (found.empty()) damaged("it is empty");
+  bool ours = false;
+  for (const auto& [name, sql] : found) ours |= name == "store_info";
+  if (!ours)
+    throw ERegistryError("The file \"" + fileName_ +
+                         "\" is a database of another program, not a settings store.");
+  for (const auto& table : kTables) {
+    bool match = false;
+    for (const auto& [name, sql] : found) match |= name == table[0] && sql == table[1];
+    if (!match) damaged(std::string("the table ") + table[0] + " is missing or altered");
   }
+  TStatement check(db_, "PRAGMA quick_check");
+  if (!check.Ok() || check.Step() != SQLITE_ROW) Fail("cannot be read");
+  if (check.Text(0) != "ok") damaged(check.Text(0));
+  TStatement format(db_, "SELECT value FROM store_info WHERE name = 'format'");
+  if (!format.Ok() || format.Step() != SQLITE_ROW || format.Text(0) != kFormat)
+    damaged("its format is unknown");
   TStatement root(db_, "SELECT id FROM reg_keys WHERE parent = 0 AND name = ?1");
   root.Bind(1, std::string_view(kRootName));
   if (!root.Ok() || root.Step() != SQLITE_ROW) damaged("the root key is missing");
@@ -243,8 +278,8 @@ void TRegistryStore::DeleteKeyTree(int64_t key) {
       "SELECT k.id FROM reg_keys k JOIN sub ON k.parent = sub.id) ";
   BeginTransaction();
   try {
-    for (const char* what : {"DELETE FROM reg_values WHERE key IN sub",
-                             "DELETE FROM reg_keys WHERE id IN sub"}) {
+    for (const char* what :
+         {"DELETE FROM reg_values WHERE key IN sub", "DELETE FROM reg_keys WHERE id IN sub"}) {
       const std::string sql = std::string(kSubtree) + what;
       TStatement st(db_, sql.c_str());
       if (!st.Ok()) Fail("could not be written");
@@ -297,9 +332,7 @@ bool TRegistryStore::DeleteValue(int64_t key, std::string_view name) {
 
 TRegistry::TRegistry(TRegistryStore& store) : store_(store) {}
 
-int64_t TRegistry::RootOf() const {
-  return root_ == TRootKey::CurrentUser ? store_.RootId() : 0;
-}
+int64_t TRegistry::RootOf() const { return root_ == TRootKey::CurrentUser ? store_.RootId() : 0; }
 
 int64_t TRegistry::Resolve(std::string_view path, bool create) const {
   const bool absolute = !path.empty() && path.front() == '\\';
@@ -402,15 +435,14 @@ std::string TRegistry::ReadTyped(std::string_view name, TRegDataType type) const
   if (!store_.ReadValue(current_, name, found, data))
     throw ERegistryError("The value \"" + std::string(name) + "\" does not exist.");
   if (found != type)
-    throw ERegistryError("Invalid data type for \"" + std::string(name) + "\": " +
-                         TypeName(found) + " found, " + TypeName(type) + " expected.");
+    throw ERegistryError("Invalid data type for \"" + std::string(name) + "\": " + TypeName(found) +
+                         " found, " + TypeName(type) + " expected.");
   return data;
 }
 
 int32_t TRegistry::ReadInteger(std::string_view name) const {
   const std::string data = ReadTyped(name, TRegDataType::Integer);
-  if (data.size() != 4)
-    throw ERegistryError("The value \"" + std::string(name) + "\" is damaged.");
+  if (data.size() != 4) throw ERegistryError("The value \"" + std::string(name) + "\" is damaged.");
   uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(data[i]);
   return static_cast<int32_t>(v);

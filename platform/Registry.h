@@ -25,9 +25,9 @@ enum class TRegDataType { None = 0, Integer = 1, String = 2, Binary = 3 };
 // The local-machine hive is always empty and cannot be written.
 class TRegistryStore {
  public:
-  // Opens the store at `fileName`, creating it (mode 0600) when missing. A file that is not a
-  // store of ours, or a damaged one, raises with a message naming the file; it is never
-  // overwritten.
+  // Opens the store at `fileName`, creating it (mode 0600) when there is no file of that name.
+  // A file that is not a store of ours, or an empty or damaged one, raises with a message naming
+  // the file; it is never overwritten.
   explicit TRegistryStore(std::string fileName);
   ~TRegistryStore();
   TRegistryStore(const TRegistryStore&) = delete;
@@ -60,6 +60,9 @@ class TRegistryStore {
   [[nodiscard]] int64_t RootId() const { return rootId_; }
 
  private:
+  void OpenFile(const std::string& path);
+  // Makes the file of a new, empty store.
+  void CreateStore();
   void Exec(const char* sql);
   [[noreturn]] void Fail(const std::string& what) const;
   void VerifySchema();
@@ -76,7 +79,10 @@ class TRegistry {
   explicit TRegistry(TRegistryStore& store = TRegistryStore::Current());
   ~TRegistry() = default;
 
-  void SetRootKey(TRootKey root) { CloseKey(); root_ = root; }
+  void SetRootKey(TRootKey root) {
+    CloseKey();
+    root_ = root;
+  }
   // Paths use "\" between keys; a leading "\" starts at the root, otherwise the path is taken
   // from the open key. Opening for writing creates the missing keys when `canCreate`.
   bool OpenKey(std::string_view path, bool canCreate);

@@ -1,9 +1,11 @@
-#include "platform/Registry.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
+
+#include "platform/Registry.h"
 #include "tests/support/TestSupport.h"
 
 namespace tarnwell {
@@ -67,7 +69,8 @@ TEST_F(RegistryTest, SubKeysListInCreationOrderAndValuesKeepTheirPlace) {
     TRegistry sub(*store);
     ASSERT_TRUE(sub.OpenKey(std::string("\\Accounts\\") + name, true));
   }
-  EXPECT_EQ(reg.GetKeyNames(), (std::vector<std::string>{"0000000003", "0000000001", "0000000002"}));
+  EXPECT_EQ(reg.GetKeyNames(),
+            (std::vector<std::string>{"0000000003", "0000000001", "0000000002"}));
   reg.WriteString("b", "1");
   reg.WriteString("a", "2");
   reg.WriteString("B", "3");
@@ -161,24 +164,42 @@ TEST(RegistryFileTest, BadFilesGiveAClearErrorAndAreNotOverwritten) {
   test::TTempDir dir;
   struct TCase {
     const char* what;
-    const char* sql;  // run on a fresh store before reopening; empty for a non-database file
+    // Makes the file at the path given.
+    std::function<void(const std::string&)> spoil;
     const char* expected;
   };
+  const auto sql = [](const char* statement, bool onStore) {
+    return [statement, onStore](const std::string& file) {
+      if (onStore) TRegistryStore fresh(file);
+      RunSql(file, statement);
+    };
+  };
+  const auto text = [](std::string content) {
+    return [content](const std::string& file) { test::WriteFileText(file, content); };
+  };
   const TCase cases[] = {
-      {"not a database", "", "cannot be read"},
-      {"foreign database", "CREATE TABLE t(x)", "database of another program"},
-      {"table dropped", "DROP TABLE reg_values", "is damaged"},
-      {"table altered", "ALTER TABLE reg_keys ADD COLUMN extra", "is damaged"},
+      {"not a database", text("This is not a database, but the user's own notes.\n"),
+       "cannot be read"},
+      {"empty file", text(""), "is damaged: it is empty"},
+      {"truncated store",
+       [](const std::string& file) {
+         {
+           TRegistryStore store(file);
+           TRegistry reg(store);
+           reg.OpenKey("\\Software\\Halvora\\Tarnwell\\Accounts", true);
+           reg.WriteString("Filler", std::string(20000, 'x'));
+         }
+         std::filesystem::resize_file(file, 8192);
+       },
+       "cannot be read"},
+      {"foreign database", sql("CREATE TABLE t(x)", false), "database of another program"},
+      {"table dropped", sql("DROP TABLE reg_values", true), "is damaged"},
+      {"table altered", sql("ALTER TABLE reg_keys ADD COLUMN extra", true), "is damaged"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string file = dir / (std::string(c.what) + ".db");
-    if (*c.sql == 0) {
-      test::WriteFileText(file, "This is not a database, but the user's own notes.\n");
-    } else {
-      if (std::string(c.what) != "foreign database") TRegistryStore fresh(file);
-      RunSql(file, c.sql);
-    }
+    c.spoil(file);
     const std::string before = test::ReadFileText(file);
     try {
       TRegistryStore store(file);
@@ -187,8 +208,12 @@ TEST(RegistryFileTest, BadFilesGiveAClearErrorAndAreNotOverwritten) {
       EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
     }
-    EXPECT_EQ(test::ReadFileText(file), before);
+    EXPECT_TRUE(test::ReadFileText(file) == before) << "the file was changed";
   }
+  // Nothing was made beside the files: no new store, no journal.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                          std::filesystem::directory_iterator()),
+            std::ssize(cases));
 }
 
 }  // namespace

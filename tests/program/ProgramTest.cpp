@@ -168,6 +168,25 @@ TEST_F(ProgramTest, AStartUpFailureEndsWithItsTextOnTheConsole) {
   EXPECT_TRUE(run.err.ends_with("\n\nThe program will terminate.\n")) << run.err;
 }
 
+// Only a missing store is a first start; the program and every command end with an error naming
+// the store and leave it as it was.
+TEST_F(ProgramTest, AnEmptyOrForeignStoreIsRefusedAndLeftAsItIs) {
+  test::WriteFileText(home / "message.eml", "Subject: hello\n\nText.\n");
+  const std::string store = home / "Registry.db";
+  for (const char* content : {"", "not a store of ours"}) {
+    SCOPED_TRACE(std::string("store \"") + content + "\"");
+    test::WriteFileText(store, content);
+    for (const Args& args : {Args{"/ONCE"}, Args{"accounts", "list"}, Args{"filters", "list"},
+                             Args{"classify", home / "message.eml"}}) {
+      SCOPED_TRACE(args.front());
+      const TRunResult run = Run(args);
+      EXPECT_NE(run.status, 0);
+      EXPECT_NE(run.err.find("\"" + store + "\""), std::string::npos) << run.err;
+      EXPECT_EQ(test::ReadFileText(store), content);
+    }
+  }
+}
+
 TEST_F(ProgramTest, ASecondProgramWithSuspendMakesTheRunningOneSuspendAndLeavesTheSettings) {
   SetUpForRunning("suspend");
   const auto first = Start();

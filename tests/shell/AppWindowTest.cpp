@@ -302,6 +302,7 @@ TEST_F(AppWindowTest, StartUpFailuresShowTheirTextAndEndTheProgram) {
     std::string expected;
   } cases[] = {
       {"damaged store", [this] { test::WriteFileText(home + "Registry.db", "not a store"); }, ""},
+      {"empty store", [this] { test::WriteFileText(home + "Registry.db", ""); }, ""},
       {"account folder blocked",
        [this] {
          Prepare({"A"});
@@ -315,6 +316,7 @@ TEST_F(AppWindowTest, StartUpFailuresShowTheirTextAndEndTheProgram) {
     SCOPED_TRACE(c.name);
     Fresh();
     c.spoil();
+    const std::string store = test::ReadFileText(home + "Registry.db");
     Start({});
     ASSERT_EQ(ui.Errors.size(), 1u);
     const std::string& text = ui.Errors.front();
@@ -322,6 +324,7 @@ TEST_F(AppWindowTest, StartUpFailuresShowTheirTextAndEndTheProgram) {
       EXPECT_EQ(text.rfind("An error occurred during startup: ", 0), 0u) << text;
       EXPECT_NE(text.find("Registry.db"), std::string::npos) << text;
       EXPECT_TRUE(text.ends_with("\r\rThe program will terminate.")) << text;
+      EXPECT_EQ(test::ReadFileText(home + "Registry.db"), store);
     } else {
       EXPECT_EQ(text, c.expected);
     }
