@@ -259,8 +259,8 @@ void TAccount::SaveSettings() {
     if (!registry.OpenKey(kAccountsKey, true)) throw TError("");
     Save(registry);
     transaction.Commit();
-  } catch (const std::exception&) {
-    throw TError("Could not save account settings.");
+  } catch (const std::exception& error) {
+    throw ErrorWithReason("Could not save account settings.", error);
   }
 }
 
@@ -273,8 +273,8 @@ void TAccount::SaveNextIDs() {
     registry.WriteInteger("NextInboxID", Inbox.NextID);
     registry.WriteInteger("NextKilledID", Killed.NextID);
     transaction.Commit();
-  } catch (const std::exception&) {
-    throw TError("Could not update account settings.");
+  } catch (const std::exception& error) {
+    throw ErrorWithReason("Could not update account settings.", error);
   }
 }
 

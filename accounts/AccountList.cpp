@@ -128,8 +128,8 @@ void TAccountList::WriteNextID(TRegistry& registry) {
   try {
     if (!registry.OpenKey(TAccount::kAccountsKey, true)) throw TError("");
     registry.WriteInteger("NextAcctID", NextAcctID);
-  } catch (const std::exception&) {
-    throw TError("Could not save account settings.");
+  } catch (const std::exception& error) {
+    throw ErrorWithReason("Could not save account settings.", error);
   }
 }
 
@@ -186,8 +186,8 @@ void TAccountList::SaveAll() {
     for (const auto& account : accounts_) account->Save(registry);
     WriteNextID(registry);
     transaction.Commit();
-  } catch (const std::exception&) {
-    throw TError("Could not save account settings.");
+  } catch (const std::exception& error) {
+    throw ErrorWithReason("Could not save account settings.", error);
   }
 }
 
@@ -221,12 +221,12 @@ void TAccountList::Add(std::unique_ptr<TAccount> account) {
     Domains.push_back(DomainPart(added.Email));
     NextAcctID = id + 1;
     SaveAll();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     NextAcctID = oldNextID;
     accounts_.resize(oldCount);
     UserNames.resize(oldCount);
     Domains.resize(oldCount);
-    throw TError("Could not save account settings.");
+    throw ErrorWithReason("Could not save account settings.", error);
   }
   HandOwnNames();
 }
@@ -245,8 +245,8 @@ void TAccountList::Update(int index) {
     transaction.Commit();
     UserNames.at(static_cast<size_t>(index)) = UserPart(account->Email);
     Domains.at(static_cast<size_t>(index)) = DomainPart(account->Email);
-  } catch (const std::exception&) {
-    throw TError("Could not update account settings.");
+  } catch (const std::exception& error) {
+    throw ErrorWithReason("Could not update account settings.", error);
   }
   HandOwnNames();
 }
@@ -260,8 +260,8 @@ void TAccountList::Remove(int index) {
     accounts_.erase(accounts_.begin() + index);
     UserNames.erase(UserNames.begin() + index);
     Domains.erase(Domains.begin() + index);
-  } catch (const std::exception&) {
-    throw TError("Could not remove account settings.");
+  } catch (const std::exception& error) {
+    throw ErrorWithReason("Could not remove account settings.", error);
   }
   HandOwnNames();
   SaveAll();

@@ -157,6 +157,11 @@ TRegistryStore::~TRegistryStore() {
 
 void TRegistryStore::SetBusyTimeout(int ms) { sqlite3_busy_timeout(db_, ms); }
 
+void TRegistryStore::LimitPages(int pages) {
+  const std::string sql = "PRAGMA max_page_count = " + std::to_string(pages);
+  Exec(sql.c_str());
+}
+
 void TRegistryStore::Fail(const std::string& what) const {
   throw ERegistryError("The settings store \"" + fileName_ + "\" " + what + ": " +
                        sqlite3_errmsg(db_) + ".");

@@ -36,6 +36,9 @@ class TRegistryStore {
   [[nodiscard]] const std::string& FileName() const { return fileName_; }
   // How long an operation waits for another process's lock before it fails.
   void SetBusyTimeout(int ms);
+  // Lets the store's file grow to `pages` database pages at most (no less than it has), so that
+  // a write beyond fails as on a full disk.
+  void LimitPages(int pages);
 
   // Transactions nest; only the outermost commit makes the changes durable. A rollback of an
   // inner level undoes that level's changes only.

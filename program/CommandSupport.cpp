@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "program/CommandLine.h"
+#include "program/ConsoleUi.h"
 #include "shell/ProgramFolders.h"
 #include "transport/POP3Account.h"
 
@@ -167,7 +168,8 @@ int RunGuarded(const char* usage, int (*body)(const TCommandLine&, TArguments&),
     return 2;
   } catch (const std::exception& error) {
     std::fflush(stdout);
-    std::fprintf(stderr, "tarnwell: %s\n", error.what());
+    // A message and its reason are on lines of their own.
+    std::fprintf(stderr, "tarnwell: %s\n", ConsoleText(error.what()).c_str());
     return 1;
   }
 }

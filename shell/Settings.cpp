@@ -29,48 +29,30 @@ const char* const kLoadFailed = "Could not retrieve program settings.";
 void ReadItem(const TRegistry& reg, const TItem& item) {
   switch (item.kind) {
     case TKind::NotStored:
-    case TKind::WriteOnlyString:
-      return;
-    case TKind::Bool:
-      *static_cast<bool*>(item.field) = reg.ReadInteger(item.name) != 0;
-      return;
+    case TKind::WriteOnlyString: return;
+    case TKind::Bool: *static_cast<bool*>(item.field) = reg.ReadInteger(item.name) != 0; return;
     case TKind::ByteInt:
       *static_cast<uint8_t*>(item.field) = static_cast<uint8_t>(reg.ReadInteger(item.name));
       return;
-    case TKind::Int:
-      *static_cast<int32_t*>(item.field) = reg.ReadInteger(item.name);
-      return;
-    case TKind::String:
-      *static_cast<std::string*>(item.field) = reg.ReadString(item.name);
-      return;
+    case TKind::Int: *static_cast<int32_t*>(item.field) = reg.ReadInteger(item.name); return;
+    case TKind::String: *static_cast<std::string*>(item.field) = reg.ReadString(item.name); return;
     case TKind::Binary:
-    case TKind::DateTime:
-      reg.ReadBinaryData(item.name, item.field, item.size);
-      return;
+    case TKind::DateTime: reg.ReadBinaryData(item.name, item.field, item.size); return;
   }
 }
 
 void WriteItem(TRegistry& reg, const TItem& item) {
   switch (item.kind) {
-    case TKind::NotStored:
-      return;
-    case TKind::Bool:
-      reg.WriteInteger(item.name, *static_cast<bool*>(item.field) ? 1 : 0);
-      return;
-    case TKind::ByteInt:
-      reg.WriteInteger(item.name, *static_cast<uint8_t*>(item.field));
-      return;
-    case TKind::Int:
-      reg.WriteInteger(item.name, *static_cast<int32_t*>(item.field));
-      return;
+    case TKind::NotStored: return;
+    case TKind::Bool: reg.WriteInteger(item.name, *static_cast<bool*>(item.field) ? 1 : 0); return;
+    case TKind::ByteInt: reg.WriteInteger(item.name, *static_cast<uint8_t*>(item.field)); return;
+    case TKind::Int: reg.WriteInteger(item.name, *static_cast<int32_t*>(item.field)); return;
     case TKind::String:
     case TKind::WriteOnlyString:
       reg.WriteString(item.name, *static_cast<std::string*>(item.field));
       return;
     case TKind::Binary:
-    case TKind::DateTime:
-      reg.WriteBinaryData(item.name, item.field, item.size);
-      return;
+    case TKind::DateTime: reg.WriteBinaryData(item.name, item.field, item.size); return;
   }
 }
 
@@ -158,9 +140,7 @@ static std::vector<TItem> Items(TSettings& s, std::string& installDir) {
 static_assert(sizeof(TBounds) == 16 && sizeof(TBandInfo) * 10 == 120,
               "stored records must keep their sizes");
 
-TRegistryStore& TSettings::Store() const {
-  return store_ ? *store_ : TRegistryStore::Current();
-}
+TRegistryStore& TSettings::Store() const { return store_ ? *store_ : TRegistryStore::Current(); }
 
 void TSettings::Load() {
   TRegistry reg(Store());
@@ -189,7 +169,7 @@ void TSettings::Save(TGroup group) {
       WriteItem(reg, item);
     }
     transaction.Commit();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     trace.push_back(kKeyPath);
     std::string text;
     for (const std::string& line : trace) text += line + "\r\n";
@@ -197,13 +177,13 @@ void TSettings::Save(TGroup group) {
       WriteFileDirect(TProgramFolders::ProgramFolder() + "Settings.log", text);
     } catch (const TError&) {
     }
-    throw TError("Could not save program settings.");
+    throw ErrorWithReason("Could not save program settings.", error);
   }
 }
 
 void TSettings::SaveLayout(const TBounds& bounds, int windowState,
-                           const std::vector<TBandInfo>& bands, int updatesSplit,
-                           int killedSplit, int inboxSplit) {
+                           const std::vector<TBandInfo>& bands, int updatesSplit, int killedSplit,
+                           int inboxSplit) {
   if (windowState != 2) Window = bounds;
   WindowState = static_cast<uint8_t>(windowState);
   SplitUpdates = updatesSplit;

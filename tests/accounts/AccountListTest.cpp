@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "accounts/AccountList.h"
 #include "platform/DateTime.h"
@@ -210,7 +211,7 @@ TEST_F(AccountListTest, ASaveThatFailsPartWayKeepsEveryStoredAccount) {
     list.SaveAll();
     FAIL() << "SaveAll succeeded";
   } catch (const TError& error) {
-    EXPECT_STREQ(error.what(), "Could not save account settings.");
+    EXPECT_STREQ(error.what(), "Could not save account settings.\rThe store is full.");
   }
   At(2).FailSave = false;
   TRegistryStore reopened(dir / "Registry.db");
@@ -221,6 +222,36 @@ TEST_F(AccountListTest, ASaveThatFailsPartWayKeepsEveryStoredAccount) {
   ASSERT_EQ(check.Count(), 3);
   EXPECT_EQ(check.Items(0)->Description, "a");
   EXPECT_EQ(check.Items(2)->Description, "c");
+}
+
+TEST_F(AccountListTest, SavesThatFindTheDiskFullSaySo) {
+  list.Init(filters.get());
+  list.Add(Fresh("a"));
+  const std::string full = "Could not save account settings.\rThe settings store \"" +
+                           dir / "Registry.db" +
+                           "\" could not be written: database or disk is full.";
+  struct TCase {
+    const char* what;
+    std::function<void()> save;
+  } cases[] = {
+      {"a new account", [this] { list.Add(Fresh(std::string(20000, 'n'))); }},
+      {"an account switched off",
+       [this] {
+         At(0).Active = false;
+         At(0).Description = std::string(20000, 'a');
+         At(0).SaveSettings();
+       }},
+  };
+  store->LimitPages(1);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    try {
+      c.save();
+      ADD_FAILURE() << "the save succeeded";
+    } catch (const TError& error) {
+      EXPECT_EQ(std::string(error.what()), full);
+    }
+  }
 }
 
 TEST_F(AccountListTest, KillingTheProgramWhileItSavesNeverLosesAnAccount) {

@@ -1,11 +1,10 @@
-#include "shell/Settings.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include "platform/Error.h"
 #include "platform/Registry.h"
 #include "shell/ProgramFolders.h"
+#include "shell/Settings.h"
 #include "tests/support/TestSupport.h"
 
 namespace tarnwell {
@@ -87,8 +86,9 @@ TEST_F(SettingsTest, ValueOfAnotherTypeFailsTheLoadAndNonZeroReadsAsTrue) {
   reg.WriteInteger("EmailClient", 1);
   TSettings settings(&store);
   settings.SaveKills = false;
-  EXPECT_EQ(LoadError(settings),
-            "An error occurred during startup: Could not retrieve program settings.\r(EmailClient)");
+  EXPECT_EQ(
+      LoadError(settings),
+      "An error occurred during startup: Could not retrieve program settings.\r(EmailClient)");
   EXPECT_TRUE(settings.SaveKills);
 }
 
@@ -152,7 +152,9 @@ TEST_F(SettingsTest, FailedSaveLeavesTheTraceAndRaises) {
     settings.Save(TSettings::TGroup::LastAccount);
     ADD_FAILURE() << "the save succeeded";
   } catch (const TError& e) {
-    EXPECT_STREQ(e.what(), "Could not save program settings.");
+    EXPECT_EQ(std::string(e.what()), "Could not save program settings.\rThe settings store \"" +
+                                         dir / "Registry.db" +
+                                         "\" cannot be read: database is locked.");
   }
   sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(other);
@@ -164,6 +166,26 @@ TEST_F(SettingsTest, FailedSaveLeavesTheTraceAndRaises) {
   TSettings loaded(&store);
   loaded.Load();
   EXPECT_EQ(loaded.SkipSize, 102400);
+}
+
+TEST_F(SettingsTest, SaveOnAFullDiskSaysSoAndTheStoreWorksOnOnceThereIsRoom) {
+  TSettings settings(&store);
+  // A command line too long for the room left.
+  settings.EmailClient = std::string(20000, 'x');
+  store.LimitPages(1);
+  try {
+    settings.SaveAll();
+    ADD_FAILURE() << "the save succeeded";
+  } catch (const TError& e) {
+    EXPECT_EQ(std::string(e.what()), "Could not save program settings.\rThe settings store \"" +
+                                         dir / "Registry.db" +
+                                         "\" could not be written: database or disk is full.");
+  }
+  store.LimitPages(1000000);
+  settings.SaveAll();
+  TSettings loaded(&store);
+  loaded.Load();
+  EXPECT_EQ(loaded.EmailClient, settings.EmailClient);
 }
 
 }  // namespace
