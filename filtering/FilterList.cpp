@@ -1,6 +1,7 @@
 #include "filtering/FilterList.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +28,8 @@ namespace {
 const char* const kStartupPrefix = "An error occurred during startup: ";
 // A file of the filter format larger than this many records is taken as damaged past it.
 constexpr size_t kMaxRecords = 1000000;
+// Copies of damaged filter files kept beside it, at most; older copies are never replaced.
+constexpr int kMaxDamagedCopies = 1000;
 // How many filters are tried between two looks at the clock for pending events.
 constexpr unsigned kFiltersPerClockLook = 64;
 constexpr int64_t kEventIntervalMs = 20;
@@ -39,6 +42,12 @@ void PutInt32(uint8_t* p, int32_t value) {
 int32_t GetInt32(const uint8_t* p) {
   return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
                               uint32_t(p[3]) << 24);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 class TAutoSaveSuspension {
@@ -60,10 +69,13 @@ TFilterList::TFilterList(std::string fileName)
 
 TFilterList::~TFilterList() = default;
 
-bool TFilterList::ReadFile() {
+bool TFilterList::ReadFile(std::vector<std::string>& damage) {
   const int fd = ::open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  uint8_t header[kHeaderSize];
+  if (fd < 0) {
+    if (errno != ENOENT)
+      damage.push_back(std::string("it cannot be read: ") + std::strerror(errno));
+    return false;
+  }
   const auto readFully = [fd](uint8_t* buffer, size_t size) {
     size_t got = 0;
     while (got < size) {
@@ -74,26 +86,44 @@ bool TFilterList::ReadFile() {
     }
     return got;
   };
-  if (readFully(header, kHeaderSize) != kHeaderSize) {
+  uint8_t header[kHeaderSize];
+  const size_t headerRead = readFully(header, kHeaderSize);
+  if (headerRead != kHeaderSize) {
     ::close(fd);
+    damage.push_back(headerRead == 0 ? "it is empty" : "it is too short to hold any filters");
     return false;
   }
   const int32_t version = GetInt32(header);
   for (int k = 0; k < 8; ++k) nextID_[k] = GetInt32(header + 4 + 4 * k);
   uint8_t record[kFilterRecordSize];
-  for (size_t n = 0; n < kMaxRecords && readFully(record, sizeof record) == sizeof record; ++n) {
+  size_t unreadable = 0;
+  size_t got = 0;
+  for (size_t n = 0; n < kMaxRecords && (got = readFully(record, sizeof record)) == sizeof record;
+       ++n) {
     const uint8_t kind = record[0];
-    if (kind < fkSender || kind > fkHeader) continue;
-    std::unique_ptr<TFilter> filter = CreateFilterOfKind(kind);
-    if (!filter->ReadRecord(record)) continue;
+    std::unique_ptr<TFilter> filter =
+        kind >= fkSender && kind <= fkHeader ? CreateFilterOfKind(kind) : nullptr;
+    if (!filter || !filter->ReadRecord(record)) {
+      ++unreadable;
+      continue;
+    }
     SubList(kind).push_back(filter.get());
     entries_.push_back(std::move(filter));
   }
+  const bool beyondLimit = got == sizeof record && readFully(record, 1) == 1;
   ::close(fd);
-  // Records are kept in file order; a damaged file may have them out of kind order, which the
-  // grouping of the list requires.
-  std::stable_sort(entries_.begin(), entries_.end(),
-                   [](const auto& a, const auto& b) { return a->Kind < b->Kind; });
+  if (unreadable == 1) damage.push_back("1 filter could not be read");
+  if (unreadable > 1) damage.push_back(std::to_string(unreadable) + " filters could not be read");
+  if (got != 0 && got != sizeof record) damage.push_back("it ends inside a filter");
+  if (beyondLimit)
+    damage.push_back("the filters past the first " + std::to_string(kMaxRecords) +
+                     " were passed over");
+  // The grouping of the list needs the kinds in order; a file of ours always has them so.
+  const auto byKind = [](const auto& a, const auto& b) { return a->Kind < b->Kind; };
+  if (!std::is_sorted(entries_.begin(), entries_.end(), byKind)) {
+    damage.push_back("its filters were out of order");
+    std::stable_sort(entries_.begin(), entries_.end(), byKind);
+  }
   // The older format kept friends as system filters. They become the user's before the system
   // filters are counted, or the count would be wrong and the repair would delete the friends.
   if (version == kPreviousVersion) {
@@ -103,11 +133,40 @@ bool TFilterList::ReadFile() {
     Modified = true;
   }
   if (useSystemFilters_ && SystemFilterCount() != 6) {
+    damage.push_back("the system filters had to be set up again");
     DeleteSystemFilters();
     AddSystemFilters();
   }
-  SaveIfModified();
   return true;
+}
+
+void TFilterList::KeepDamagedFile(const std::vector<std::string>& damage) {
+  std::string what;
+  for (const std::string& part : damage) what += (what.empty() ? "" : "; ") + part;
+  const std::string text = "The filter file \"" + fileName_ + "\" was damaged: " + what + ".";
+  // A hard link keeps the file as it was without copying it: the list file is only ever
+  // replaced by renaming a new file over it, never written in place.
+  std::string failure = "there are too many damaged copies";
+  for (int n = 0; n < kMaxDamagedCopies; ++n) {
+    const std::string name = fileName_ + ".damaged" + (n > 0 ? "." + std::to_string(n) : "");
+    if (::link(fileName_.c_str(), name.c_str()) == 0) {
+      damagedCopy_ = name;
+      break;
+    }
+    if (errno != EEXIST) {
+      failure = std::strerror(errno);
+      break;
+    }
+    // Kept already by an earlier load that could not write the list back.
+    if (SameFile(fileName_, name)) {
+      damagedCopy_ = name;
+      break;
+    }
+  }
+  if (damagedCopy_.empty())
+    throw TError(std::string(kStartupPrefix) + "Unable to initialize the filters.\r" + text +
+                 " It could not be kept aside: " + failure + ".");
+  loadWarning_ = text + " The file as it was is kept as \"" + damagedCopy_ + "\".";
 }
 
 void TFilterList::Load(bool useSystemFilters) {
@@ -117,19 +176,23 @@ void TFilterList::Load(bool useSystemFilters) {
   nextID_.fill(0);
   current_ = nullptr;
   searchDirty_ = true;
-  if (!ReadFile()) {
-    // A file too short to hold its header is kept aside rather than lost to the new one.
-    std::string data;
-    if (ReadWholeFile(fileName_, data) && !data.empty())
-      ::rename(fileName_.c_str(), (fileName_ + ".damaged").c_str());
-    entries_.clear();
-    for (auto& list : subLists_) list.clear();
-    if (useSystemFilters_) AddSystemFilters();
+  loadWarning_.clear();
+  damagedCopy_.clear();
+  std::vector<std::string> damage;
+  const bool read = ReadFile(damage);
+  if (!read && useSystemFilters_) AddSystemFilters();
+  // A damaged file is kept before anything is written over it. Writing the list back at once
+  // makes the next load find it sound, so the user hears of the damage once.
+  if (!damage.empty()) KeepDamagedFile(damage);
+  if (!read || !damage.empty()) {
     try {
       Save();
-    } catch (const TError&) {
-      throw TError(std::string(kStartupPrefix) + "Unable to initialize the filters.");
+    } catch (const TError& error) {
+      throw ErrorWithReason(std::string(kStartupPrefix) + "Unable to initialize the filters.",
+                            error);
     }
+  } else {
+    SaveIfModified();
   }
   if (useSystemFilters_) {
     countries_ = std::make_unique<TLandInfo>();

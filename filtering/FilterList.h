@@ -34,7 +34,16 @@ class TFilterList {
   TFilterList(const TFilterList&) = delete;
   TFilterList& operator=(const TFilterList&) = delete;
 
+  // Reads `FileName`; a missing file gives a new list, written out. A damaged one (filters that
+  // cannot be read, a cut-off end, system filters to set up again) is kept as it was under the
+  // first free name of "FileName.damaged", "FileName.damaged.1", … before anything is written
+  // over it, and the list is written back as it loaded; `LoadWarning` then says so. Raises when
+  // the damaged file cannot be kept.
   void Load(bool useSystemFilters);
+  // What the last `Load` found damaged and where the file as it was is kept, for the caller to
+  // tell the user; empty when the file was sound or missing.
+  [[nodiscard]] const std::string& LoadWarning() const { return loadWarning_; }
+  [[nodiscard]] const std::string& DamagedCopy() const { return damagedCopy_; }
   // Adds the filter in its kind's group and gives it the next number of its kind.
   TFilter* Add(std::unique_ptr<TFilter> filter);
   void FilterChanged(int index);
@@ -79,8 +88,10 @@ class TFilterList {
   bool Modified = false;
 
  private:
-  // False when the file could not be opened or read.
-  bool ReadFile();
+  // False when the file is missing, cannot be opened or holds no whole header; adds what it
+  // found damaged to `damage`.
+  bool ReadFile(std::vector<std::string>& damage);
+  void KeepDamagedFile(const std::vector<std::string>& damage);
   void WriteIfAutoSave();
   void BuildContext(TEmail& message);
   void LogResult(const TEmail& message, uint8_t status);
@@ -89,6 +100,8 @@ class TFilterList {
   [[nodiscard]] std::vector<TFilter*>& SubList(uint8_t kind) { return subLists_[kind]; }
 
   std::string fileName_;
+  std::string loadWarning_;
+  std::string damagedCopy_;
   bool useSystemFilters_ = false;
   bool logging_ = false;
   std::vector<std::unique_ptr<TFilter>> entries_;

@@ -31,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteFileDirect(file, std::string_view(reinterpret_cast<const char*>(data), size));
   TFilterList list(file);
   list.Load(false);
+  // The copy of a damaged input is of no use here, and kept copies would pile up.
+  if (!list.DamagedCopy().empty()) DeleteFileAt(list.DamagedCopy());
   static TEmail message = [] {
     TEmail email;
     ParseMessageText(

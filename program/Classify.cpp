@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "program/CommandLine.h"
+#include "program/CommandSupport.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
@@ -94,6 +95,7 @@ int RunClassify(const TCommandLine& line) {
     }
     TFilterList filters(TProgramFolders::ProgramFolder() + "Filters.dat");
     filters.Load(true);
+    WarnOfDamage(filters);
     filters.SetLogging(log);
     std::vector<std::string> users, domains;
     ReadOwnNames(store.get(), users, domains);

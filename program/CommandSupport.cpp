@@ -5,11 +5,13 @@
 
 #include "accounts/Account.h"
 #include "accounts/AccountKinds.h"
+#include "filtering/FilterList.h"
 #include "message/QStrings.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "program/CommandLine.h"
 #include "program/ConsoleUi.h"
+#include "shell/ErrorReport.h"
 #include "shell/ProgramFolders.h"
 #include "transport/POP3Account.h"
 
@@ -151,6 +153,13 @@ int32_t ParseNumberArgument(std::string_view text, int32_t low, int32_t high,
     throw TUsageError(std::string(what) + " must be a number from " + std::to_string(low) + " to " +
                       std::to_string(high) + ".");
   return static_cast<int32_t>(value);
+}
+
+void WarnOfDamage(const TFilterList& list) {
+  if (list.LoadWarning().empty()) return;
+  RecordWarning(list.LoadWarning());
+  std::fflush(stdout);
+  std::fprintf(stderr, "tarnwell: warning: %s\n", list.LoadWarning().c_str());
 }
 
 int RunGuarded(const char* usage, int (*body)(const TCommandLine&, TArguments&),

@@ -12,6 +12,7 @@
 
 namespace tarnwell {
 
+class TFilterList;
 class TRegistryStore;
 class TSingleInstance;
 struct TCommandLine;
@@ -88,6 +89,10 @@ struct TStoredAccount {
 // A whole number in [low, high]; raises TUsageError naming `what`.
 [[nodiscard]] int32_t ParseNumberArgument(std::string_view text, int32_t low, int32_t high,
                                           std::string_view what);
+
+// Tells of damage the loading of the filter list found and got over: a warning on standard
+// error, kept in the log and the error file.
+void WarnOfDamage(const TFilterList& list);
 
 // Runs a command body: usage errors print their text and give 2, other errors 1.
 int RunGuarded(const char* usage, int (*body)(const TCommandLine&, TArguments&),

@@ -360,6 +360,7 @@ struct TFiltersOpened {
   TFiltersOpened(const TCommandLine& line, TAccess access)
       : session(line, access), list(TProgramFolders::ProgramFolder() + "Filters.dat") {
     list.Load(true);
+    WarnOfDamage(list);
   }
   TCommandSession session;
   TFilterList list;

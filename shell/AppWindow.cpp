@@ -236,6 +236,10 @@ void TAppWindow::CreateObjects() {
   Log("Init:   Filters");
   filters_ = std::make_unique<TFilterList>(TProgramFolders::ProgramFolder() + "Filters.dat");
   filters_->Load(true);
+  if (!filters_->LoadWarning().empty()) {
+    RecordWarning(filters_->LoadWarning());
+    UserInterface().ShowWarning(filters_->LoadWarning());
+  }
 
   Log("Init:   EmailAccounts");
   if (!IsAccountKindRegistered(akPOP3)) RegisterPOP3Account();

@@ -9,8 +9,10 @@
 #include <system_error>
 #include <typeinfo>
 
+#include "platform/Error.h"
 #include "platform/Files.h"
 #include "shell/LogFile.h"
+#include "shell/ProgramFolders.h"
 
 namespace tarnwell {
 
@@ -141,6 +143,15 @@ void WriteErrorReport(const std::string& fileName, const std::vector<TExceptionI
     file.AddStrings(FormatErrorReport(chain));
   } catch (...) {
   }
+}
+
+void RecordWarning(const std::string& text) {
+  try {
+    ProgramLog().Add(text);
+  } catch (...) {
+  }
+  WriteErrorReport(TProgramFolders::ProgramFolder() + "Tarnwell.err",
+                   DescribeExceptionChain(std::make_exception_ptr(TError(text))));
 }
 
 }  // namespace tarnwell

@@ -37,4 +37,8 @@ inline constexpr uint32_t kCppExceptionCode = 0xE0000001;
 // Appends a report to the error file, keeping at most 500 older lines before it. Never raises.
 void WriteErrorReport(const std::string& fileName, const std::vector<TExceptionInfo>& chain);
 
+// Puts a warning the user is shown on record, in the program log and the program folder's error
+// file, for damage the program got over (a damaged file it repaired). Never raises.
+void RecordWarning(const std::string& text);
+
 }  // namespace tarnwell

@@ -264,6 +264,89 @@ TEST_F(FilterListTest, DamagedFilesLoadWhatIsValid) {
   EXPECT_TRUE(FileExists(file + ".damaged"));
 }
 
+// A damaged Filters.dat: the user's filters that can be read stay, the file as it was is kept
+// under a name of its own (never over an older copy), and the load says what happened, once.
+TEST_F(FilterListTest, DamagedFileIsKeptAsItWasAndReported) {
+  {
+    TFilterList list(file);
+    list.Load(true);
+    AddFriend(list, "ann", "example.com");
+    AddSubject(list, "pills", acKill);
+    AddSubject(list, "offer", acMark);
+    list.Save();
+  }
+  std::string sound;
+  ASSERT_TRUE(ReadWholeFile(file, sound));
+  // Records in file order: friend ann, subject pills, subject offer, then the system filters.
+  const auto record = [](int n) { return 36 + 136 * n; };
+  const auto changed = [&](size_t offset, char value) {
+    std::string data = sound;
+    data[offset] = value;
+    return data;
+  };
+  std::mt19937 random(13);
+  std::string noise(sound.size(), '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  struct TCase {
+    const char* shape;
+    std::string data;
+    std::vector<std::string> survivors;
+    const char* damage;  // empty: a sound file, nothing to tell
+  } cases[] = {
+      {"sound", sound, {"ann", "pills", "offer"}, ""},
+      {"cut inside a record",
+       sound.substr(0, record(2) + 60),
+       {"ann", "pills"},
+       "it ends inside a filter; the system filters had to be set up again"},
+      {"one changed byte (a kind)",
+       changed(record(2), 0x44),
+       {"ann", "pills"},
+       "1 filter could not be read"},
+      {"one changed byte (an origin)",
+       changed(record(1) + 9, orSystem),
+       {"ann", "offer"},
+       "the system filters had to be set up again"},
+      {"zero length", "", {}, "it is empty"},
+      {"random bytes", noise, {}, "filters could not be read"},
+  };
+  std::vector<std::pair<std::string, std::string>> kept;  // copy name, bytes
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.shape);
+    WriteFileAtomic(file, c.data);
+    TFilterList list(file);
+    list.Load(true);
+    std::vector<std::string> survivors;
+    for (int i = 0; i < list.Count(); ++i)
+      for (const char* text : {"ann", "pills", "offer"})
+        if (list.Filter(i)->Text1() == text && list.Filter(i)->Origin == orUser)
+          survivors.push_back(text);
+    EXPECT_EQ(survivors, c.survivors);
+    EXPECT_EQ(list.SystemFilterCount(), 6);
+    if (*c.damage == 0) {
+      EXPECT_EQ(list.LoadWarning(), "");
+      EXPECT_EQ(list.DamagedCopy(), "");
+      continue;
+    }
+    const std::string copy =
+        file + ".damaged" + (kept.empty() ? "" : "." + std::to_string(kept.size()));
+    EXPECT_EQ(list.DamagedCopy(), copy);
+    kept.emplace_back(copy, c.data);
+    const std::string& warning = list.LoadWarning();
+    EXPECT_EQ(warning.rfind("The filter file \"" + file + "\" was damaged: ", 0), 0u) << warning;
+    EXPECT_NE(warning.find(c.damage), std::string::npos) << warning;
+    EXPECT_NE(warning.find("kept as \"" + copy + "\""), std::string::npos) << warning;
+    for (const auto& [name, bytes] : kept) {
+      std::string now;
+      EXPECT_TRUE(ReadWholeFile(name, now) && now == bytes) << name << " is not as it was";
+    }
+    // The repaired list was written back: the next load has nothing more to tell.
+    TFilterList again(file);
+    again.Load(true);
+    EXPECT_EQ(again.LoadWarning(), "");
+    EXPECT_EQ(again.Count(), list.Count());
+  }
+}
+
 TEST_F(FilterListTest, LogBlockOfAKilledMessage) {
   ProgramLog().SetEnabled(true);
   ProgramLog().SetFileName(dir / "Tarnwell.log");

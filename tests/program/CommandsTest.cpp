@@ -324,6 +324,47 @@ TEST_F(CommandsTest, ChangesWaitUntilTheRunningProgramEnds) {
   EXPECT_EQ(list.out, "");
 }
 
+// Whatever reads a damaged Filters.dat first warns on standard error, once, keeps the file as it
+// was and puts the warning in the error file; the filters that can be read stay in use.
+TEST_F(CommandsTest, ADamagedFilterFileIsToldOnceByTheCommandThatFindsIt) {
+  ASSERT_EQ(Run({"filters", "add", "subject", "--pattern", "pills", "--action", "kill"}).status, 0);
+  const std::string file = home / "Filters.dat";
+  const std::string data = test::ReadFileText(file);
+  const std::string cut = data.substr(0, data.size() - 50);
+  test::WriteFileText(home / "spam.eml", "From: a@example.org\nSubject: cheap pills\n\nBuy.\n");
+  const struct {
+    Args args;
+    int status;
+  } commands[] = {
+      {{"filters", "list"}, 0},
+      {{"classify", home / "spam.eml"}, 0},
+      {{"/ONCE"}, 2},  // no account yet
+  };
+  int copies = 0;
+  for (const auto& command : commands) {
+    SCOPED_TRACE(command.args.front());
+    test::WriteFileText(file, cut);
+    const std::string copy = file + ".damaged" + (copies ? "." + std::to_string(copies) : "");
+    ++copies;
+    for (const bool first : {true, false}) {
+      const TRunResult run = Run(command.args);
+      EXPECT_EQ(run.status, command.status) << run.err;
+      const bool warned =
+          run.err.find("The filter file \"" + file + "\" was damaged: it ends inside a filter") !=
+          std::string::npos;
+      EXPECT_EQ(warned, first) << run.err;
+      if (first) {
+        EXPECT_NE(run.err.find("kept as \"" + copy + "\""), std::string::npos) << run.err;
+        EXPECT_NE(test::ReadFileText(home / "Tarnwell.err").find(copy), std::string::npos);
+      }
+      if (command.args.front() != "/ONCE") {
+        EXPECT_NE(run.out.find("pills"), std::string::npos) << run.out;
+      }
+    }
+    EXPECT_EQ(test::ReadFileText(copy), cut);
+  }
+}
+
 TEST_F(CommandsTest, EveryCommandHasHelp) {
   for (const char* command : {"accounts", "filters", "killed", "demo"}) {
     const TRunResult help = RunTarnwell({command, "--help"});

@@ -294,6 +294,25 @@ TEST_F(AppWindowTest, StartUpRunsASecondAfterCreationAndLogsItsSteps) {
   EXPECT_FALSE(loop->Terminated());
 }
 
+TEST_F(AppWindowTest, ADamagedFilterFileIsToldInTheLogTheErrorFileAndAWarningAndStartUpGoesOn) {
+  Prepare({"A"});
+  const std::string file = home + "Filters.dat";
+  const std::string data = test::ReadFileText(file);
+  test::WriteFileText(file, data.substr(0, data.size() - 50));
+  Start({});
+  ASSERT_EQ(ui.Warnings.size(), 1u);
+  const std::string& warning = ui.Warnings.front();
+  EXPECT_NE(warning.find("\"" + file + "\" was damaged: it ends inside a filter"),
+            std::string::npos)
+      << warning;
+  EXPECT_TRUE(Logged(warning));
+  EXPECT_NE(test::ReadFileText(home + "Tarnwell.err").find(warning), std::string::npos);
+  EXPECT_EQ(test::ReadFileText(file + ".damaged"), data.substr(0, data.size() - 50));
+  EXPECT_NE(StoredFilter(), nullptr) << "the user's filter was lost";
+  EXPECT_EQ(server.Logins, std::vector<std::string>{"A"});
+  EXPECT_FALSE(loop->Terminated());
+}
+
 TEST_F(AppWindowTest, StartUpFailuresShowTheirTextAndEndTheProgram) {
   struct TCase {
     const char* name;
