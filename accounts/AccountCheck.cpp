@@ -15,12 +15,12 @@ namespace {
 
 void Log(const std::string& text) { ProgramLog().Add(text); }
 
-// One error telling both what `first` and `then` say.
+// One error telling what `first` and then `then` say, on lines of their own.
 std::exception_ptr Joined(const std::exception_ptr& first, const std::exception& then) {
   try {
     std::rethrow_exception(first);
   } catch (const std::exception& error) {
-    return std::make_exception_ptr(TError(std::string(error.what()) + " " + then.what()));
+    return std::make_exception_ptr(TError(std::string(error.what()) + "\r" + then.what()));
   } catch (...) {
     return first;
   }

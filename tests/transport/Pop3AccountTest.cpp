@@ -266,21 +266,27 @@ constexpr const char* kSpamHeaders =
 const std::string kSpamRetr =
     std::string("+OK\r\n") + kSpamHeaders + "\r\nHello there.\r\nSecond line.\r\n.\r\n";
 
-// The login, the listing and the headers of the one message.
-void ScriptSpamListing(TScriptedServer& server) {
+// The login, the listing and the headers of `count` such messages, "u1" to "u<count>".
+void ScriptSpamListing(TScriptedServer& server, int count = 1) {
+  std::string uidl = "+OK\r\n", list = "+OK\r\n";
+  for (int n = 1; n <= count; ++n) {
+    uidl += std::to_string(n) + " u" + std::to_string(n) + "\r\n";
+    list += std::to_string(n) + " 120\r\n";
+  }
   server.Send("+OK ready\r\n")
       .Expect("USER me\r\n")
       .Send("+OK\r\n")
       .Expect("PASS pw\r\n")
       .Send("+OK\r\n")
       .Expect("STAT\r\n")
-      .Send("+OK 1 120\r\n")
+      .Send("+OK " + std::to_string(count) + " " + std::to_string(120 * count) + "\r\n")
       .Expect("UIDL\r\n")
-      .Send("+OK\r\n1 u1\r\n.\r\n")
+      .Send(uidl + ".\r\n")
       .Expect("LIST\r\n")
-      .Send("+OK\r\n1 120\r\n.\r\n")
-      .Expect("TOP 1 1\r\n")
-      .Send(std::string("+OK\r\n") + kSpamHeaders + "\r\nHello there.\r\n.\r\n");
+      .Send(list + ".\r\n");
+  for (int n = 1; n <= count; ++n)
+    server.Expect("TOP " + std::to_string(n) + " 1\r\n")
+        .Send(std::string("+OK\r\n") + kSpamHeaders + "\r\nHello there.\r\n.\r\n");
 }
 
 struct TCheckFault {
@@ -459,6 +465,31 @@ INSTANTIATE_TEST_SUITE_P(
             true,
             msSpam}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The error that ends a session also says what became of the deletions made in it.
+TEST_F(Pop3AccountTest, ConnectionLostAfterADeletionReportsBoth) {
+  TScriptedServer server;
+  ScriptSpamListing(server, 2);
+  server.Expect("RETR 1\r\n")
+      .Send(kSpamRetr)
+      .Expect("RETR 2\r\n")
+      .Send(kSpamRetr)
+      .Expect("DELE 2\r\n")
+      .Send("+OK\r\n")
+      .Expect("UIDL 1\r\n")
+      .Send("+OK 1 u1\r\n")
+      .Expect("DELE 1\r\n")
+      .Close();
+  account.POP3Port = server.Port();
+  account.Check();
+  EXPECT_EQ(errors, Lines{std::string("Connection reset by peer\r") + kUnconfirmed});
+  ASSERT_EQ(account.Inbox.Count(), 1);
+  EXPECT_EQ(account.Inbox[0]->UID, "u1");
+  EXPECT_EQ(account.Inbox[0]->Status, msSpam);
+  ASSERT_EQ(account.Killed.Count(), 1);
+  EXPECT_EQ(account.Killed[0]->UID, "u2");
+  EXPECT_EQ(ListFiles(account.FolderPath() + "Killed", "").size(), 2u);
+}
 
 // A check whose deletions the server never carried out leaves the messages on the server and
 // their copies in Killed Mail; the next check deletes them again without a second copy.
