@@ -139,10 +139,25 @@ bool TChildProcess::Running() {
   if (pid_ <= 0) return false;
   int status = 0;
   if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-    pid_ = -1;
+    Ended(status);
     return false;
   }
   return true;
+}
+
+int TChildProcess::Wait() {
+  int status = 0;
+  if (pid_ > 0) {
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    Ended(status);
+  }
+  return exitStatus_;
+}
+
+void TChildProcess::Ended(int status) {
+  exitStatus_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+  pid_ = -1;
 }
 
 void TChildProcess::WaitForPort(int port, int timeoutMs) {

@@ -27,13 +27,19 @@ class TChildProcess {
 
   [[nodiscard]] pid_t Pid() const { return pid_; }
   [[nodiscard]] bool Running();
+  // Waits until the program has ended; returns its exit status, or 128 plus the number of the
+  // signal that ended it.
+  int Wait();
   // Waits until the program accepts connections on 127.0.0.1:port; raises, with the log, when
   // it ends first or takes longer than `timeoutMs`.
   void WaitForPort(int port, int timeoutMs = 10000);
   void Stop();
 
  private:
+  void Ended(int status);
+
   pid_t pid_ = -1;
+  int exitStatus_ = -1;
   std::string logFile_;
 };
 

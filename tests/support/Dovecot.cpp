@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace tarnwell::test {
 
@@ -172,6 +175,26 @@ std::vector<std::string> TDovecot::Messages(const std::string& user) const {
   for (const std::string& name : names)
     texts.push_back(ReadFileText(name.substr(name.find('\t') + 1)));
   return texts;
+}
+
+void TDovecot::WaitForLogouts(const std::string& user, int sessions) const {
+  // A session's last log line comes after it has carried out its QUIT.
+  const std::string session = "pop3(" + user + ")<";
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    std::istringstream log(FileExists(dir_ / "dovecot.log") ? ReadFileText(dir_ / "dovecot.log")
+                                                            : std::string());
+    int ended = 0;
+    for (std::string line; std::getline(log, line);)
+      ended += line.find(session) != std::string::npos &&
+               line.find(": Disconnected") != std::string::npos;
+    if (ended >= sessions) return;
+    if (std::chrono::steady_clock::now() > end)
+      throw std::runtime_error("Dovecot logged the end of " + std::to_string(ended) + " of " +
+                               std::to_string(sessions) + " sessions of " + user + ":\n" +
+                               log.str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }
 
 }  // namespace tarnwell::test

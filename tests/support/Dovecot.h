@@ -33,6 +33,9 @@ class TDovecot {
   void Deliver(const std::string& user, const std::string& text);
   // The texts of the messages in the user's mailbox, in delivery order.
   [[nodiscard]] std::vector<std::string> Messages(const std::string& user) const;
+  // Waits until the server has logged the end of `sessions` logged-in sessions of the user, and
+  // so has made their deletions, even those of a client that vanished; raises after ten seconds.
+  void WaitForLogouts(const std::string& user, int sessions) const;
 
  private:
   [[nodiscard]] std::string MailDir(const std::string& user) const;
