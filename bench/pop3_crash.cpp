@@ -596,9 +596,9 @@ std::vector<TChain> Plan(int runs, const TProgramRun& calibration) {
                          {"QUIT", W::Before, 3},    {"QUIT", W::Delayed, 4},
                          {"RETR", W::Delayed, 6},   {"TOP", W::Delayed, 4}};
   // A DELE, RETR or TOP takes a millisecond or less, the server's answer to QUIT some 100 ms,
-  // and the program ends some 1.5 s after it; the kills land anywhere in that.
+  // and the program ends 0.9 to 1.5 s after it; the kills land anywhere in that.
   static const std::vector<int> shortDelays = {0, 150, 400, 800, 1500, 3000, 6000};
-  static const std::vector<int> quitDelays = {5000, 80000, 300000, 900000};
+  static const std::vector<int> quitDelays = {5000, 80000, 300000, 600000};
   std::vector<std::vector<TChain>> lists;
   for (const TKind& kind : kinds) {
     const int count = std::max(1, calibration.Count(kind.command));
