@@ -394,6 +394,7 @@ struct TState {
   std::vector<int> killed;             // Killed Mail copies, by message number
   std::vector<TDamage> damage;         // of those
   std::vector<std::string> leftovers;  // files in Killed Mail that are no message
+  std::vector<std::string> setAside;   // whole texts the program kept aside, no message's copy
 };
 
 // The value of the header line `name` in a Killed Mail header file (CR LF lines).
@@ -431,6 +432,20 @@ TState Inspect(const test::TDovecot& dovecot, const std::string& user, const std
   };
   for (const std::string& name : names) {
     const std::string base = name.substr(0, name.size() - 4);
+    // A text whose header file a kill kept from being written is set aside under this name
+    // when the folder is next loaded; it must be a whole text of a delivered message.
+    if (name.size() > 14 && isNumber(name.substr(0, 14)) &&
+        name.substr(10).starts_with(".txt.unpaired")) {
+      std::string text;
+      ReadWholeFile(folder + name, text);
+      const auto match = std::find_if(originals.begin() + 1, originals.end(),
+                                      [&](const TOriginal& o) { return o.killedText == text; });
+      if (match == originals.end())
+        state.leftovers.push_back(name + " (set aside, but the text of no message)");
+      else
+        state.setAside.push_back(name + " (the text of message " + std::to_string(match->n) + ")");
+      continue;
+    }
     if (isNumber(name) && name.ends_with(".txt")) {
       if (!fs::exists(folder + base + ".hdr"))
         state.leftovers.push_back(name + " (a text without its header file)");
@@ -532,6 +547,7 @@ TFindings Judge(const TState& state, const std::vector<TOriginal>& originals, bo
     findings.lines.push_back(std::to_string(findings.knownDamage) +
                              " copies damaged as by a check without a kill");
   for (const std::string& line : state.leftovers) findings.lines.push_back("leftover " + line);
+  for (const std::string& line : state.setAside) findings.lines.push_back("set aside " + line);
   return findings;
 }
 
