@@ -1,11 +1,14 @@
 #include "message/MIME.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <iterator>
 #include <string_view>
 
 #include "message/Base64.h"
+#include "message/MimeMarkers.h"
 #include "message/MimeText.h"
 #include "message/QStrings.h"
 
@@ -196,101 +199,7 @@ std::string DecodeValue(std::string_view value) {
   return Trim(decoded);
 }
 
-// Finds the delimiter marker in a line in time linear in the line, whatever the marker (glibc's
-// memmem falls back to the two-way algorithm where its quick search would not be linear).
-class TMarkerSearch {
- public:
-  explicit TMarkerSearch(std::string marker) : marker_(std::move(marker)) {}
-
-  [[nodiscard]] const std::string& Marker() const { return marker_; }
-  [[nodiscard]] size_t In(const std::string& line) const {
-    // Most lines (base64 ones among them) lack the marker's first byte, which memchr rules out
-    // faster than memmem can.
-    const auto* first = static_cast<const char*>(std::memchr(line.data(), marker_[0], line.size()));
-    if (!first) return std::string::npos;
-    const size_t from = static_cast<size_t>(first - line.data());
-    const void* found = ::memmem(first, line.size() - from, marker_.data(), marker_.size());
-    return found ? static_cast<size_t>(static_cast<const char*>(found) - line.data())
-                 : std::string::npos;
-  }
-
- private:
-  std::string marker_;
-};
-
-// Walks the parts of a multipart body. Lines are moved out of the body as parts are taken;
-// `pos_` is the first line not yet taken.
-class TPartWalk {
- public:
-  TPartWalk(std::vector<std::string>& lines, const std::string& boundary)
-      : lines_(lines), search_("--" + boundary) {}
-
-  [[nodiscard]] bool AtEnd() const { return pos_ >= lines_.size(); }
-
-  // Moves past the next delimiter line: a preamble before a line that starts with the marker is
-  // dropped, and a closing delimiter ends the body.
-  void SkipDelimiter() {
-    size_t found = pos_;
-    size_t offset = std::string::npos;
-    for (; found < lines_.size(); ++found) {
-      offset = search_.In(lines_[found]);
-      if (offset != std::string::npos) break;
-    }
-    if (found == lines_.size()) return;
-    if (offset == 0) pos_ = found;
-    const std::string& line = lines_[found];
-    if (line.compare(offset + search_.Marker().size(), 2, "--") == 0) {
-      pos_ = lines_.size();
-      return;
-    }
-    // Deletes the delimiter line; only the first delimiter can have lines before it.
-    for (size_t i = found; i > pos_; --i) lines_[i] = std::move(lines_[i - 1]);
-    ++pos_;
-  }
-
-  // The next part: its header lines up to the first empty line (unfolded) and its body up to
-  // the next line that holds the marker.
-  void TakePart(std::vector<std::string>& header, std::vector<std::string>& body) {
-    size_t end = pos_;
-    while (end < lines_.size() && !lines_[end].empty()) ++end;
-    Move(end, header);
-    if (pos_ < lines_.size()) ++pos_;
-    UnfoldLines(header);
-    end = pos_;
-    while (end < lines_.size() && search_.In(lines_[end]) == std::string::npos) ++end;
-    if (end - pos_ <= lines_.size() - end) {
-      Move(end, body);
-      return;
-    }
-    // A body that is most of what is left takes over the list, so that nested parts do not
-    // keep a list each of the lines their parts were moved out of.
-    std::vector<std::string> rest(std::make_move_iterator(lines_.begin() + end),
-                                  std::make_move_iterator(lines_.end()));
-    body = std::move(lines_);
-    body.resize(end);
-    body.erase(body.begin(), body.begin() + pos_);
-    lines_ = std::move(rest);
-    pos_ = 0;
-  }
-
- private:
-  void Move(size_t end, std::vector<std::string>& to) {
-    to.reserve(end - pos_);
-    for (; pos_ < end; ++pos_) to.push_back(std::move(lines_[pos_]));
-  }
-
-  std::vector<std::string>& lines_;
-  TMarkerSearch search_;
-  size_t pos_ = 0;
-};
-
-}  // namespace
-
-bool TDeMIME::IsMime(const THeaders& headers) {
-  return headers.HasHeader("Content-Type") || headers.HasHeader("MIME-Version");
-}
-
-bool TDeMIME::DecodeHeaders(THeaders& headers) {
+bool DecodeHeaderLines(THeaders& headers) {
   try {
     for (int i = 0; i < headers.Count(); ++i) {
       const std::string& line = headers[i];
@@ -306,48 +215,43 @@ bool TDeMIME::DecodeHeaders(THeaders& headers) {
   }
 }
 
-bool TDeMIME::DecodeBody(const THeaders& headers, std::vector<std::string>& lines) {
-  return DecodeBodyAt(headers, lines, 0);
+bool IsSupportedMultipart(const TContentType& content) {
+  static constexpr std::string_view kSubtypes[] = {"ALTERNATIVE", "MIXED", "PARALLEL", "RELATED",
+                                                   "REPORT"};
+  // Without a boundary the parts cannot be told apart; the lines stay readable as they are.
+  return !content.boundary.empty() && std::find(std::begin(kSubtypes), std::end(kSubtypes),
+                                                content.subtype) != std::end(kSubtypes);
 }
 
-bool TDeMIME::DecodePart(THeaders& headers, std::vector<std::string>& lines) {
-  return DecodePartAt(headers, lines, 0);
+// Multipart and message/rfc822 bodies hold parts of their own; every other body is decoded alone.
+bool HoldsParts(const TContentType& content) {
+  return (content.type == TMediaType::Multipart && IsSupportedMultipart(content)) ||
+         (content.type == TMediaType::Message && content.subtype == "RFC822");
 }
 
-bool TDeMIME::DecodePartAt(THeaders& headers, std::vector<std::string>& lines, int depth) {
-  const bool headersDecoded = DecodeHeaders(headers);
-  const bool bodyDecoded = DecodeBodyAt(headers, lines, depth);
-  return headersDecoded && bodyDecoded;
-}
-
-bool TDeMIME::DecodeBodyAt(const THeaders& headers, std::vector<std::string>& lines, int depth) {
-  if (depth >= TMimeLimits::kMaxNesting) return false;
+// A body without parts of its own. A multipart or message body that is not taken apart stays as
+// it is. False when a step failed; the lines are then left as far as it got.
+bool DecodeSingleBody(const TContentType& content, const std::string& encoding, bool convertHtml,
+                      bool& htmlSeen, std::vector<std::string>& lines) {
   try {
-    TrimLineEnds(lines);
-    const TContentType content = ContentTypeOf(headers);
     switch (content.type) {
-      case TMediaType::Text: {
-        const std::string encoding = TransferEncodingOf(headers);
+      case TMediaType::Text:
         if (encoding == "BASE64") {
           DecodeBase64Body(lines);
         } else if (encoding == "QUOTED-PRINTABLE") {
           lines = DecodeQuotedPrintable(lines);
         }
         if (content.subtype == "HTML") {
-          htmlSeen_ = true;
-          if (convertHtml_) lines = HtmlToText(lines);
+          htmlSeen = true;
+          if (convertHtml) lines = HtmlToText(lines);
         } else if (content.subtype == "RICHTEXT") {
           lines = RichTextToText(lines);
         } else if (content.subtype == "ENRICHED") {
           lines = EnrichedToText(lines);
         }
         return true;
-      }
       case TMediaType::Multipart:
-        return DecodeMultipart(content.subtype, content.boundary, lines, depth);
-      case TMediaType::Message:
-        if (content.subtype == "RFC822") DecodeMessage(lines, depth);
-        return true;
+      case TMediaType::Message: return true;
       default: lines.assign(1, Placeholder(content.type)); return true;
     }
   } catch (const std::exception&) {
@@ -355,56 +259,257 @@ bool TDeMIME::DecodeBodyAt(const THeaders& headers, std::vector<std::string>& li
   }
 }
 
-bool TDeMIME::DecodeMultipart(const std::string& subtype, const std::string& boundary,
-                              std::vector<std::string>& lines, int depth) {
-  const bool alternative = subtype == "ALTERNATIVE";
-  if (!alternative && subtype != "MIXED" && subtype != "PARALLEL" && subtype != "RELATED" &&
-      subtype != "REPORT") {
-    return false;
-  }
-  // Without a boundary the parts cannot be told apart; the lines stay readable as they are.
-  if (boundary.empty()) return false;
-  TPartWalk walk(lines, boundary);
-  std::vector<std::string> out;
-  walk.SkipDelimiter();
-  // Of alternatives, the first is the plainest.
-  const int maxParts = alternative ? 1 : TMimeLimits::kMaxParts;
-  for (int part = 0; part < maxParts && !walk.AtEnd(); ++part) {
-    std::vector<std::string> headerLines;
-    std::vector<std::string> body;
-    walk.TakePart(headerLines, body);
-    THeaders partHeaders(std::move(headerLines));
-    DecodePartAt(partHeaders, body, depth + 1);
-    if (out.empty()) {
-      out = std::move(body);
-    } else {
-      out.insert(out.end(), std::make_move_iterator(body.begin()),
-                 std::make_move_iterator(body.end()));
+// Decodes a multipart or message/rfc822 body in one pass over its lines. The bodies the current
+// line lies in are kept on a stack of frames, one small record per level, so nesting has no limit
+// but the message's own lines. A line holding the delimiter marker of one of the multipart
+// bodies ends the parts nested inside it; when several hold theirs, the outermost one takes it,
+// since its part ends there whatever lies inside. Decoded lines go straight to one output list.
+class TBodyWalk {
+ public:
+  TBodyWalk(bool convertHtml, bool& htmlSeen) : convertHtml_(convertHtml), htmlSeen_(htmlSeen) {}
+
+  // Replaces `lines` by their decoding as a body of `content`, which HoldsParts. False when a
+  // step failed; the lines are then what was decoded followed by what was not.
+  bool Run(const TContentType& content, std::vector<std::string>& lines) {
+    size_t next = 0;
+    try {
+      Open(content, {});
+      for (; next < lines.size(); ++next) Take(lines[next]);
+      while (!frames_.empty()) CloseTop();
+    } catch (const std::exception&) {
+      Append(pending_);
+      out_.insert(out_.end(), std::make_move_iterator(lines.begin() + next),
+                  std::make_move_iterator(lines.end()));
+      lines = std::move(out_);
+      return false;
     }
-    walk.SkipDelimiter();
+    lines = std::move(out_);
+    return true;
   }
-  lines = std::move(out);
-  return true;
+
+ private:
+  enum class TKind : uint8_t { Multipart, Message, Single };
+  // Where a multipart body is: before a part, in a part's header lines, in a part's body, or
+  // past its closing delimiter or its last allowed part.
+  enum class TState : uint8_t { BeforePart, Header, Body, Done };
+
+  struct TFrame {
+    TKind kind;
+    TState state = TState::BeforePart;
+    // The first delimiter has not been met yet. What was read is decoded as the first part, and
+    // undone if that delimiter starts its line (the lines before it are then a preamble) or
+    // closes the body.
+    bool tentative = false;
+    bool htmlSeenBefore = false;
+    int maxParts = 0;
+    int parts = 0;
+    size_t outputBefore = 0;
+  };
+
+  // A multipart body looks for its marker before its first delimiter and in a part's body; in a
+  // part's header lines the marker is a header line like any other.
+  static bool SeesMarker(const TFrame& frame) {
+    return frame.tentative || frame.state == TState::Body;
+  }
+
+  void Take(std::string& line) {
+    // Only the innermost multipart body can be where its marker is a header line.
+    const uint32_t innermost = markers_.LastId();
+    const TMimeMarkers::TMatch match = markers_.Outermost(
+        line, innermost != TMimeMarkers::kNone && SeesMarker(frames_[innermost]));
+    if (match.id == TMimeMarkers::kNone) {
+      Feed(line);
+      return;
+    }
+    const bool closing = line.compare(match.offset + match.size, 2, "--") == 0;
+    Delimiter(match.id, match.offset == 0, closing);
+  }
+
+  // A line that ends no body, for the innermost one.
+  void Feed(std::string& line) {
+    TFrame& top = frames_.back();
+    switch (top.kind) {
+      case TKind::Single:
+        if (SingleKeepsLines()) pending_.push_back(std::move(line));
+        return;
+      case TKind::Message:
+        if (!line.empty()) {
+          pending_.push_back(std::move(line));
+          return;
+        }
+        frames_.pop_back();
+        OpenMessageBody();
+        return;
+      case TKind::Multipart:
+        if (top.state == TState::Done) return;
+        if (top.state == TState::BeforePart) {
+          ++top.parts;
+          top.state = TState::Header;
+        }
+        if (!line.empty()) {
+          pending_.push_back(std::move(line));
+          return;
+        }
+        top.state = TState::Body;
+        OpenPart();
+        return;
+    }
+  }
+
+  void Delimiter(uint32_t id, bool atLineStart, bool closing) {
+    if (frames_[id].tentative) {
+      frames_[id].tentative = false;
+      // The delimiter line goes; the lines before it stay the start of the first part.
+      if (!atLineStart && !closing) return;
+      Undo(id);
+    } else {
+      while (frames_.size() > id + 1) CloseTop();
+    }
+    TFrame& frame = frames_[id];
+    frame.state = closing || frame.parts >= frame.maxParts ? TState::Done : TState::BeforePart;
+  }
+
+  // Drops what was decoded inside a multipart body before its first delimiter.
+  void Undo(uint32_t id) {
+    while (frames_.size() > id + 1) Pop();
+    TFrame& frame = frames_[id];
+    out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(frame.outputBefore), out_.end());
+    htmlSeen_ = frame.htmlSeenBefore;
+    pending_.clear();
+    frame.parts = 0;
+  }
+
+  // Ends the innermost body: the input holds no more of it.
+  void CloseTop() {
+    TFrame& top = frames_.back();
+    switch (top.kind) {
+      case TKind::Single: {
+        std::vector<std::string> body = std::move(pending_);
+        pending_.clear();
+        DecodeSingleBody(single_, singleEncoding_, convertHtml_, htmlSeen_, body);
+        Append(body);
+        frames_.pop_back();
+        return;
+      }
+      case TKind::Message:
+        // All its lines were header lines; its body is empty.
+        frames_.pop_back();
+        OpenMessageBody();
+        return;
+      case TKind::Multipart:
+        if (top.state == TState::Header) {
+          // The last part has header lines only.
+          top.state = TState::Body;
+          OpenPart();
+          return;
+        }
+        Pop();
+        return;
+    }
+  }
+
+  void Pop() {
+    if (frames_.back().kind == TKind::Multipart) markers_.RemoveLast();
+    frames_.pop_back();
+  }
+
+  // The body of a part starts: its header lines are complete.
+  void OpenPart() {
+    THeaders headers = TakeHeaders();
+    Open(ContentTypeOf(headers), TransferEncodingOf(headers));
+  }
+
+  // The body of an embedded message starts; its header lines, decoded, and an empty line come
+  // first in the output.
+  void OpenMessageBody() {
+    THeaders headers = TakeHeaders();
+    out_.insert(out_.end(), headers.Lines().begin(), headers.Lines().end());
+    out_.emplace_back();
+    Open(ContentTypeOf(headers), TransferEncodingOf(headers));
+  }
+
+  THeaders TakeHeaders() {
+    std::vector<std::string> lines = std::move(pending_);
+    pending_.clear();
+    UnfoldLines(lines);
+    THeaders headers(std::move(lines));
+    DecodeHeaderLines(headers);
+    return headers;
+  }
+
+  void Open(const TContentType& content, std::string encoding) {
+    if (!HoldsParts(content)) {
+      single_ = content;
+      singleEncoding_ = std::move(encoding);
+      frames_.push_back({TKind::Single});
+      return;
+    }
+    if (content.type == TMediaType::Message) {
+      frames_.push_back({TKind::Message});
+      return;
+    }
+    TFrame frame{TKind::Multipart};
+    frame.tentative = true;
+    frame.htmlSeenBefore = htmlSeen_;
+    // Of alternatives, the first is the plainest.
+    frame.maxParts = content.subtype == "ALTERNATIVE" ? 1 : TMimeLimits::kMaxParts;
+    frame.outputBefore = out_.size();
+    markers_.Add("--" + content.boundary, static_cast<uint32_t>(frames_.size()));
+    frames_.push_back(frame);
+  }
+
+  // A placeholder needs none of its part's lines.
+  [[nodiscard]] bool SingleKeepsLines() const {
+    return single_.type == TMediaType::Text || single_.type == TMediaType::Multipart ||
+           single_.type == TMediaType::Message;
+  }
+
+  void Append(std::vector<std::string>& lines) {
+    if (out_.empty()) {
+      out_ = std::move(lines);
+    } else {
+      out_.insert(out_.end(), std::make_move_iterator(lines.begin()),
+                  std::make_move_iterator(lines.end()));
+    }
+    lines.clear();
+  }
+
+  const bool convertHtml_;
+  bool& htmlSeen_;
+  std::vector<TFrame> frames_;
+  TMimeMarkers markers_;
+  // The lines the innermost frame holds: header lines, or the body of a single part.
+  std::vector<std::string> pending_;
+  // The content of the single part on top of the stack.
+  TContentType single_;
+  std::string singleEncoding_;
+  std::vector<std::string> out_;
+};
+
+}  // namespace
+
+bool TDeMIME::IsMime(const THeaders& headers) {
+  return headers.HasHeader("Content-Type") || headers.HasHeader("MIME-Version");
 }
 
-void TDeMIME::DecodeMessage(std::vector<std::string>& lines, int depth) {
-  const auto blank = std::find_if(lines.begin(), lines.end(),
-                                  [](const std::string& line) { return line.empty(); });
-  const size_t headerCount = blank - lines.begin();
-  std::vector<std::string> headerLines(std::make_move_iterator(lines.begin()),
-                                       std::make_move_iterator(blank));
-  std::vector<std::string> body = std::move(lines);
-  body.erase(body.begin(), body.begin() + std::min(headerCount + 1, body.size()));
-  lines.clear();
-  UnfoldLines(headerLines);
-  THeaders headers(std::move(headerLines));
-  DecodePartAt(headers, body, depth + 1);
-  std::vector<std::string> out;
-  out.reserve(headers.Count() + 1 + body.size());
-  out.insert(out.end(), headers.Lines().begin(), headers.Lines().end());
-  out.emplace_back();
-  out.insert(out.end(), std::make_move_iterator(body.begin()), std::make_move_iterator(body.end()));
-  lines = std::move(out);
+bool TDeMIME::DecodeHeaders(THeaders& headers) { return DecodeHeaderLines(headers); }
+
+bool TDeMIME::DecodeBody(const THeaders& headers, std::vector<std::string>& lines) {
+  try {
+    TrimLineEnds(lines);
+    const TContentType content = ContentTypeOf(headers);
+    if (content.type == TMediaType::Multipart && !IsSupportedMultipart(content)) return false;
+    if (HoldsParts(content)) return TBodyWalk(convertHtml_, htmlSeen_).Run(content, lines);
+    return DecodeSingleBody(content, TransferEncodingOf(headers), convertHtml_, htmlSeen_, lines);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TDeMIME::DecodePart(THeaders& headers, std::vector<std::string>& lines) {
+  const bool headersDecoded = DecodeHeaders(headers);
+  const bool bodyDecoded = DecodeBody(headers, lines);
+  return headersDecoded && bodyDecoded;
 }
 
 }  // namespace tarnwell

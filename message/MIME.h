@@ -8,10 +8,10 @@
 
 namespace tarnwell {
 
-// The bounds that keep a malformed message from making the decoder run long or deep.
+// The bounds that keep a malformed message from making the decoder run long. Multipart and
+// message/rfc822 bodies nest to any depth: the decoder keeps one small record per level on a stack
+// of its own, which the message's lines bound.
 struct TMimeLimits {
-  // Multipart and message/rfc822 bodies inside one another; a body deeper down is left as it is.
-  static constexpr int kMaxNesting = 32;
   // Parts decoded of one multipart body; the lines after the last of them are dropped.
   static constexpr int kMaxParts = 100;
   // Decoded bytes of encoded words read again for further words, as a multiple of the header
@@ -43,12 +43,6 @@ class TDeMIME {
   void SetConvertHtml(bool convert) { convertHtml_ = convert; }
 
  private:
-  bool DecodeBodyAt(const THeaders& headers, std::vector<std::string>& lines, int depth);
-  bool DecodePartAt(THeaders& headers, std::vector<std::string>& lines, int depth);
-  bool DecodeMultipart(const std::string& subtype, const std::string& boundary,
-                       std::vector<std::string>& lines, int depth);
-  void DecodeMessage(std::vector<std::string>& lines, int depth);
-
   bool htmlSeen_ = false;
   bool convertHtml_ = false;
 };

@@ -310,30 +310,100 @@ TEST(MimeTest, FixtureHeadersAreDecoded) {
   EXPECT_FALSE(decoder.HtmlSeen());
 }
 
-// Multipart bodies nested `levels` deep around one line of text.
-std::string NestedMessage(int levels) {
-  std::string text = "Content-Type: multipart/mixed; boundary=\"b0.\"\n\n";
-  for (int i = 1; i <= levels; ++i) {
-    text += "--b" + std::to_string(i - 1) + ".\nContent-Type: multipart/mixed; boundary=\"b" +
-            std::to_string(i) + ".\"\n\n";
+// A part as text (header lines, an empty line, the body) with the lines it decodes to.
+struct TNestedPart {
+  TLines headers;
+  std::string body;
+  TLines decoded;
+
+  [[nodiscard]] std::string Text() const {
+    std::string text;
+    for (const std::string& header : headers) text += header + "\n";
+    return text + "\n" + body;
   }
-  text += "--b" + std::to_string(levels) + ".\nContent-Type: text/plain\n\ndeep text\n";
-  for (int i = levels; i >= 0; --i) text += "--b" + std::to_string(i) + ".--\n";
-  return text;
+};
+
+// Spam words a text filter looks for, which only decoding shows.
+TNestedPart SpamText() {
+  return {{"Content-Type: text/plain", "Content-Transfer-Encoding: base64"},
+          "Y2hlYXAgcGlsbHM=\n",
+          {"cheap pills"}};
 }
 
-TEST(MimeTest, BodiesBelowTheNestingLimitAreLeftAsTheyAre) {
-  TMessage shallow = ParseMessage(NestedMessage(TMimeLimits::kMaxNesting - 2));
-  TDeMIME decoder;
-  EXPECT_TRUE(decoder.DecodeBody(shallow.headers, shallow.body));
-  EXPECT_EQ(shallow.body, TLines{"deep text"});
+// `inner` inside `levels` bodies: multipart/mixed ones, each with a text part of its own after
+// it, or with `embedded`, every other one a message/rfc822 part whose headers are kept. Built
+// from the outside in, so that each level costs only its own lines.
+TNestedPart Nest(const TNestedPart& inner, int levels, bool embedded) {
+  const auto isMessage = [embedded](int level) { return embedded && level % 2 == 1; };
+  const auto headersOf = [&](int level) -> TLines {
+    if (level == levels) return inner.headers;
+    if (isMessage(level)) return {"Content-Type: message/rfc822"};
+    return {"Content-Type: multipart/mixed; boundary=\"b" + std::to_string(level) + ".\""};
+  };
+  std::string opening;
+  std::vector<std::string> closings;
+  TLines before;
+  TLines after;
+  for (int level = 0; level < levels; ++level) {
+    const std::string n = std::to_string(level);
+    const TLines headers = headersOf(level + 1);
+    if (isMessage(level)) {
+      opening += "Subject: level " + n + "\n";
+      before.push_back("Subject: level " + n);
+      before.insert(before.end(), headers.begin(), headers.end());
+      before.emplace_back();
+    } else {
+      opening += "--b" + n + ".\n";
+      closings.push_back("--b" + n + ".\nContent-Type: text/plain\n\nafter " + n + "\n--b" + n +
+                         ".--\n");
+      after.push_back("after " + n);
+    }
+    for (const std::string& header : headers) opening += header + "\n";
+    opening += "\n";
+  }
+  TNestedPart nested{headersOf(0), opening + inner.body, before};
+  for (auto closing = closings.rbegin(); closing != closings.rend(); ++closing) {
+    nested.body += *closing;
+  }
+  nested.decoded.insert(nested.decoded.end(), inner.decoded.begin(), inner.decoded.end());
+  nested.decoded.insert(nested.decoded.end(), after.rbegin(), after.rend());
+  return nested;
+}
 
-  TMessage deep = ParseMessage(NestedMessage(10000));
-  EXPECT_TRUE(decoder.DecodeBody(deep.headers, deep.body));
-  const std::string first = "--b" + std::to_string(TMimeLimits::kMaxNesting) + ".";
-  ASSERT_FALSE(deep.body.empty());
-  EXPECT_EQ(deep.body.front(), first);
-  EXPECT_EQ(std::count(deep.body.begin(), deep.body.end(), "deep text"), 1);
+// The filters search the body as the decoder leaves it, so text deep down must be decoded too.
+TEST(MimeTest, NestedBodiesAreDecodedAtAnyDepth) {
+  for (const int levels : {1, 31, 32, 33, 99, 10000}) {
+    for (const bool embedded : {false, true}) {
+      const TNestedPart nested = Nest(SpamText(), levels, embedded);
+      TMessage message = ParseMessage(nested.Text());
+      TDeMIME decoder;
+      decoder.SetConvertHtml(true);
+      EXPECT_TRUE(decoder.DecodeBody(message.headers, message.body)) << levels;
+      EXPECT_EQ(message.body, nested.decoded) << levels << (embedded ? " embedded" : "");
+    }
+  }
+}
+
+TEST(MimeTest, PartLimitsHoldAtAnyDepth) {
+  TNestedPart many{{"Content-Type: multipart/mixed; boundary=many"}, "", {}};
+  for (int i = 1; i <= TMimeLimits::kMaxParts + 5; ++i) {
+    many.body += "--many\n\nPart " + std::to_string(i) + "\n";
+    if (i <= TMimeLimits::kMaxParts) many.decoded.push_back("Part " + std::to_string(i));
+  }
+  many.body += "--many--\n";
+  const TNestedPart alternative{{"Content-Type: multipart/alternative; boundary=alt"},
+                                "--alt\n\nplain\n--alt\nContent-Type: text/html\n\n<p>html</p>\n"
+                                "--alt--\n",
+                                {"plain"}};
+  for (const int levels : {0, 40}) {
+    for (const TNestedPart& inner : {many, alternative}) {
+      const TNestedPart nested = Nest(inner, levels, false);
+      TMessage message = ParseMessage(nested.Text());
+      TDeMIME decoder;
+      EXPECT_TRUE(decoder.DecodeBody(message.headers, message.body)) << levels;
+      EXPECT_EQ(message.body, nested.decoded) << levels << " " << inner.headers[0];
+    }
+  }
 }
 
 }  // namespace
