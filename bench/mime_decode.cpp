@@ -1,6 +1,7 @@
 // Decoding speed of the MIME decoder on a generated 10 MB multipart message (plain, quoted-
 // printable HTML and base64 parts), and its time on inputs built to make a careless decoder
-// slow: deep nesting, one huge quoted-printable line, many encoded words, a long boundary.
+// slow: deep nesting, many boundary lengths, one huge quoted-printable line, many encoded words,
+// a long boundary.
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -108,6 +109,27 @@ TInput DeepNesting(int levels) {
   return input;
 }
 
+// Nested bodies whose boundaries all differ in length, around lines full of "--" that hold none
+// of them: a decoder that compares each "--" with every marker, or every marker length, slows
+// down with the depth.
+TInput ManyBoundaryLengths(int levels, size_t bytes) {
+  TInput input{std::to_string(levels) + " nested boundary lengths, \"--\" lines", {}, {}};
+  const auto boundary = [](int level) { return "b" + std::string(level, 'x') + "."; };
+  input.headers.Add("Content-Type: multipart/mixed; boundary=\"" + boundary(0) + "\"");
+  for (int i = 1; i <= levels; ++i) {
+    input.body.push_back("--" + boundary(i - 1));
+    input.body.push_back("Content-Type: multipart/mixed; boundary=\"" + boundary(i) + "\"");
+    input.body.push_back("");
+  }
+  input.body.push_back("--" + boundary(levels));
+  input.body.push_back("");
+  std::string dashes;
+  while (dashes.size() < 1000) dashes += "--y";
+  for (size_t n = 0; n < bytes; n += dashes.size() + 2) input.body.push_back(dashes);
+  for (int i = levels; i >= 0; --i) input.body.push_back("--" + boundary(i) + "--");
+  return input;
+}
+
 TInput SingleLineQuotedPrintable(bool html) {
   TInput input{
       html ? "10 MB single-line quoted-printable HTML" : "10 MB single-line quoted-printable text",
@@ -205,6 +227,7 @@ void Report(const TInput& input) {
 int main() {
   Report(DeepNesting(10000));
   Report(DeepNesting(100000));
+  Report(ManyBoundaryLengths(300, 1024 * 1024));
   Report(LargeMultipart());
   Report(SingleLineQuotedPrintable(false));
   Report(SingleLineQuotedPrintable(true));
