@@ -310,6 +310,39 @@ TEST(MimeTest, FixtureHeadersAreDecoded) {
   EXPECT_FALSE(decoder.HtmlSeen());
 }
 
+// Lines before the first delimiter are the first part's when the delimiter does not start its
+// line, and are dropped, with whatever they held, when it does.
+TEST(MimeTest, LinesBeforeTheFirstDelimiter) {
+  struct TCase {
+    std::string message;
+    TLines body;
+    bool htmlSeen;
+  };
+  const TCase cases[] = {
+      {"Content-Type: multipart/mixed; boundary=a\n\nContent-Type: multipart/mixed; boundary=b\n\n"
+       "--b\n\nin b\n x--a\nmore\n--b\n\nsecond b\n--a\nContent-Type: text/html\n\n<p>h</p>\n"
+       "--a--\nepilogue\n",
+       {"in b", "more", "second b", "", "h"},
+       true},
+      {"Content-Type: multipart/mixed; boundary=p\n\nContent-Type: text/html\n\n<p>pre</p>\n--p\n\n"
+       "x\n--p--\n",
+       {"x"},
+       false},
+      {"Content-Type: multipart/mixed; boundary=c\n\nContent-Type: text/html\n\n<p>pre</p>\n> "
+       "--c--\n",
+       {},
+       false},
+  };
+  for (const TCase& c : cases) {
+    TMessage message = ParseMessage(c.message);
+    TDeMIME decoder;
+    decoder.SetConvertHtml(true);
+    EXPECT_TRUE(decoder.DecodeBody(message.headers, message.body)) << c.message;
+    EXPECT_EQ(message.body, c.body) << c.message;
+    EXPECT_EQ(decoder.HtmlSeen(), c.htmlSeen) << c.message;
+  }
+}
+
 // A part as text (header lines, an empty line, the body) with the lines it decodes to.
 struct TNestedPart {
   TLines headers;
