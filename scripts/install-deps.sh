@@ -11,6 +11,8 @@ packages=(
   libsqlite3-dev libssl-dev libntlm0-dev libcanberra-dev
   # tests, benchmarks and fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  # the peak memory the large-message benchmark reads
+  time
   # real mail servers the protocol tests start on 127.0.0.1 (never as system services)
   dovecot-core dovecot-pop3d python3-aiosmtpd sasl2-bin libsasl2-modules openssl
 )

@@ -1,0 +1,5 @@
+add_executable(large_messages ${CMAKE_CURRENT_LIST_DIR}/large_messages.cpp)
+target_link_libraries(large_messages PRIVATE tarnwell_shell tarnwell_message tarnwell_test_support)
+target_compile_definitions(large_messages PRIVATE TARNWELL_BINARY="$<TARGET_FILE:tarnwell>")
+add_dependencies(large_messages tarnwell)
+tarnwell_warnings(large_messages)
