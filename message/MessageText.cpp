@@ -11,14 +11,18 @@ namespace {
 // The line that starts at `start`, without its CR LF or LF; `next` is where the one after it
 // starts (past the end after the last line).
 std::string_view LineAt(std::string_view text, size_t start, size_t& next) {
-  size_t end = text.find('\n', start);
-  if (end == std::string_view::npos) end = text.size();
-  next = end + 1;
-  if (end > start && text[end - 1] == '\r') --end;
-  return text.substr(start, end - start);
+  const size_t end = text.find('\n', start);
+  next = end == std::string_view::npos ? text.size() + 1 : end + 1;
+  return WithoutLineEnd(text.substr(start, next - start));
 }
 
 }  // namespace
+
+std::string_view WithoutLineEnd(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
 
 std::vector<std::string> SplitMessageLines(std::string_view text) {
   std::vector<std::string> lines;

@@ -129,6 +129,16 @@ void UnfoldLines(std::vector<std::string>& lines);
 // Splits header lines longer than 998 bytes into continuation lines.
 void FoldLongLines(std::vector<std::string>& lines);
 
+// Empties a string or a list of lines, giving its memory back when its room is larger than
+// `kept` bytes or items (what a large message left) and keeping it for reuse otherwise.
+template <typename T>
+void EmptyAndTrim(T& container, size_t kept) {
+  if (container.capacity() > kept)
+    T().swap(container);
+  else
+    container.clear();
+}
+
 // Formatting.
 // "no messages", "one message", "3 messages".
 [[nodiscard]] std::string CountNoun(int64_t n, std::string_view noun);

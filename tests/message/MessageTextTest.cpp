@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "message/Emails.h"
@@ -58,6 +59,45 @@ TEST(MessageTextTest, ReusedLinesHoldOnlyTheNewMessage) {
   }
   EXPECT_TRUE(lines.empty());
   EXPECT_EQ(spare.size(), 6u);  // the most lines any message had
+}
+
+// Text split as it arrives gives the lines of the whole text, wherever it is cut, and loses
+// nothing of it.
+TEST(MessageTextTest, LinesSplitAsTheyArriveWhereverTheTextIsCut) {
+  const std::string texts[] = {
+      "one\r\ntwo\r\n\r\nfour",
+      "lf only\nnext\n",
+      "cr\r\r\nlone cr\rin a line\r\n",
+      "\r\n\r\n",
+      "last line ends with cr\r",
+      "no line end at all",
+      "",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const TLines whole = SplitMessageLines(text);
+    const auto split = [](const std::vector<std::string_view>& pieces, std::string& joined) {
+      TLines lines;
+      TLineSplitter splitter;
+      const auto take = [&](std::string_view line) {
+        joined += line;
+        lines.emplace_back(WithoutLineEnd(line));
+      };
+      for (const std::string_view piece : pieces) splitter.Add(piece, take);
+      splitter.Finish(take);
+      return lines;
+    };
+    const std::string_view view = text;
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+      std::string joined;
+      EXPECT_EQ(split({view.substr(0, cut), view.substr(cut)}, joined), whole) << "cut at " << cut;
+      EXPECT_EQ(joined, text) << "cut at " << cut;
+    }
+    std::vector<std::string_view> bytes;
+    for (size_t i = 0; i < text.size(); ++i) bytes.push_back(view.substr(i, 1));
+    std::string joined;
+    EXPECT_EQ(split(bytes, joined), whole);
+  }
 }
 
 }  // namespace
