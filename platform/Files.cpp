@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -43,6 +44,35 @@ bool WriteAll(int fd, std::string_view data) {
     data.remove_prefix(static_cast<size_t>(n));
   }
   return true;
+}
+
+// What the file functions read or gather at a time.
+constexpr size_t kPiece = 64 * 1024;
+
+// Writes a temporary file in the target's folder with `write` and renames it over `path`.
+void WriteAtomically(const std::string& path, TDurability durability,
+                     const std::function<bool(int fd)>& write) {
+  static std::mt19937 random{std::random_device{}()};
+  const std::string temp = path + ".tmp" + std::to_string(random() % 1000000);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) Fail("write", path);
+  const int injected = InjectedError(path);
+  bool ok =
+      injected == 0 && write(fd) && (durability == TDurability::NoSync || ::fsync(fd) == 0);
+  int error = injected != 0 ? injected : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = error;
+    Fail("write", path);
+  }
 }
 
 void WriteWithFlags(const std::string& path, std::string_view data, int flags,
@@ -96,28 +126,58 @@ bool ReadWholeFile(const std::string& path, std::string& data) {
   return true;
 }
 
+bool ReadFilePieces(const std::string& path, const std::function<void(std::string_view)>& take) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // A small file takes a buffer of its size, one byte more to see its end at the first read.
+  struct stat st;
+  const size_t size =
+      ::fstat(fd, &st) == 0 && st.st_size >= 0 && static_cast<size_t>(st.st_size) < kPiece
+          ? static_cast<size_t>(st.st_size) + 1
+          : kPiece;
+  const auto buffer = std::make_unique_for_overwrite<char[]>(size);
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.get(), size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      return false;
+    }
+    if (n == 0) break;
+    take(std::string_view(buffer.get(), static_cast<size_t>(n)));
+  }
+  ::close(fd);
+  return true;
+}
+
 void WriteFileAtomic(const std::string& path, std::string_view data, TDurability durability) {
-  static std::mt19937 random{std::random_device{}()};
-  const std::string temp = path + ".tmp" + std::to_string(random() % 1000000);
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) Fail("write", path);
-  const int injected = InjectedError(path);
-  bool ok = injected == 0 && WriteAll(fd, data) &&
-            (durability == TDurability::NoSync || ::fsync(fd) == 0);
-  int error = injected != 0 ? injected : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    errno = error;
-    Fail("write", path);
-  }
+  WriteAtomically(path, durability, [data](int fd) { return WriteAll(fd, data); });
+}
+
+void WriteFileAtomic(const std::string& path, const std::vector<std::string>& lines,
+                     std::string_view separator, TDurability durability) {
+  WriteAtomically(path, durability, [&](int fd) {
+    // Short lines are gathered into pieces of a sensible size; long ones go out as they are.
+    std::string piece;
+    piece.reserve(kPiece);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::string_view line = lines[i];
+      const std::string_view end = i + 1 < lines.size() ? separator : std::string_view();
+      if (piece.size() + line.size() + end.size() > kPiece) {
+        if (!WriteAll(fd, piece)) return false;
+        piece.clear();
+      }
+      if (line.size() >= kPiece) {
+        if (!WriteAll(fd, line)) return false;
+      } else {
+        piece += line;
+      }
+      piece += end;
+    }
+    return WriteAll(fd, piece);
+  });
 }
 
 void SyncFolder(const std::string& folder) {

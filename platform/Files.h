@@ -17,12 +17,18 @@ void SetWriteFault(TWriteFault fault);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& data);
+// Reads a file piece by piece, calling `take` with each, so that it is never in memory whole;
+// false when it cannot be opened or a read fails (after the pieces read until then).
+bool ReadFilePieces(const std::string& path, const std::function<void(std::string_view)>& take);
 enum class TDurability { Sync, NoSync };
 // Writes `data` to a temporary file in the target's folder and renames it over `path`, so that
 // a crash leaves either the old or the new file, never a half-written one. With `Sync` the data
 // reaches the disk before the rename. Raises TError with the file name on failure.
 void WriteFileAtomic(const std::string& path, std::string_view data,
                      TDurability durability = TDurability::Sync);
+// The same with `lines` joined by `separator` as the data, without joining them in memory.
+void WriteFileAtomic(const std::string& path, const std::vector<std::string>& lines,
+                     std::string_view separator, TDurability durability = TDurability::Sync);
 // Flushes a folder's entries (renames, new files) to disk.
 void SyncFolder(const std::string& folder);
 // Flushes everything written to the file system that holds `path` (data and entries); false
