@@ -64,23 +64,38 @@ bool IsCompleteReply(std::string_view reply, bool multiLine) {
 
 void SplitReply(std::string_view reply, std::vector<std::string>* headers,
                 std::vector<std::string>& body) {
-  std::vector<std::string> lines;
-  ForEachLine(reply, [&](std::string_view line) {
-    // RFC 1939 doubles a leading dot.
-    if (line.size() >= 2 && line[0] == '.' && line[1] == '.') line.remove_prefix(1);
-    lines.emplace_back(line);
-  });
-  if (!lines.empty() && lines.back() == ".") lines.pop_back();
-  size_t blank = 0;
-  while (blank < lines.size() && !lines[blank].empty()) ++blank;
-  if (headers) {
-    headers->assign(std::make_move_iterator(lines.begin()),
-                    std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(blank)));
-    UnfoldLines(*headers);
+  if (headers) headers->clear();
+  body.clear();
+  TReplyLines lines(headers, body);
+  lines.Add(reply);
+  lines.Finish();
+}
+
+void TReplyLines::Add(std::string_view data) {
+  splitter_.Add(data, [this](std::string_view line) { Take(line); });
+  if (splitter_.HasPartial()) ended_ = false;
+}
+
+void TReplyLines::Take(std::string_view line) {
+  const bool crLf = line.ends_with("\r\n");
+  ended_ = line == ".\r\n" && crLfBefore_;
+  crLfBefore_ = crLf;
+  line = WithoutLineEnd(line);
+  // RFC 1939 doubles a leading dot.
+  if (line.size() >= 2 && line[0] == '.' && line[1] == '.') line.remove_prefix(1);
+  if (inHeaders_ && line.empty()) {
+    inHeaders_ = false;
+    last_ = nullptr;
+    return;
   }
-  const size_t first = std::min(blank + 1, lines.size());
-  body.assign(std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(first)),
-              std::make_move_iterator(lines.end()));
+  last_ = inHeaders_ ? headers_ : &body_;
+  if (last_) last_->emplace_back(line);
+}
+
+void TReplyLines::Finish() {
+  splitter_.Finish([this](std::string_view line) { Take(line); });
+  if (last_ && !last_->empty() && last_->back() == ".") last_->pop_back();
+  if (headers_) UnfoldLines(*headers_);
 }
 
 TPOP3::TPOP3() {
@@ -267,7 +282,9 @@ void TPOP3::SendCommand(std::string_view line) {
   } else {
     AddLog("POP3: " + std::string(line) + "\r\n");
   }
-  reply_.clear();
+  // A long reply (such as a message that is one long line, whose first line TOP gives) gives
+  // its memory back rather than hold it for the rest of the session.
+  EmptyAndTrim(reply_, 64 * 1024);
   scanned_ = 0;
   ProcessMessages();
   if (!connection_.Connected()) return;
@@ -445,14 +462,22 @@ void TPOP3::Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::
   if (errorCode_ == 0) {
     // The status line has stopped the command's timer; the message itself is timed as well.
     timer_.SetEnabled(true);
-    while (errorCode_ == 0 && connection_.Connected() && reply_ != ".\r\n" &&
-           !reply_.ends_with(kReplyEnd))
+    // The message goes into lines as it arrives, so that its text is never held whole as well.
+    TReplyLines lines(headers, body);
+    for (;;) {
+      lines.Add(reply_);
+      reply_.clear();
+      if (errorCode_ != 0 || !connection_.Connected() || lines.Ended()) break;
       Pump(1);
+    }
     timer_.SetEnabled(false);
-    if (reply_ != ".\r\n" && !reply_.ends_with(kReplyEnd)) NoteLostConnection();
+    if (!lines.Ended()) NoteLostConnection();
+    if (errorCode_ != 0) {
+      body.clear();
+      if (headers) headers->clear();
+    }
     RaisePendingError();
-    SplitReply(reply_, headers, body);
-    reply_.clear();
+    lines.Finish();
     if (log_) {
       if (headers) {
         AddLog("POP3: Headers follow");

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/MessageText.h"
 #include "platform/Error.h"
 #include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
@@ -31,6 +32,32 @@ class EPop3Unconfirmed : public TError {
 // the closing "." are removed, and a leading dot doubled by the server is taken off.
 void SplitReply(std::string_view reply, std::vector<std::string>* headers,
                 std::vector<std::string>& body);
+
+// Splits a multi-line reply after its status line as it arrives, as SplitReply splits the whole,
+// so that a long reply is never held whole next to its lines.
+class TReplyLines {
+ public:
+  TReplyLines(std::vector<std::string>* headers, std::vector<std::string>& body)
+      : headers_(headers), body_(body) {}
+  void Add(std::string_view data);
+  // What arrived so far ends with the closing "." line (CR LF "." CR LF, or "." CR LF alone).
+  [[nodiscard]] bool Ended() const { return ended_; }
+  // Takes what is left as the last line, drops a closing "." and unfolds the headers.
+  void Finish();
+
+ private:
+  void Take(std::string_view line);
+
+  std::vector<std::string>* headers_;
+  std::vector<std::string>& body_;
+  TLineSplitter splitter_;
+  bool inHeaders_ = true;
+  bool ended_ = false;
+  // The last line ended with CR LF (or there was none yet).
+  bool crLfBefore_ = true;
+  // Where the last line went, for a closing "." to be taken out.
+  std::vector<std::string>* last_ = nullptr;
+};
 
 // The POP3 client: one session at a time, each command sent as a line and its reply awaited
 // while the event loop runs. Every failure becomes one TError with a text for the user.

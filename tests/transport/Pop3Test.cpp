@@ -179,6 +179,18 @@ TEST_F(Pop3Test, RetrGivesTheTextLinesAndDropsHeadersWhenNotAskedFor) {
   EXPECT_TRUE(LogHas(log, "[POP3: Message body follows]"));
 }
 
+TEST_F(Pop3Test, RetrTakesAMessageThatArrivesInPiecesCutInsideLineEnds) {
+  ScriptLogin(server);
+  server.Expect("RETR 1\r\n").Send("+OK\r\nSubject: s\r");
+  for (const char* piece : {"\n\r", "\nline one\r", "\n..dotted\r\n", ".", "\r", "\n"})
+    server.Pause().Send(piece);
+  pop.Login();
+  Lines headers, body;
+  pop.Retr(1, &headers, body);
+  EXPECT_EQ(headers, (Lines{"Subject: s"}));
+  EXPECT_EQ(body, (Lines{"line one", ".dotted"}));
+}
+
 TEST_F(Pop3Test, DeleteCountsDownAndTheHighestNumberOnlyForTheLastMessage) {
   ScriptLogin(server, "+OK 3 900\r\n");
   server.Expect("DELE 1\r\n")
@@ -358,6 +370,65 @@ TEST(Pop3ReplyTest, CompleteRepliesAndSplitting) {
   SplitReply("A: 1\r\nB: 2\r\n.\r\n", &headers, body);
   EXPECT_EQ(headers, (Lines{"A: 1", "B: 2"}));
   EXPECT_TRUE(body.empty());
+}
+
+// A reply split into lines as it arrives gives the lines and the end that the whole reply gives,
+// wherever it is cut.
+TEST(Pop3ReplyTest, RepliesSplitAsTheyArriveWhereverTheyAreCut) {
+  struct TCase {
+    std::string reply;  // after the status line
+    Lines headers, body;
+  };
+  const TCase cases[] = {
+      {"Subject: s\r\nTo: t\r\n\r\nbody 1\r\n..dot\r\n\r\nend\r\n.\r\n",
+       {"Subject: s", "To: t"},
+       {"body 1", ".dot", "", "end"}},
+      {".\r\n", {}, {}},
+      {"\r\n.\r\n", {}, {}},
+      {"Subject: a\r\n\tb\r\n\r\nx\r\n.\r\n", {"Subject: a b"}, {"x"}},
+      {"A: 1\r\nB: 2\r\n.\r\n", {"A: 1", "B: 2"}, {}},
+      // Only the last "." closes; one the server left in the middle is a line of the text.
+      {"A: 1\r\n\r\none\r\n.\r\ntwo\r\n.\r\n", {"A: 1"}, {"one", ".", "two"}},
+      {"A: 1\r\n\r\n..\r\n.\r\n", {"A: 1"}, {"."}},
+      // Line ends without CR do not close the reply.
+      {"A: 1\r\n\r\nline\n.\r\n", {"A: 1"}, {"line"}},
+      {"A: 1\r\n\r\none\r\n.\n", {"A: 1"}, {"one"}},
+      {"A: 1\r\n\r\nx\r\r\n.\r\n", {"A: 1"}, {"x\r"}},
+      {"A: 1\r\n\r\ntail", {"A: 1"}, {"tail"}},
+      {"", {}, {}},
+  };
+  // How the whole reply was taken to be complete.
+  const auto ends = [](std::string_view received) {
+    return received == ".\r\n" || received.ends_with("\r\n.\r\n");
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.reply);
+    Lines headers, body;
+    SplitReply(c.reply, &headers, body);
+    EXPECT_EQ(headers, c.headers);
+    EXPECT_EQ(body, c.body);
+    const std::string_view reply = c.reply;
+    // Cut once anywhere, and into single bytes.
+    for (size_t cut = 0; cut <= reply.size(); ++cut) {
+      Lines cutHeaders, cutBody;
+      TReplyLines lines(&cutHeaders, cutBody);
+      lines.Add(reply.substr(0, cut));
+      EXPECT_EQ(lines.Ended(), ends(reply.substr(0, cut))) << "cut at " << cut;
+      lines.Add(reply.substr(cut));
+      EXPECT_EQ(lines.Ended(), ends(reply)) << "cut at " << cut;
+      lines.Finish();
+      EXPECT_EQ(cutHeaders, c.headers) << "cut at " << cut;
+      EXPECT_EQ(cutBody, c.body) << "cut at " << cut;
+    }
+    Lines byteBody;
+    TReplyLines bytes(nullptr, byteBody);
+    for (size_t i = 0; i < reply.size(); ++i) {
+      bytes.Add(reply.substr(i, 1));
+      EXPECT_EQ(bytes.Ended(), ends(reply.substr(0, i + 1))) << "byte " << i;
+    }
+    bytes.Finish();
+    EXPECT_EQ(byteBody, c.body);
+  }
 }
 
 }  // namespace
