@@ -45,18 +45,6 @@ std::string TenDigits(int32_t id) {
   return name;
 }
 
-std::string JoinFileLines(const std::vector<std::string>& lines) {
-  size_t size = 0;
-  for (const std::string& line : lines) size += line.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += "\r\n";
-    text += lines[i];
-  }
-  return text;
-}
-
 int32_t NumberOr0(const std::string& text) {
   int64_t value = 0;
   return ToInteger(text, value) && value >= INT32_MIN && value <= INT32_MAX
@@ -116,13 +104,13 @@ void TEmail::ParseHeaders() {
 
 void TEmail::WriteHeaders(TDurability durability) {
   if (!owner_) throw TError("The message belongs to no folder.");
-  WriteFileAtomic(BasePath() + ".hdr", JoinFileLines(Headers.Lines()), durability);
+  WriteFileAtomic(BasePath() + ".hdr", Headers.Lines(), "\r\n", durability);
 }
 
 void TEmail::WriteBody(TDurability durability) {
   if (BodyState == bsNotRetrieved) return;
   if (!owner_) throw TError("The message belongs to no folder.");
-  WriteFileAtomic(BasePath() + ".txt", JoinFileLines(Body), durability);
+  WriteFileAtomic(BasePath() + ".txt", Body, "\r\n", durability);
   BodyState = bsStored;
 }
 
@@ -140,28 +128,41 @@ void TEmail::SaveBody() {
   }
 }
 
-void TEmail::LoadBody() {
-  std::string text;
-  if (BodyState != bsNotRetrieved && owner_ && ReadWholeFile(BasePath() + ".txt", text)) {
-    Body = SplitMessageLines(text);
-    BodyLoaded = true;
-    return;
-  }
+bool TEmail::ReadStoredBody(const std::function<void(std::string_view)>& take) const {
+  if (BodyState == bsNotRetrieved || !owner_) return false;
+  TLineSplitter splitter;
+  const auto line = [&take](std::string_view text) { take(WithoutLineEnd(text)); };
+  if (!ReadFilePieces(BasePath() + ".txt",
+                      [&](std::string_view piece) { splitter.Add(piece, line); }))
+    return false;
+  splitter.Finish(line);
+  return true;
+}
+
+std::vector<std::string> TEmail::NoticeLines() {
   const bool textFilters = (Settings().ActiveFilters >> 5) & 1u;
-  Body.clear();
-  std::string notice = textFilters ? kTooLargeNotice : kTextFilteringOffNotice;
+  const std::string_view notice = textFilters ? kTooLargeNotice : kTextFilteringOffNotice;
+  std::vector<std::string> lines;
   size_t start = 0;
   for (;;) {
     const size_t end = notice.find('\r', start);
-    Body.push_back(notice.substr(start, end == std::string::npos ? end : end - start));
+    lines.emplace_back(notice.substr(start, end == std::string::npos ? end : end - start));
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  BodyLoaded = false;
+  return lines;
+}
+
+void TEmail::LoadBody() {
+  // Read line by line, so that the text is not in memory twice, as one block and as lines.
+  Body.clear();
+  BodyLoaded = ReadStoredBody([this](std::string_view line) { Body.emplace_back(line); });
+  if (!BodyLoaded) Body = NoticeLines();
 }
 
 void TEmail::ClearBody() {
-  Body.clear();
+  // With its capacity: a large message's lines would otherwise hold their memory.
+  std::vector<std::string>().swap(Body);
   BodyLoaded = false;
 }
 
@@ -388,16 +389,27 @@ void TEmailList::MoveTo(int index, TEmailList& other) {
   moved->ClearBody();
 }
 
-TEmail* TEmailList::AddCopy(const TEmail& email, TDurability durability) {
-  TEmail* copy = Add(std::make_unique<TEmail>(email));
+TEmail* TEmailList::AddCopy(TEmail& email, TDurability durability) {
+  // The body, which can be large, is lent to the copy to be written rather than copied.
+  std::vector<std::string> lent;
+  lent.swap(email.Body);
+  TEmail* copy = nullptr;
+  const auto giveBack = [&] { email.Body.swap(copy ? copy->Body : lent); };
   try {
+    copy = Add(std::make_unique<TEmail>(email));
+    copy->Body.swap(lent);
     copy->WriteBody(durability);
     copy->WriteHeaders(durability);
   } catch (const TError&) {
+    giveBack();
     DeleteFiles(*copy);
     items_.pop_back();
     throw;
+  } catch (...) {
+    giveBack();
+    throw;
   }
+  giveBack();
   copy->ClearBody();
   copy->StripStatusHeaders();
   return copy;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "message/Headers.h"
@@ -31,6 +33,12 @@ class TEmail {
     SaveBody();
   }
   void LoadBody();
+  // Calls `take` with each line of the stored body, as LoadBody loads them, reading its file
+  // piece by piece; false when no body is stored or its file cannot be read (some lines may
+  // have been given by then).
+  bool ReadStoredBody(const std::function<void(std::string_view)>& take) const;
+  // The lines LoadBody gives a message without a stored body: why there is none.
+  [[nodiscard]] static std::vector<std::string> NoticeLines();
   void ClearBody();
   void ReloadHeaders();
   void StripStatusHeaders();
@@ -102,9 +110,10 @@ class TEmailList {
   void DeleteNotSeenSince(TDateTime time);
   void SaveNew();
   // Adds a copy of `email` under the next number and writes both its files (text first); the
-  // copy keeps no body in memory and no status headers. When a file cannot be written, raises
-  // TError and leaves the list and the folder as they were.
-  TEmail* AddCopy(const TEmail& email, TDurability durability);
+  // copy keeps no body in memory and no status headers. The body is lent to the copy for the
+  // writing, not copied, and is back in `email` on return. When a file cannot be written,
+  // raises TError and leaves the list and the folder as they were.
+  TEmail* AddCopy(TEmail& email, TDurability durability);
   // Moves the record with its files to `other`, where it gets the next number. When the files
   // cannot be written there, raises TError and leaves the record here as it was.
   void MoveTo(int index, TEmailList& other);

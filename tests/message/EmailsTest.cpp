@@ -16,6 +16,16 @@ class EmailsTest : public ::testing::Test {
     ASSERT_TRUE(ForceDirectories(dir / "Killed"));
   }
   std::string Killed(const std::string& name) { return dir / ("Killed/" + name); }
+  // A message whose text has been retrieved.
+  static std::unique_ptr<TEmail> Retrieved(const std::string& subject,
+                                           std::vector<std::string> body) {
+    auto email = std::make_unique<TEmail>();
+    email->Headers.Add("Subject: " + subject);
+    email->Body = std::move(body);
+    email->BodyState = TEmail::bsRetrieved;
+    email->BodyLoaded = true;
+    return email;
+  }
 
   test::TTempDir dir;
 };
@@ -115,12 +125,7 @@ TEST_F(EmailsTest, MovingToKilledRenumbersAndWritesBothFiles) {
   {
     TEmailList inbox(false);
     inbox.SetFolder(dir / "Inbox");
-    auto email = std::make_unique<TEmail>();
-    email->Headers.Add("Subject: spam");
-    email->Body = {"buy", "now"};
-    email->BodyState = TEmail::bsRetrieved;
-    email->BodyLoaded = true;
-    inbox.Add(std::move(email))->Save();
+    inbox.Add(Retrieved("spam", {"buy", "now"}))->Save();
     ASSERT_TRUE(test::FileExists(dir / "Inbox/0000000001.txt"));
     inbox[0]->Headers.Add("X-Tarnwell-Reason: Subject contains 'spam'");
     inbox.MoveTo(0, killed);
@@ -142,12 +147,7 @@ TEST_F(EmailsTest, MovingToKilledRenumbersAndWritesBothFiles) {
 TEST_F(EmailsTest, FailedMoveLeavesTheMessageWhereItWas) {
   TEmailList inbox(false);
   inbox.SetFolder(dir / "Inbox");
-  auto email = std::make_unique<TEmail>();
-  email->Headers.Add("Subject: spam");
-  email->Body = {"text"};
-  email->BodyState = TEmail::bsRetrieved;
-  email->BodyLoaded = true;
-  inbox.Add(std::move(email))->Save();
+  inbox.Add(Retrieved("spam", {"text"}))->Save();
   TEmailList killed(true);
   killed.SetFolder(dir / "NoSuchFolder");
   EXPECT_THROW(inbox.MoveTo(0, killed), TError);
@@ -157,6 +157,60 @@ TEST_F(EmailsTest, FailedMoveLeavesTheMessageWhereItWas) {
   EXPECT_EQ(killed.Count(), 0);
   EXPECT_TRUE(test::FileExists(dir / "Inbox/0000000001.hdr"));
   EXPECT_TRUE(test::FileExists(dir / "Inbox/0000000001.txt"));
+}
+
+// Bodies are written line by line and read back in pieces; line ends that fall where one piece
+// ends and the next begins, and lines longer than a piece, must come back as they were.
+TEST_F(EmailsTest, BodyWrittenAndLoadedAgainKeepsItsLinesWhereverThePiecesEnd) {
+  constexpr size_t kPiece = 64 * 1024;
+  const std::vector<std::vector<std::string>> bodies = {
+      {},
+      {"one line"},
+      {"", "after an empty line", ""},
+      // CR as the last byte of a piece, LF the first of the next.
+      {std::string(kPiece - 1, 'a'), "next"},
+      // CR LF ending a piece.
+      {std::string(kPiece - 2, 'b'), "next", ""},
+      // An empty line starting a piece.
+      {std::string(kPiece - 2, 'c'), "", "x"},
+      {"short", std::string(3 * kPiece + 5, 'd'), "short again"},
+  };
+  TEmailList inbox(false);
+  inbox.SetFolder(dir / "Inbox");
+  for (const std::vector<std::string>& body : bodies) {
+    SCOPED_TRACE(body.size());
+    TEmail* saved = inbox.Add(Retrieved("long lines", body));
+    saved->SaveBody();
+    std::string joined;
+    for (size_t i = 0; i < body.size(); ++i) joined += (i > 0 ? "\r\n" : "") + body[i];
+    EXPECT_EQ(test::ReadFileText(saved->BasePath() + ".txt"), joined);
+    saved->ClearBody();
+    saved->LoadBody();
+    EXPECT_TRUE(saved->BodyLoaded);
+    // A last empty line leaves no line end behind it in the file, so it does not come back.
+    std::vector<std::string> expected = body;
+    if (!expected.empty() && expected.back().empty()) expected.pop_back();
+    EXPECT_EQ(saved->Body, expected);
+  }
+}
+
+// The copy for Killed Mail is written from the original's lines, which it only borrows.
+TEST_F(EmailsTest, KilledCopyWritesTheTextAndLeavesItWithTheOriginal) {
+  TEmailList inbox(false);
+  inbox.SetFolder(dir / "Inbox");
+  TEmail* original = inbox.Add(Retrieved("spam", {"buy", "now"}));
+  TEmailList killed(true);
+  killed.SetFolder(dir / "Killed");
+  const TEmail* copy = killed.AddCopy(*original, TDurability::NoSync);
+  EXPECT_EQ(original->Body, (std::vector<std::string>{"buy", "now"}));
+  EXPECT_TRUE(copy->Body.empty());
+  EXPECT_EQ(test::ReadFileText(Killed("0000000001.txt")), "buy\r\nnow");
+
+  TEmailList nowhere(true);
+  nowhere.SetFolder(dir / "NoSuchFolder");
+  EXPECT_THROW(nowhere.AddCopy(*original, TDurability::NoSync), TError);
+  EXPECT_EQ(nowhere.Count(), 0);
+  EXPECT_EQ(original->Body, (std::vector<std::string>{"buy", "now"}));
 }
 
 TEST_F(EmailsTest, InboxSynchronisationDropsMessagesNoLongerSeen) {
