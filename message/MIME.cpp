@@ -98,8 +98,8 @@ void DecodeBase64Body(std::vector<std::string>& lines) {
   for (const std::string& line : lines) size += line.size();
   joined.reserve(size);
   for (const std::string& line : lines) joined += line;
-  std::string bytes = TBase64::Decode(joined);
-  lines.assign(1, std::move(bytes));
+  std::vector<std::string>().swap(lines);
+  lines.push_back(TBase64::Decode(joined));
 }
 
 // Encoded words (RFC 2047). The decoded bytes are read again, so that a word they form, alone
@@ -239,15 +239,15 @@ bool DecodeSingleBody(const TContentType& content, const std::string& encoding, 
         if (encoding == "BASE64") {
           DecodeBase64Body(lines);
         } else if (encoding == "QUOTED-PRINTABLE") {
-          lines = DecodeQuotedPrintable(lines);
+          lines = DecodeQuotedPrintable(std::move(lines));
         }
         if (content.subtype == "HTML") {
           htmlSeen = true;
-          if (convertHtml) lines = HtmlToText(lines);
+          if (convertHtml) lines = HtmlToText(std::move(lines));
         } else if (content.subtype == "RICHTEXT") {
-          lines = RichTextToText(lines);
+          lines = RichTextToText(std::move(lines));
         } else if (content.subtype == "ENRICHED") {
-          lines = EnrichedToText(lines);
+          lines = EnrichedToText(std::move(lines));
         }
         return true;
       case TMediaType::Multipart:

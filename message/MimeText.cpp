@@ -17,10 +17,11 @@ constexpr char kLineEnd = '\r';
 // them unknown.
 constexpr size_t kMaxName = 64;
 
-// The lines as one stream of characters, with one step back and a look ahead.
+// The lines as one stream of characters, with a look ahead. Each line is let go once read, so
+// that the text is not held whole along with what is made of it.
 class TLineReader {
  public:
-  explicit TLineReader(const std::vector<std::string>& lines) : lines_(lines) {}
+  explicit TLineReader(std::vector<std::string>& lines) : lines_(lines) {}
 
   int Get() {
     prevLine_ = line_;
@@ -37,13 +38,10 @@ class TLineReader {
       }
       ++line_;
       column_ = 0;
+      if (released_ < prevLine_) Release();
       if (!runsOn) return kLineEnd;
     }
     return kEnd;
-  }
-  void Back() {
-    line_ = prevLine_;
-    column_ = prevColumn_;
   }
   int Peek() {
     const size_t line = prevLine_;
@@ -56,7 +54,18 @@ class TLineReader {
   }
 
  private:
-  const std::vector<std::string>& lines_;
+  void Back() {
+    line_ = prevLine_;
+    column_ = prevColumn_;
+  }
+  // Lets go of the lines before where the current read started, as a look ahead comes back no
+  // further; kept out of line, so that Get stays small enough to be inlined in the loops.
+  [[gnu::noinline]] void Release() {
+    for (; released_ < prevLine_; ++released_) std::string().swap(lines_[released_]);
+  }
+
+  std::vector<std::string>& lines_;
+  size_t released_ = 0;
   size_t line_ = 0;
   size_t column_ = 0;
   size_t prevLine_ = 0;
@@ -166,7 +175,7 @@ std::optional<char> EntityByte(std::string_view text) {
 
 class THtmlText {
  public:
-  explicit THtmlText(const std::vector<std::string>& lines) : reader_(lines) {}
+  explicit THtmlText(std::vector<std::string>& lines) : reader_(lines) {}
 
   std::vector<std::string> Run() {
     for (int c = reader_.Get(); c != kEnd; c = reader_.Get()) {
@@ -224,7 +233,7 @@ class THtmlText {
 
 }  // namespace
 
-std::vector<std::string> DecodeQuotedPrintable(const std::vector<std::string>& lines) {
+std::vector<std::string> DecodeQuotedPrintable(std::vector<std::string> lines) {
   TLineReader reader(lines);
   std::vector<std::string> out;
   std::string line;
@@ -245,11 +254,11 @@ std::vector<std::string> DecodeQuotedPrintable(const std::vector<std::string>& l
   return out;
 }
 
-std::vector<std::string> HtmlToText(const std::vector<std::string>& lines) {
+std::vector<std::string> HtmlToText(std::vector<std::string> lines) {
   return THtmlText(lines).Run();
 }
 
-std::vector<std::string> RichTextToText(const std::vector<std::string>& lines) {
+std::vector<std::string> RichTextToText(std::vector<std::string> lines) {
   TLineReader reader(lines);
   std::vector<std::string> out;
   std::string line;
@@ -284,7 +293,7 @@ std::vector<std::string> RichTextToText(const std::vector<std::string>& lines) {
   return out;
 }
 
-std::vector<std::string> EnrichedToText(const std::vector<std::string>& lines) {
+std::vector<std::string> EnrichedToText(std::vector<std::string> lines) {
   TLineReader reader(lines);
   std::vector<std::string> out;
   std::string line;
