@@ -213,9 +213,11 @@ void TAccount::FilterMessages() {
     } else {
       uint8_t classification = msChecked;
       try {
-        Inbox.LoadBody(index);
         if (!FilterList) throw TError("There is no filter list.");
-        classification = FilterList->Classify(*message).Status;
+        classification = FilterList->ClassifyStored(*message).Status;
+        // Only the handling of spam and bounces reads the lines, which are loaded after the
+        // texts of the classification have gone.
+        if (classification == msSpam || classification == msBounce) Inbox.LoadBody(index);
       } catch (...) {
         classification = msChecked;
       }
@@ -441,9 +443,8 @@ void TAccount::Refilter(TFilter* filter) {
     for (int index = 0; index < Inbox.Count(); ++index) {
       if (IsTooLarge(index)) continue;
       TEmail* message = Inbox[index];
-      Inbox.LoadBody(index);
       if (!FilterList) throw TError("There is no filter list.");
-      const uint8_t classification = FilterList->Classify(*message, filter).Status;
+      const uint8_t classification = FilterList->ClassifyStored(*message, filter).Status;
       switch (classification) {
         case msChecked:
         case msFriend:

@@ -463,7 +463,7 @@ std::vector<std::unique_ptr<TFilter>> TFilterList::TakeAll() {
   return taken;
 }
 
-void TFilterList::BuildContext(TEmail& message) {
+void TFilterList::BuildContext(TEmail& message, bool stored) {
   TEvaluationContext& c = context_;
   const THeaders& headers = message.Headers;
   c.PresentSet = headers.PresentSet();
@@ -484,31 +484,25 @@ void TFilterList::BuildContext(TEmail& message) {
   c.Countries = countries_.get();
   c.TextSearch = nullptr;
   if (!((Settings().ActiveFilters >> fkText) & 1u)) return;
-  std::string raw = JoinLines(message.Body);
-  std::string decoded;
-  if (!headers.HasHeader("Content-Type") && !headers.HasHeader("Content-Transfer-Encoding")) {
-    // Plain text: decoding only drops the blanks and control characters that end each line,
-    // which is done here without copying the body.
-    decoded.reserve(raw.size());
-    for (const std::string& line : message.Body) {
-      size_t end = line.size();
-      while (end > 0 && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
-      if (end == 0) continue;
-      decoded.append(line, 0, end);
-      decoded += ' ';
-    }
-  } else {
-    scratch_ = message.Body;
-    bool ok = false;
-    try {
-      ok = decoder_->DecodeBody(headers, scratch_);
-    } catch (...) {
-      ok = false;
-    }
-    decoded = ok ? JoinLines(scratch_) : raw;
-    scratch_.clear();
+  const auto loaded = [&message](const auto& take) {
+    for (const std::string& line : message.Body) take(std::string_view(line));
+    return true;
+  };
+  const auto fromFile = [&message](const auto& take) { return message.ReadStoredBody(take); };
+  if (!stored) {
+    size_t size = 0;
+    for (const std::string& line : message.Body) size += line.size() + 1;
+    SetBodyTexts(headers, loaded, size);
+  } else if (!SetBodyTexts(headers, fromFile, static_cast<size_t>(std::max(message.Length, 0)))) {
+    const std::vector<std::string> notice = TEmail::NoticeLines();
+    SetBodyTexts(
+        headers,
+        [&notice](const auto& take) {
+          for (const std::string& line : notice) take(std::string_view(line));
+          return true;
+        },
+        0);
   }
-  c.SetBodyTexts(std::move(raw), std::move(decoded));
   if (searchDirty_) {
     std::vector<const TTextFilter*> textFilters;
     for (TFilter* filter : SubList(fkText))
@@ -518,6 +512,65 @@ void TFilterList::BuildContext(TEmail& message) {
   }
   textSearch_.Reset();
   c.TextSearch = &textSearch_;
+}
+
+template <typename TLines>
+bool TFilterList::SetBodyTexts(const THeaders& headers, const TLines& forEachLine, size_t size) {
+  std::string raw;
+  if (!headers.HasHeader("Content-Type") && !headers.HasHeader("Content-Transfer-Encoding")) {
+    raw.reserve(size);
+    // Plain text: decoding only drops the blanks and control characters that end each line.
+    // Most messages have none there, and then their decoded text is the raw one, which is not
+    // made twice.
+    std::string decoded;
+    bool same = true;
+    const bool read = forEachLine([&](std::string_view line) {
+      size_t end = line.size();
+      while (end > 0 && static_cast<unsigned char>(line[end - 1]) <= ' ') --end;
+      if (same && end != line.size()) {
+        same = false;
+        decoded.reserve(size);
+        decoded = raw;
+      }
+      if (line.empty()) return;
+      raw += line;
+      raw += ' ';
+      if (!same && end > 0) {
+        decoded += line.substr(0, end);
+        decoded += ' ';
+      }
+    });
+    if (!read) return false;
+    if (same)
+      context_.SetBodyTexts(std::move(raw));
+    else
+      context_.SetBodyTexts(std::move(raw), std::move(decoded));
+    return true;
+  }
+  // The decoded text is made first and its lines let go, so that they are not held along with
+  // the raw text.
+  scratch_.clear();
+  if (!forEachLine([this](std::string_view line) { scratch_.emplace_back(line); })) return false;
+  bool ok = false;
+  try {
+    ok = decoder_->DecodeBody(headers, scratch_);
+  } catch (...) {
+    ok = false;
+  }
+  std::string decoded = ok ? JoinLines(scratch_) : std::string();
+  EmptyAndTrim(scratch_, 4096);
+  raw.reserve(size);
+  const bool read = forEachLine([&raw](std::string_view line) {
+    if (line.empty()) return;
+    raw += line;
+    raw += ' ';
+  });
+  if (!read) return false;
+  if (!ok || decoded == raw)
+    context_.SetBodyTexts(std::move(raw));
+  else
+    context_.SetBodyTexts(std::move(raw), std::move(decoded));
+  return true;
 }
 
 void TFilterList::ProcessEventsNow() {
@@ -530,6 +583,14 @@ void TFilterList::ProcessEventsNow() {
 }
 
 TClassification TFilterList::Classify(TEmail& message, TFilter* only) {
+  return Classify(message, only, false);
+}
+
+TClassification TFilterList::ClassifyStored(TEmail& message, TFilter* only) {
+  return Classify(message, only, true);
+}
+
+TClassification TFilterList::Classify(TEmail& message, TFilter* only, bool stored) {
   TClassification result;
   const uint8_t active = Settings().ActiveFilters;
   const auto kindActive = [active](const TFilter& filter) {
@@ -537,7 +598,7 @@ TClassification TFilterList::Classify(TEmail& message, TFilter* only) {
   };
   bool logged = false;
   try {
-    BuildContext(message);
+    BuildContext(message, stored);
     if (only) {
       current_ = only;
       result.Matched = kindActive(*only) && only->Matches(message, context_);

@@ -12,6 +12,7 @@
 namespace tarnwell {
 
 class TEmail;
+class THeaders;
 class TLandInfo;
 class TDeMIME;
 
@@ -77,6 +78,10 @@ class TFilterList {
 
   // Classifies a message with every filter, or with `only` alone.
   TClassification Classify(TEmail& message, TFilter* only = nullptr);
+  // The same for a message of a folder, with its body as LoadBody would load it but read from
+  // its file straight into the texts the filters search, so that a large message is never in
+  // memory as lines and as texts at once; the message's own lines are not touched.
+  TClassification ClassifyStored(TEmail& message, TFilter* only = nullptr);
 
   [[nodiscard]] TFilter* Current() const { return current_; }
   [[nodiscard]] TLandInfo* Countries() const { return countries_.get(); }
@@ -93,7 +98,14 @@ class TFilterList {
   bool ReadFile(std::vector<std::string>& damage);
   void KeepDamagedFile(const std::vector<std::string>& damage);
   void WriteIfAutoSave();
-  void BuildContext(TEmail& message);
+  TClassification Classify(TEmail& message, TFilter* only, bool stored);
+  // From the stored body (see ClassifyStored) or the loaded lines.
+  void BuildContext(TEmail& message, bool stored);
+  // Sets the body texts of the context from the lines `forEachLine` gives (it calls its
+  // argument with each line and says whether all could be read); `size` is what they are
+  // expected to take. False when they could not be read.
+  template <typename TLines>
+  bool SetBodyTexts(const THeaders& headers, const TLines& forEachLine, size_t size);
   void LogResult(const TEmail& message, uint8_t status);
   // Lets the user interface run now and then during a long classification.
   void ProcessEventsNow();

@@ -107,7 +107,10 @@ void TEvaluationContext::Clear() {
   for (auto& list : Addresses) list.clear();
   for (auto& list : Domains) list.clear();
   PresentSet = 0;
-  for (auto& text : BodyTexts) text.clear();
+  // A message's texts are never reused for the next one, so holding on to them gains nothing.
+  for (auto& text : BodyTexts) std::string().swap(text);
+  for (auto& text : lowerBodyTexts_) std::string().swap(text);
+  decodedIsRaw_ = false;
   lowerReady_ = false;
 }
 
@@ -115,18 +118,27 @@ void TEvaluationContext::SetBodyTexts(std::string raw, std::string decoded) {
   BodyTexts[2] = CleanBodyText(decoded);
   BodyTexts[0] = std::move(raw);
   BodyTexts[1] = std::move(decoded);
+  decodedIsRaw_ = false;
   lowerReady_ = false;
 }
 
-const std::array<std::string, 3>& TEvaluationContext::LowerBodyTexts() const {
+void TEvaluationContext::SetBodyTexts(std::string raw) {
+  BodyTexts[2] = CleanBodyText(raw);
+  BodyTexts[0] = std::move(raw);
+  std::string().swap(BodyTexts[1]);
+  decodedIsRaw_ = true;
+  lowerReady_ = false;
+}
+
+std::string_view TEvaluationContext::LowerBodyText(int t) const {
   if (!lowerReady_) {
-    for (int t = 0; t < 3; ++t) {
-      lowerBodyTexts_[t] = BodyTexts[t];
-      LowerLocaleInPlace(lowerBodyTexts_[t]);
+    for (size_t i = 0; i < 3; ++i) {
+      lowerBodyTexts_[i] = i == 1 && decodedIsRaw_ ? std::string() : BodyTexts[i];
+      LowerLocaleInPlace(lowerBodyTexts_[i]);
     }
     lowerReady_ = true;
   }
-  return lowerBodyTexts_;
+  return lowerBodyTexts_[t == 1 && decodedIsRaw_ ? 0 : static_cast<size_t>(t)];
 }
 
 std::string CleanBodyText(std::string_view decoded) {
@@ -502,9 +514,9 @@ bool TTextFilter::Compare(std::string_view value, uint8_t condition,
 bool TTextFilter::MatchesTexts(const TEvaluationContext& context) const {
   const bool exact = CaseMatters == 1;
   const std::string pattern = exact ? Text1() : LowerLocale(Text1());
-  const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts();
-  for (const std::string& text : texts)
-    if (Compare(text, Condition1, pattern)) return true;
+  for (int t = 0; t < 3; ++t)
+    if (Compare(exact ? context.BodyText(t) : context.LowerBodyText(t), Condition1, pattern))
+      return true;
   return false;
 }
 

@@ -40,11 +40,15 @@ struct TEvaluationContext {
   std::array<std::vector<std::string>, 21> Domains;
   uint32_t PresentSet = 0;
   // Joined raw body, joined decoded body, and the decoded body with spaces collapsed and
-  // quotes and dashes removed; empty unless text filters are active.
+  // quotes and dashes removed; empty unless text filters are active. Read them through
+  // BodyText: when the decoded body is the raw one, it is not held twice.
   std::array<std::string, 3> BodyTexts;
-  // The body texts lower-cased, made when first asked for: the shared text search folds case
+  [[nodiscard]] std::string_view BodyText(int t) const {
+    return t == 1 && decodedIsRaw_ ? BodyTexts[0] : BodyTexts[static_cast<size_t>(t)];
+  }
+  // The body text lower-cased, made when first asked for: the shared text search folds case
   // as it reads and rarely needs them.
-  [[nodiscard]] const std::array<std::string, 3>& LowerBodyTexts() const;
+  [[nodiscard]] std::string_view LowerBodyText(int t) const;
   const std::vector<std::string>* OwnUserNames = nullptr;
   const std::vector<std::string>* OwnDomainNames = nullptr;
   const TLandInfo* Countries = nullptr;
@@ -52,11 +56,15 @@ struct TEvaluationContext {
   // filter searches for itself.
   TTextSearch* TextSearch = nullptr;
 
+  // Forgets everything, giving back the memory of the body texts.
   void Clear();
   // Sets the three body texts (and forgets their lower-cased copies).
   void SetBodyTexts(std::string raw, std::string decoded);
+  // The same for a decoded body that is the raw one.
+  void SetBodyTexts(std::string raw);
 
  private:
+  bool decodedIsRaw_ = false;
   mutable std::array<std::string, 3> lowerBodyTexts_;
   mutable bool lowerReady_ = false;
 };

@@ -233,8 +233,9 @@ void TTextSearch::Scan(std::vector<TLane>& lanes) {
 
 namespace {
 
-size_t CommonPrefixLength(const std::string& a, const std::string& b) {
+size_t CommonPrefixLength(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
+  if (a.data() == b.data()) return n;
   // Large blocks first, as texts mostly agree for long stretches, then smaller ones where they
   // part.
   size_t i = 0;
@@ -252,7 +253,7 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
   empty_ = 0;
   upperKnown_ = {false, false};
   for (int t = 0; t < 3; ++t)
-    if (context.BodyTexts[t].empty()) empty_ |= static_cast<uint8_t>(1u << t);
+    if (context.BodyText(t).empty()) empty_ |= static_cast<uint8_t>(1u << t);
   computed_ = true;
   if (entries_.empty() || longest_ == 0) return;
 
@@ -262,7 +263,7 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
   stretches_.clear();
   std::array<int, 3> whole{-1, -1, -1};  // the stretch that reads text t from its start
   for (int t = 0; t < 3; ++t) {
-    const std::string& text = context.BodyTexts[t];
+    const std::string_view text = context.BodyText(t);
     if (text.empty()) continue;
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const auto bit = static_cast<uint8_t>(1u << t);
@@ -270,7 +271,7 @@ void TTextSearch::Compute(const TEvaluationContext& context) {
     int from = -1;
     for (int s = 0; s < t; ++s) {
       if (whole[s] < 0) continue;
-      const size_t length = CommonPrefixLength(text, context.BodyTexts[s]);
+      const size_t length = CommonPrefixLength(text, context.BodyText(s));
       if (length > shared) {
         shared = length;
         from = s;
@@ -335,10 +336,10 @@ bool TTextSearch::Lookup(const TTextFilter& filter, const TEvaluationContext& co
     case cnUppercase: {
       const int set = exact ? 0 : 1;
       if (!upperKnown_[set]) {
-        const auto& texts = exact ? context.BodyTexts : context.LowerBodyTexts();
         upper_[set] = 0;
         for (int t = 0; t < 3; ++t)
-          if (IsUppercase(texts[t])) upper_[set] |= static_cast<uint8_t>(1u << t);
+          if (IsUppercase(exact ? context.BodyText(t) : context.LowerBodyText(t)))
+            upper_[set] |= static_cast<uint8_t>(1u << t);
         upperKnown_[set] = true;
       }
       result = upper_[set] != 0;

@@ -406,6 +406,8 @@ TEST_F(AccountCheckTest, SpamKilledAfterComplainingQueuesThroughTheInstalledBuil
   InstallComplaintBuilder([&](TAccount& a, TEmail& message, TFilter* filter, uint8_t action) {
     actions.push_back(action);
     EXPECT_EQ(filter, complainFilter);
+    // The complaint quotes the message, so its text is loaded by then.
+    EXPECT_EQ(message.Body, std::vector<std::string>{"Hello."});
     TEmail* complaint = a.Outbox.Add(std::make_unique<TEmail>());
     complaint->Subject = "About: " + message.Subject;
     complaint->To = {"abuse@example.net"};

@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "filtering/FilterList.h"
 #include "filtering/TextSearch.h"
+#include "message/Base64.h"
 #include "message/DomainLists.h"
 #include "message/QStrings.h"
 #include "platform/Files.h"
@@ -94,6 +96,96 @@ TEST_F(FilterListTest, BounceIsRecognisedOnlyWithTextFiltersActive) {
   settings.settings.ActiveFilters = 0xFE & ~(1u << fkText);
   r = Classify(list, bounce);
   EXPECT_NE(r.Status, msBounce);
+}
+
+// A message classified from its stored body gets what its loaded lines get, from filters that
+// each look for what only one of the raw, decoded and cleaned texts holds; its record's lines
+// are left alone.
+TEST_F(FilterListTest, StoredBodyClassifiesAsTheLoadedLines) {
+  struct TPattern {
+    const char* text;
+    uint8_t condition;
+    bool caseMatters;
+  };
+  const TPattern patterns[] = {
+      {"a  b", cnContains, false},
+      {"dont", cnContains, false},
+      {"=3D", cnContains, false},
+      {"x=1", cnContains, false},
+      {"<b>", cnContains, false},
+      {"Bold", cnContains, true},
+      {"word  next", cnContains, false},
+      {"word next", cnContainsWord, false},
+      {"secret", cnContainsWord, false},
+      {"JVBERi0", cnContains, false},
+      {"(Attachment)", cnContains, false},
+      {"as it is", cnContains, false},
+      {"retrieved", cnContains, false},
+      {"", cnBlank, false},
+      {"", cnUppercase, true},
+      {"CAPS", cnContains, true},
+      // Only in the decoded text of a plain message with a blank at a line end.
+      {"- a  b word next", cnContains, false},
+  };
+  struct TCase {
+    std::string text;               // none: a message whose text was never retrieved
+    std::set<std::string> matched;  // the patterns found, "" for blank and upper case
+  };
+  const TCase cases[] = {
+      {"Subject: plain\n\nHe said \"don't\" - a  b\nword \nnext\n\nCAPS\n",
+       {"a  b", "dont", "word  next", "word next", "CAPS", "- a  b word next"}},
+      {"Subject: no blanks at line ends\n\nword\nnext\n", {"word next"}},
+      {"Subject: qp\nContent-Type: text/plain\nContent-Transfer-Encoding: quoted-printable\n\n"
+       "x=3D1 soft=\nbreak a  b\n",
+       {"a  b", "=3D", "x=1"}},
+      {"Subject: html\nContent-Type: text/html\n\n<html><body><p>Some <b>Bold</b> text</p>\n"
+       "<p>don't &amp; more</p></body></html>\n",
+       {"dont", "<b>", "Bold"}},
+      {"Subject: base64\nContent-Type: text/plain\nContent-Transfer-Encoding: base64\n\n" +
+           TBase64::Encode("decoded secret\r\nword next\r\n") + "\n",
+       {"secret", "word next"}},
+      {"Subject: parts\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+       "Content-Type: text/plain\n\nfirst part\n--b\nContent-Type: application/pdf\n\n"
+       "JVBERi0=\n--b--\n",
+       {"JVBERi0", "(Attachment)"}},
+      {"Subject: unsupported\nContent-Type: multipart/unknown; boundary=\"b\"\n\n--b\nas it is\n",
+       {"as it is"}},
+      {"Subject: shouting\n\nBUY NOW\n", {""}},
+      {"Subject: empty\n\n", {""}},
+      {"", {"retrieved"}},
+  };
+  TFilterList list(file);
+  std::vector<TFilter*> filters;
+  for (const TPattern& pattern : patterns) {
+    auto filter = std::make_unique<TTextFilter>();
+    filter->SetText1(pattern.text);
+    filter->Condition1 = pattern.condition;
+    filter->CaseMatters = pattern.caseMatters;
+    filter->Action = acKill;
+    filters.push_back(list.Add(std::move(filter)));
+  }
+  ASSERT_TRUE(ForceDirectories(dir / "Inbox"));
+  TEmailList inbox(false);
+  inbox.SetFolder(dir / "Inbox");
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    TEmail* email = inbox.Add(test::Message(c.text.empty() ? "Subject: none\n\n" : c.text));
+    if (c.text.empty())
+      email->BodyState = TEmail::bsNotRetrieved;
+    else
+      email->SaveBody();
+    email->ClearBody();
+    std::set<std::string> stored, loaded;
+    for (TFilter* filter : filters) {
+      if (list.ClassifyStored(*email, filter).Matched) stored.insert(filter->Text1());
+      EXPECT_TRUE(email->Body.empty());
+      email->LoadBody();
+      if (list.Classify(*email, filter).Matched) loaded.insert(filter->Text1());
+      email->ClearBody();
+    }
+    EXPECT_EQ(loaded, c.matched);
+    EXPECT_EQ(stored, c.matched);
+  }
 }
 
 TEST_F(FilterListTest, FriendsOnlyModeKillsStrangersEvenWithNoFilterEnabled) {
@@ -446,6 +538,47 @@ TEST(TextSearchTest, AgreesWithEachFilterSearchingForItself) {
   unknown.SetText1("never added");
   bool result;
   EXPECT_FALSE(search.Lookup(unknown, TEvaluationContext{}, result));
+}
+
+// A decoded text that is the raw one, held once, answers every filter as a copy of it does.
+TEST(TextSearchTest, ADecodedTextSharedWithTheRawOneAnswersAsACopy) {
+  std::mt19937 random(11);
+  const std::string alphabet = "abAB .-'\"";
+  const auto randomText = [&](size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+    return text;
+  };
+  std::vector<std::unique_ptr<TTextFilter>> filters;
+  std::vector<const TTextFilter*> all;
+  const uint8_t conditions[] = {cnContains, cnContainsWord, cnNotContains, cnBlank, cnUppercase};
+  for (int i = 0; i < 200; ++i) {
+    auto filter = std::make_unique<TTextFilter>();
+    filter->SetText1(randomText(random() % 4));
+    filter->Condition1 = conditions[random() % 5];
+    filter->CaseMatters = random() % 2;
+    all.push_back(filter.get());
+    filters.push_back(std::move(filter));
+  }
+  TTextSearch shared, copied;
+  shared.Build(all);
+  copied.Build(all);
+  for (int round = 0; round < 200; ++round) {
+    const std::string raw = round % 9 == 0 ? std::string() : randomText(random() % 60);
+    TEvaluationContext once, twice;
+    once.SetBodyTexts(raw);
+    twice.SetBodyTexts(raw, raw);
+    ASSERT_EQ(once.BodyText(1), raw);
+    shared.Reset();
+    copied.Reset();
+    for (const auto& filter : filters) {
+      bool fromShared = false, fromCopy = false;
+      ASSERT_TRUE(shared.Lookup(*filter, once, fromShared));
+      ASSERT_TRUE(copied.Lookup(*filter, twice, fromCopy));
+      ASSERT_EQ(fromShared, fromCopy) << "'" << filter->Text1() << "' in '" << raw << "'";
+      ASSERT_EQ(filter->MatchesTexts(once), fromCopy) << "'" << filter->Text1() << "'";
+    }
+  }
 }
 
 // A match is seen wherever it lies: across the points where pieces of a long text are cut,
