@@ -44,7 +44,14 @@ int TLogFile::Add(std::string_view text) {
 
 void TLogFile::AddStrings(const std::vector<std::string>& lines) {
   if (!enabled_) return;
-  for (const std::string& line : lines) lines_.push_back(FormatLine(line));
+  // Of more lines than the cap (a long message), those the cap would drop at once are not
+  // formatted at all.
+  size_t first = 0;
+  if (lines.size() > kMaxLines) {
+    first = lines.size() - kMaxLines;
+    DeleteFirstLines(lines_.size());
+  }
+  for (size_t i = first; i < lines.size(); ++i) lines_.push_back(FormatLine(lines[i]));
   Save();
 }
 

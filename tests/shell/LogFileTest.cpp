@@ -1,9 +1,8 @@
-#include "shell/LogFile.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/DateTime.h"
 #include "shell/ErrorReport.h"
+#include "shell/LogFile.h"
 #include "tests/support/TestSupport.h"
 
 namespace tarnwell {
@@ -63,6 +62,22 @@ TEST_F(LogFileTest, The10001stLineDropsTheFirst) {
   EXPECT_EQ(lines.back(), "26-03-07 09:05:04 [line 10001]");
 }
 
+TEST_F(LogFileTest, MoreLinesAtOnceThanTheCapLeaveTheLastOfThem) {
+  TLogFile log;
+  log.SetEnabled(true);
+  log.SetFileName(file);
+  log.Add("before");
+  std::vector<std::string> many;
+  for (int i = 1; i <= 10002; ++i) many.push_back("line " + std::to_string(i));
+  log.AddStrings(many);
+  const auto lines = FileLines(file);
+  ASSERT_EQ(lines.size(), 10000u);
+  EXPECT_EQ(lines.front(), "26-03-07 09:05:04 [line 3]");
+  EXPECT_EQ(lines.back(), "26-03-07 09:05:04 [line 10002]");
+  log.Add("after");
+  EXPECT_EQ(FileLines(file).front(), "26-03-07 09:05:04 [line 4]");
+}
+
 TEST_F(LogFileTest, TurningLoggingOffAndOnStartsTheFileAgain) {
   TLogFile log;
   log.SetEnabled(true);
@@ -75,8 +90,8 @@ TEST_F(LogFileTest, TurningLoggingOffAndOnStartsTheFileAgain) {
   clock.Advance(1000);
   log.Add("after");
   log.Add("more");
-  EXPECT_EQ(FileLines(file), (std::vector<std::string>{"26-03-07 09:05:05 [after]",
-                                                       "26-03-07 09:05:05 [more]"}));
+  EXPECT_EQ(FileLines(file),
+            (std::vector<std::string>{"26-03-07 09:05:05 [after]", "26-03-07 09:05:05 [more]"}));
 }
 
 TEST_F(LogFileTest, UnwritableFolderMovesTheLogToTheDocumentsFolder) {
@@ -88,8 +103,7 @@ TEST_F(LogFileTest, UnwritableFolderMovesTheLogToTheDocumentsFolder) {
   log.SetFileName(dir / "missing-folder/Tarnwell.log");
   log.Add("kept");
   EXPECT_EQ(log.FileName(), home / "Tarnwell.log");
-  EXPECT_EQ(FileLines(home / "Tarnwell.log"),
-            std::vector<std::string>{"26-03-07 09:05:04 [kept]"});
+  EXPECT_EQ(FileLines(home / "Tarnwell.log"), std::vector<std::string>{"26-03-07 09:05:04 [kept]"});
   unsetenv("XDG_CONFIG_HOME");
 }
 
