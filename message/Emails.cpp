@@ -132,10 +132,17 @@ bool TEmail::ReadStoredBody(const std::function<void(std::string_view)>& take) c
   if (BodyState == bsNotRetrieved || !owner_) return false;
   TLineSplitter splitter;
   const auto line = [&take](std::string_view text) { take(WithoutLineEnd(text)); };
-  if (!ReadFilePieces(BasePath() + ".txt",
-                      [&](std::string_view piece) { splitter.Add(piece, line); }))
+  bool empty = true;
+  if (!ReadFilePieces(BasePath() + ".txt", [&](std::string_view piece) {
+        empty = empty && piece.empty();
+        splitter.Add(piece, line);
+      }))
     return false;
+  // Line ends stand between the lines of the file, so one at its very end opens a last, empty
+  // line: a text that ends in an empty line comes back whole.
+  const bool endsOpen = !empty && !splitter.HasPartial();
   splitter.Finish(line);
+  if (endsOpen) take(std::string_view());
   return true;
 }
 
