@@ -116,6 +116,9 @@ class TAccount {
   virtual void SendMessage(TEmail& message) = 0;
   virtual bool LoginIncoming();
   virtual void LogoutIncoming();
+  // Ends the incoming session so that nothing done in it takes effect on the server (a POP3
+  // session closed without QUIT); a kind without such a way logs out.
+  virtual void AbandonIncoming() { LogoutIncoming(); }
   virtual bool LoginOutgoing();
   virtual void LogoutOutgoing();
   // The server's number of the Live Mail message at `index`; raises `TNoMessageException`.

@@ -79,13 +79,22 @@ void TAccount::FinishIncoming(std::exception_ptr failure) {
   }
   // The server deletes the killed messages when the session ends, so their copies are made
   // durable, in one go, first.
+  bool abandon = false;
   if (unflushedKills_) {
-    if (!Killed.Flush() && !failure)
-      failure = std::make_exception_ptr(TError("Killed Mail could not be written to the disk."));
+    // Without copies on the disk the deletions must not take effect: the session is dropped
+    // instead of ended, and the server keeps the messages.
+    abandon = !Killed.Flush();
+    if (abandon && !failure)
+      failure = std::make_exception_ptr(
+          TError("Killed Mail could not be written to the disk, so the session was broken off "
+                 "and the spam stays on the server."));
     unflushedKills_ = false;
   }
   try {
-    LogoutIncoming();
+    if (abandon)
+      AbandonIncoming();
+    else
+      LogoutIncoming();
   } catch (const std::exception& error) {
     // A logout that leaves deletions in doubt belongs to the report of what ended the session.
     failure = failure ? Joined(failure, error) : std::current_exception();

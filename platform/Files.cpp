@@ -57,8 +57,7 @@ void WriteAtomically(const std::string& path, TDurability durability,
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) Fail("write", path);
   const int injected = InjectedError(path);
-  bool ok =
-      injected == 0 && write(fd) && (durability == TDurability::NoSync || ::fsync(fd) == 0);
+  bool ok = injected == 0 && write(fd) && (durability == TDurability::NoSync || ::fsync(fd) == 0);
   int error = injected != 0 ? injected : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
@@ -190,7 +189,7 @@ void SyncFolder(const std::string& folder) {
 bool SyncFileSystemOf(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool ok = ::syncfs(fd) == 0;
+  const bool ok = InjectedError(path) == 0 && ::syncfs(fd) == 0;
   ::close(fd);
   return ok;
 }

@@ -9,9 +9,10 @@
 
 namespace tarnwell {
 
-// A fault seam for tests: when set, it is asked before every write of a file and a non-zero
-// result makes that write fail with the result as the system's error number (ENOSPC for a full
-// disk, for example). Pass nullptr to remove it.
+// A fault seam for tests: when set, it is asked before every write of a file (and every flush of
+// a file system, with the path flushed) and a non-zero result makes that write fail with the
+// result as the system's error number (ENOSPC for a full disk, for example). Pass nullptr to
+// remove it.
 using TWriteFault = std::function<int(const std::string& path)>;
 void SetWriteFault(TWriteFault fault);
 

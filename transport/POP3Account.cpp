@@ -227,6 +227,16 @@ void TPOP3Account::LogoutIncoming() {
   }
 }
 
+void TPOP3Account::AbandonIncoming() {
+  // Closed without QUIT, the session never reaches its update state (RFC 1939): the messages
+  // marked deleted stay on the server.
+  if (pop3_) pop3_->Connection().ForceClose();
+  try {
+    LogoutIncoming();
+  } catch (const EPop3Unconfirmed&) {
+  }
+}
+
 bool TPOP3Account::IncomingConnected() const { return pop3_ && pop3_->Connection().Connected(); }
 
 bool TPOP3Account::LoginOutgoing() {

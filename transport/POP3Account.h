@@ -31,6 +31,7 @@ class TPOP3Account : public TAccount {
   void SendMessage(TEmail& message) override;
   bool LoginIncoming() override;
   void LogoutIncoming() override;
+  void AbandonIncoming() override;
   bool LoginOutgoing() override;
   void LogoutOutgoing() override;
   [[nodiscard]] int32_t FindServerNumber(int index) override;

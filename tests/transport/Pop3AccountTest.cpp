@@ -491,6 +491,24 @@ TEST_F(Pop3AccountTest, ConnectionLostAfterADeletionReportsBoth) {
   EXPECT_EQ(ListFiles(account.FolderPath() + "Killed", "").size(), 2u);
 }
 
+// Copies that cannot be made durable must not let the deletions take effect: the session is
+// broken off without QUIT, so the server keeps the message.
+TEST_F(Pop3AccountTest, KilledMailThatCannotBeFlushedBreaksTheSessionOff) {
+  TScriptedServer server;
+  ScriptSpamListing(server);
+  server.Expect("RETR 1\r\n").Send(kSpamRetr).Expect("DELE 1\r\n").Send("+OK\r\n");
+  SetWriteFault([](const std::string& path) { return path.ends_with("/Killed") ? EIO : 0; });
+  account.POP3Port = server.Port();
+  account.Check();
+  SetWriteFault(nullptr);
+  EXPECT_EQ(errors, Lines{"Killed Mail could not be written to the disk, so the session was "
+                          "broken off and the spam stays on the server."});
+  for (int i = 0; i < 100 && !server.ClientClosed(); ++i) Pump(1);
+  EXPECT_TRUE(server.ClientClosed());
+  EXPECT_EQ(server.Transcript().find("QUIT"), std::string::npos);
+  EXPECT_EQ(account.Killed.Count(), 1);
+}
+
 // A check whose deletions the server never carried out leaves the messages on the server and
 // their copies in Killed Mail; the next check deletes them again without a second copy.
 TEST_F(Pop3AccountTest, KilledCopyOfAMessageTheServerKeptServesAgain) {
