@@ -11,62 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Error.h"
+#include "platform/ByteChannel.h"
 #include "platform/EventLoop.h"
+#include "platform/SocketErrors.h"
 
 namespace tarnwell {
-
-// Windows Sockets error codes. The protocol clients keep these in their error fields and show
-// their texts, so POSIX errors are translated into them.
-enum : int {
-  wsaInterrupted = 10004,
-  wsaWouldBlock = 10035,
-  wsaDestinationRequired = 10039,
-  wsaConnAborted = 10053,
-  wsaConnReset = 10054,
-  wsaNotConnected = 10057,
-  wsaTimedOut = 10060,
-  wsaConnRefused = 10061,
-  wsaHostNotFound = 11001,
-  wsaTryAgain = 11002,
-  wsaNoRecovery = 11003,
-  wsaNoData = 11004,
-};
-
-// A secure connection could not be made; the connection's TlsError() says why.
-constexpr int kTlsFailed = -4;
-
-// How a mail connection is secured, as stored with the account.
-enum TSecurity : int32_t {
-  scNone = 0,
-  // TLS from the connect (POP3 on 995, SMTP on 465).
-  scTls = 1,
-  // A plain connect upgraded by STLS (POP3) or STARTTLS (SMTP).
-  scStartTls = 2,
-};
-
-// The SHA-256 fingerprint of a DER certificate as upper-case hex pairs joined by colons.
-[[nodiscard]] std::string CertificateFingerprint(std::string_view der);
-// Whether two fingerprints name the same certificate, ignoring case, colons and blanks.
-[[nodiscard]] bool SameFingerprint(std::string_view a, std::string_view b);
-
-// The text for a client error code: -1 timed out, -2 aborted, Windows Sockets codes, and
-// "Internal error (code N)" for anything else.
-[[nodiscard]] std::string ErrorText(int code);
-// The Windows Sockets code for an errno value.
-[[nodiscard]] int SocketErrorFromErrno(int error);
-// The Windows Sockets code for a getaddrinfo result.
-[[nodiscard]] int SocketErrorFromLookup(int result);
-
-// A socket error that no handler took care of.
-class ESocketError : public TError {
- public:
-  explicit ESocketError(int code) : TError(ErrorText(code)), code_(code) {}
-  [[nodiscard]] int Code() const { return code_; }
-
- private:
-  int code_;
-};
 
 // A block of bytes handed to the connection whole; destroying it is the only sign that all of
 // it has been sent (or dropped because the connection closed).
@@ -74,19 +23,6 @@ class TMemoryStream {
  public:
   virtual ~TMemoryStream() = default;
   std::string Data;
-};
-
-// The byte transport under a connection. The plain one reads and writes the socket; a TLS
-// session slots in here, over the same socket, without the line protocols noticing.
-class TByteChannel {
- public:
-  virtual ~TByteChannel() = default;
-  // As recv(2) and send(2) on a non-blocking socket: the bytes moved, 0 at the peer's end of
-  // the stream (reads only), or -1 with errno set (EAGAIN when nothing can move now).
-  virtual ssize_t Read(char* buffer, size_t size) = 0;
-  virtual ssize_t Write(const char* data, size_t size) = 0;
-  // Bytes the channel holds already decoded, which no readiness of the socket will announce.
-  [[nodiscard]] virtual bool Pending() const { return false; }
 };
 
 class TTlsChannel;

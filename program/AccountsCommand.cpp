@@ -8,10 +8,10 @@
 #include "accounts/AccountList.h"
 #include "message/QStrings.h"
 #include "message/SvcString.h"
-#include "platform/LineConnection.h"
 #include "program/CommandLine.h"
 #include "program/CommandSupport.h"
 #include "transport/POP3Account.h"
+#include "transport/Security.h"
 
 namespace tarnwell {
 

@@ -10,6 +10,7 @@
 #include "platform/Error.h"
 #include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
+#include "transport/Security.h"
 
 namespace tarnwell {
 

@@ -9,6 +9,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
+#include "transport/Security.h"
 
 namespace tarnwell {
 

@@ -5,11 +5,11 @@
 
 #include "message/SvcString.h"
 #include "platform/Files.h"
-#include "platform/LineConnection.h"
 #include "platform/Registry.h"
 #include "platform/SingleInstance.h"
 #include "tests/program/CommandRunner.h"
 #include "tests/support/TestSupport.h"
+#include "transport/Security.h"
 
 namespace tarnwell {
 namespace {

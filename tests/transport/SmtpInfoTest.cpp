@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "message/SvcString.h"
-#include "platform/LineConnection.h"
 #include "platform/Registry.h"
 #include "tests/support/TestSupport.h"
 #include "transport/SMTPInfo.h"
+#include "transport/Security.h"
 
 namespace tarnwell {
 namespace {
