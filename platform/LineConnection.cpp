@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <unistd.h>
@@ -41,31 +40,6 @@ std::string TrimBlanks(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-// Four decimal numbers from 0 to 255 joined by dots, nothing else.
-bool ParseDottedQuad(std::string_view text, in_addr& address) {
-  uint32_t value = 0;
-  int parts = 0;
-  size_t pos = 0;
-  while (parts < 4) {
-    if (pos >= text.size() || text[pos] < '0' || text[pos] > '9') return false;
-    unsigned part = 0;
-    size_t digits = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-      part = part * 10 + static_cast<unsigned>(text[pos] - '0');
-      if (++digits > 3 || part > 255) return false;
-      ++pos;
-    }
-    value = (value << 8) | part;
-    if (++parts < 4) {
-      if (pos >= text.size() || text[pos] != '.') return false;
-      ++pos;
-    }
-  }
-  if (pos != text.size()) return false;
-  address.s_addr = htonl(value);
-  return true;
-}
-
 void SetAddressPort(sockaddr_storage& address, int port) {
   const auto netPort = htons(static_cast<uint16_t>(port));
   if (address.ss_family == AF_INET) {
@@ -91,29 +65,20 @@ TLineConnection::~TLineConnection() {
 void TLineConnection::ResolveHost(std::string_view host) {
   host_ = TrimBlanks(host);
   addresses_.clear();
-  in_addr v4{};
-  if (ParseDottedQuad(host_, v4)) {
-    sockaddr_storage storage{};
-    auto& address = reinterpret_cast<sockaddr_in&>(storage);
-    address.sin_family = AF_INET;
-    address.sin_addr = v4;
-    addresses_.push_back(storage);
-    return;
-  }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int result = ::getaddrinfo(host_.c_str(), nullptr, &hints, &found);
-  if (result != 0) throw ESocketError(SocketErrorFromLookup(result));
-  for (const addrinfo* ai = found; ai; ai = ai->ai_next) {
-    if (ai->ai_family != AF_INET && ai->ai_family != AF_INET6) continue;
-    sockaddr_storage storage{};
-    std::memcpy(&storage, ai->ai_addr, ai->ai_addrlen);
-    addresses_.push_back(storage);
-  }
-  ::freeaddrinfo(found);
-  if (addresses_.empty()) throw ESocketError(wsaNoData);
+  lookupError_ = 0;
+  openWanted_ = false;
+  lookup_.Start(host_, [this](int code, std::vector<sockaddr_storage> addresses) {
+    LookupDone(code, std::move(addresses));
+  });
+  if (!lookup_.Running() && lookupError_ != 0) throw ESocketError(lookupError_);
+}
+
+void TLineConnection::LookupDone(int code, std::vector<sockaddr_storage> addresses) {
+  lookupError_ = code;
+  addresses_ = std::move(addresses);
+  if (!openWanted_) return;
+  openWanted_ = false;
+  Open();
 }
 
 void TLineConnection::EnableNotifications(TNotifications which) {
@@ -127,8 +92,12 @@ void TLineConnection::Open() {
   inputStart_ = 0;
   nextAddress_ = 0;
   tlsError_.clear();
-  if (addresses_.empty()) {
-    Fail(wsaDestinationRequired);
+  if (lookup_.Running()) {
+    openWanted_ = true;
+    return;
+  }
+  if (lookupError_ != 0 || addresses_.empty()) {
+    Fail(lookupError_ != 0 ? lookupError_ : wsaDestinationRequired);
     return;
   }
   TryNextAddress();
@@ -385,6 +354,8 @@ void TLineConnection::Shutdown() {
 }
 
 void TLineConnection::Close() {
+  lookup_.Cancel();
+  openWanted_ = false;
   const bool wasConnected = connected_;
   Shutdown();
   if (wasConnected && OnDisconnect) OnDisconnect(*this);

@@ -13,6 +13,7 @@
 
 #include "platform/ByteChannel.h"
 #include "platform/EventLoop.h"
+#include "platform/HostLookup.h"
 #include "platform/SocketErrors.h"
 
 namespace tarnwell {
@@ -43,15 +44,17 @@ class TLineConnection {
   TLineConnection(const TLineConnection&) = delete;
   TLineConnection& operator=(const TLineConnection&) = delete;
 
-  // A dotted IPv4 address is used as it is, anything else is looked up (IPv6 addresses and
-  // names giving IPv6 addresses included). Raises ESocketError when the lookup fails.
+  // Numeric addresses (IPv4 and IPv6) are used as they are; names are looked up without
+  // holding the loop, and Open waits for the answer. Raises ESocketError when the lookup fails
+  // at once (the hosts file, names that cannot exist); a later failure arrives as the error of
+  // Open. Close ends a lookup still running.
   void ResolveHost(std::string_view host);
   void SetPort(int port) { port_ = port; }
   [[nodiscard]] int Port() const { return port_; }
   [[nodiscard]] const std::string& Host() const { return host_; }
   void EnableNotifications(TNotifications which);
 
-  // Starts connecting to the resolved addresses in turn.
+  // Starts connecting to the resolved addresses in turn, once the lookup has them.
   void Open();
   // Closes at once, dropping unsent output; `OnDisconnect` follows when it was connected.
   void Close();
@@ -107,6 +110,7 @@ class TLineConnection {
     }
   };
 
+  void LookupDone(int code, std::vector<sockaddr_storage> addresses);
   void TryNextAddress();
   void OnSocketEvent(unsigned events);
   void FinishConnect();
@@ -125,6 +129,11 @@ class TLineConnection {
   TEventLoop& loop_;
   std::string host_;
   int port_ = 0;
+  THostLookup lookup_;
+  // The failure of the last lookup, for the Open that follows it.
+  int lookupError_ = 0;
+  // Open was called while the lookup ran.
+  bool openWanted_ = false;
   std::vector<sockaddr_storage> addresses_;
   size_t nextAddress_ = 0;
   int fd_ = -1;

@@ -1,7 +1,5 @@
 #include "platform/SocketErrors.h"
 
-#include <netdb.h>
-
 #include <cerrno>
 
 namespace tarnwell {
@@ -128,19 +126,6 @@ int SocketErrorFromErrno(int error) {
     default:
       // Outside every range the clients give a meaning to, so the text names the raw errno.
       return 20000 + error;
-  }
-}
-
-int SocketErrorFromLookup(int result) {
-  switch (result) {
-    case EAI_AGAIN: return wsaTryAgain;
-    case EAI_FAIL: return wsaNoRecovery;
-#ifdef EAI_NODATA
-    case EAI_NODATA: return wsaNoData;
-#endif
-    case EAI_MEMORY: return 10055;
-    case EAI_SYSTEM: return SocketErrorFromErrno(errno);
-    default: return wsaHostNotFound;
   }
 }
 

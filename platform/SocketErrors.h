@@ -31,8 +31,6 @@ constexpr int kTlsFailed = -4;
 [[nodiscard]] std::string ErrorText(int code);
 // The Windows Sockets code for an errno value.
 [[nodiscard]] int SocketErrorFromErrno(int error);
-// The Windows Sockets code for a getaddrinfo result.
-[[nodiscard]] int SocketErrorFromLookup(int result);
 
 // A socket error that no handler took care of.
 class ESocketError : public TError {

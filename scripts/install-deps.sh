@@ -8,7 +8,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config ccache
   # libraries
-  libsqlite3-dev libssl-dev libntlm0-dev libcanberra-dev
+  libsqlite3-dev libssl-dev libntlm0-dev libcanberra-dev libc-ares-dev
   # tests, benchmarks and fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the peak memory the large-message benchmark reads
