@@ -1,0 +1,3 @@
+add_executable(silent_resolver ${CMAKE_CURRENT_LIST_DIR}/silent_resolver.cpp)
+target_link_libraries(silent_resolver PRIVATE tarnwell_test_support)
+tarnwell_warnings(silent_resolver)
