@@ -4,18 +4,9 @@ function(tarnwell_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
-# SOURCES names the files when a folder holds more than one library; EXCLUDE leaves files out of
-# the folder's glob.
 function(tarnwell_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;SOURCES;EXCLUDE" ${ARGN})
-  if(ARG_SOURCES)
-    set(sources ${ARG_SOURCES})
-  else()
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-    if(ARG_EXCLUDE)
-      list(REMOVE_ITEM sources ${ARG_EXCLUDE})
-    endif()
-  endif()
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     # A folder whose units are still to come.
     add_library(${name} INTERFACE)

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/UserInterface.h"
+#include "app/UserInterface.h"
 
 namespace tarnwell {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "app/AppWindow.h"
 #include "message/QStrings.h"
 #include "program/CommandLine.h"
 #include "program/ConsoleUi.h"
-#include "shell/AppWindow.h"
 #include "shell/ProgramFolders.h"
 
 namespace tarnwell {

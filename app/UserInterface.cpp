@@ -1,4 +1,4 @@
-#include "shell/UserInterface.h"
+#include "app/UserInterface.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "shell/AppWindow.h"
+#include "app/AppWindow.h"
 
 #include <charconv>
 
@@ -6,6 +6,7 @@
 #include "accounts/AccountEvents.h"
 #include "accounts/AccountKinds.h"
 #include "accounts/AccountList.h"
+#include "app/FilterUpdates.h"
 #include "complaints/ComplaintHooks.h"
 #include "complaints/RecentComplaints.h"
 #include "complaints/Templates.h"
@@ -20,7 +21,6 @@
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #include "shell/ErrorReport.h"
-#include "shell/FilterUpdates.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/UserInterface.h"
 #include "platform/EventLoop.h"
 #include "shell/Synchronization.h"
-#include "shell/UserInterface.h"
 
 namespace tarnwell {
 
