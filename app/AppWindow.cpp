@@ -6,7 +6,14 @@
 #include "accounts/AccountEvents.h"
 #include "accounts/AccountKinds.h"
 #include "accounts/AccountList.h"
+#include "app/CheckProgress.h"
 #include "app/FilterUpdates.h"
+#include "app/MainWindowHost.h"
+#include "app/MessageDialogs.h"
+#include "app/PopUpNotice.h"
+#include "app/TrayIcon.h"
+#include "app/UserInterface.h"
+#include "app/Wizards.h"
 #include "complaints/ComplaintHooks.h"
 #include "complaints/RecentComplaints.h"
 #include "complaints/Templates.h"
@@ -124,7 +131,7 @@ bool TAppWindow::FormCreate() {
   if (!instance_->Acquire([this](int32_t code) { InvokeTarnwell(code); })) {
     forwarded_ = true;
     if (!instance_->Send(InvokeCodeOf(switches_))) {
-      UserInterface().ShowError("Halvora Tarnwell is running already, but it does not answer.");
+      MessageDialogs().ShowError("Halvora Tarnwell is running already, but it does not answer.");
       exitStatus_ = esFailed;
     }
     instance_.reset();
@@ -163,7 +170,7 @@ void TAppWindow::HandleException(std::exception_ptr error) {
       text = e.what();
     } catch (...) {
     }
-    UserInterface().ShowError(text);
+    MessageDialogs().ShowError(text);
   });
   WriteErrorReport(TProgramFolders::ProgramFolder() + "Tarnwell.err",
                    DescribeExceptionChain(error));
@@ -179,10 +186,10 @@ void TAppWindow::Startup() {
   try {
     RunStartup();
   } catch (const std::exception& error) {
-    UserInterface().ShowError(std::string(error.what()) + "\r\r" + kTerminate);
+    MessageDialogs().ShowError(std::string(error.what()) + "\r\r" + kTerminate);
     Terminate(esFailed);
   } catch (...) {
-    UserInterface().ShowError(std::string("An unknown error occurred.") + "\r\r" + kTerminate);
+    MessageDialogs().ShowError(std::string("An unknown error occurred.") + "\r\r" + kTerminate);
     Terminate(esFailed);
   }
   Initialized = true;
@@ -224,8 +231,8 @@ void TAppWindow::RunStartup() {
   ApplyUpdates();
 
   Log("Init: Tray icon");
-  UserInterface().TraySetBase(TTrayImage::Normal);
-  UserInterface().TrayRefresh();
+  TrayIcon().SetBase(TTrayImage::Normal);
+  TrayIcon().Refresh();
   UpdateTip();
   ChooseHowToGoOn();
 }
@@ -238,7 +245,7 @@ void TAppWindow::CreateObjects() {
   filters_->Load(true);
   if (!filters_->LoadWarning().empty()) {
     RecordWarning(filters_->LoadWarning());
-    UserInterface().ShowWarning(filters_->LoadWarning());
+    MessageDialogs().ShowWarning(filters_->LoadWarning());
   }
 
   Log("Init:   EmailAccounts");
@@ -254,7 +261,7 @@ void TAppWindow::CreateObjects() {
   accounts_->OnCheckStart = [this](TAccountList&) { CheckStarted(); };
   accounts_->OnCheckFinished = [this](TAccountList&) { CheckFinished(); };
   accounts_->ConfirmPurge = [](const std::string& text) {
-    return UserInterface().ConfirmTimed(text);
+    return MessageDialogs().ConfirmTimed(text);
   };
 
   Log("Init:   Templates");
@@ -270,7 +277,8 @@ void TAppWindow::CreateObjects() {
   // Printing comes with the main window; there is nothing to create without it.
   Log("Init:   Printer");
   Log("Init:   Dialogs");
-  UserInterface().CreateDialogs(*accounts_);
+  CheckProgress().Create(*accounts_);
+  PopUpNotice().Create(*accounts_);
 }
 
 bool TAppWindow::WarnAboutPasswords() {
@@ -282,12 +290,11 @@ bool TAppWindow::WarnAboutPasswords() {
       names = account.Description + "\r" + names;
   }
   if (names.empty()) return true;
-  TUserInterface& ui = UserInterface();
-  ui.ShowWarning(
+  MessageDialogs().ShowWarning(
       "There is no password entered for some of your email accounts.\r\rPlease go to Accounts, "
       "Properties and enter the correct password \rfor these accounts:\r\r" +
       names);
-  if (CheckOnce && !ui.HasMainWindow()) {
+  if (CheckOnce && !MainWindow().Available()) {
     // The password cannot be entered here, and the check would fail without it.
     Terminate(esNeedsSetup);
     return false;
@@ -326,10 +333,10 @@ void TAppWindow::ChooseHowToGoOn() {
   Log("Init: On startup");
   accounts_->CheckSelected(TAccountSet(), TriggerBit(ctStartup));
   StartCheckTimer();
-  TUserInterface& ui = UserInterface();
   if (OpenOnStart || switches_.ShowSettingsOnStart) {
     miOpenClick();
-    if (switches_.ShowSettingsOnStart && ui.IsMainWindowVisible()) ui.PressSettingsButton();
+    if (switches_.ShowSettingsOnStart && MainWindow().IsVisible())
+      MainWindow().PressSettingsButton();
   } else if (StartSuspended) {
     miSuspendClick();
   } else if (switches_.ShowAboutOnStart) {
@@ -339,15 +346,14 @@ void TAppWindow::ChooseHowToGoOn() {
 }
 
 void TAppWindow::FirstStart() {
-  TUserInterface& ui = UserInterface();
-  const TWizardResult addressBook = ui.RunAddressBookWizard(*filters_);
+  const TWizardResult addressBook = Wizards().RunAddressBookWizard(*filters_);
   if (addressBook == TWizardResult::Unavailable) {
     Terminate(esNeedsSetup);
     return;
   }
   if (addressBook == TWizardResult::Ok) {
     std::unique_ptr<TAccount> account;
-    if (ui.RunNewAccountWizard(account) == TWizardResult::Ok && account)
+    if (Wizards().RunNewAccountWizard(account) == TWizardResult::Ok && account)
       accounts_->Add(std::move(account));
   }
   miOpenClick();
@@ -366,13 +372,12 @@ void TAppWindow::Tick() {
   TAtExit rearm([this] {
     if (!Closing) timer_.SetEnabled(true);
   });
-  TUserInterface& ui = UserInterface();
-  if (!ui.TrayRegistered()) ui.TrayRefresh();
+  if (!TrayIcon().Registered()) TrayIcon().Refresh();
   if (PowerSuspended || !gate_.IsFree()) return;
   gate_.Enter(TSynchronization::skCheck);
   TAtExit release([this] { gate_.Reset(); });
   accounts_->ScheduledCheck();
-  if (!ui.IsMainWindowVisible() && !Closing) {
+  if (!MainWindow().IsVisible() && !Closing) {
     AutomaticUpdate();
     DailyPurge();
   }
@@ -387,19 +392,18 @@ void TAppWindow::DailyPurge() {
 }
 
 void TAppWindow::AutomaticUpdate() {
-  TUserInterface& ui = UserInterface();
   TSettings& settings = *settings_;
   if (!settings.AutoCheckUpdates || !updates_->IsDue(settings.LastUpdateCheck) ||
-      ui.IsMainWindowVisible() || ui.IsPopUpVisible() || accounts_->Suspended ||
+      MainWindow().IsVisible() || PopUpNotice().IsVisible() || accounts_->Suspended ||
       SessionDisconnected)
     return;
   updates_->EnterBusy();
   TAtExit leave([this] { updates_->LeaveBusy(); });
   if (!updates_->Connected()) return;
-  ui.CancelMenuMode();
+  TrayIcon().CancelMenuMode();
   // The tick keeps the timer disabled while this runs.
-  ui.TrayPush(TTrayImage::Checking);
-  TAtExit pop([&ui] { ui.TrayPop(); });
+  TrayIcon().Push(TTrayImage::Checking);
+  TAtExit pop([] { TrayIcon().Pop(); });
   Swallow([&] {
     if (!updates_->Download() || updates_->Cancelled()) return;
     if (updates_->Downloaded() > 0) {
@@ -417,35 +421,34 @@ void TAppWindow::SaveFiltersIfModified() {
 
 TTrayMenuState TAppWindow::MenuState() const {
   TTrayMenuState state;
-  const TUserInterface& ui = UserInterface();
   const bool checking = accounts_ && accounts_->Busy;
   const bool updating = updates_ && updates_->IsBusy();
-  state.OpenEnabled = !ui.IsMainWindowVisible();
+  state.OpenEnabled = !MainWindow().IsVisible();
   if (accounts_) {
     for (int i = 0; i < accounts_->Count(); ++i)
       if (accounts_->Items(i)->Active)
         state.CheckNowItems.push_back(accounts_->Items(i)->Description);
   }
   state.CheckNowEnabled =
-      !checking && !updating && !ui.IsPopUpVisible() && !state.CheckNowItems.empty();
+      !checking && !updating && !PopUpNotice().IsVisible() && !state.CheckNowItems.empty();
   state.CheckAllEnabled = state.CheckNowEnabled;
   state.SuspendChecked = accounts_ && accounts_->Suspended;
   state.SuspendEnabled = !checking;
   state.EmailProgramEnabled = !Settings().EmailClient.empty();
-  state.AboutEnabled = !ui.IsAboutShowing();
-  state.ExitEnabled = !ui.IsMainWindowVisible() && !checking && !updating;
+  state.AboutEnabled = !MessageDialogs().IsAboutShowing();
+  state.ExitEnabled = !MainWindow().IsVisible() && !checking && !updating;
   return state;
 }
 
 void TAppWindow::miOpenClick() {
   Swallow([this] {
-    TUserInterface& ui = UserInterface();
-    if (ui.HasMainWindow() && Settings().UsePassword && !ui.AskPassword(Settings().Password))
+    if (MainWindow().Available() && Settings().UsePassword &&
+        !MainWindow().AskPassword(Settings().Password))
       return;
     IconAcknowledged = false;
     gate_.Enter(TSynchronization::skUserInterface);
     TAtExit leave([this] { gate_.Leave(); });
-    ui.OpenMainWindow(Settings().WindowState == 2);
+    MainWindow().Open(Settings().WindowState == 2);
   });
 }
 
@@ -473,13 +476,12 @@ void TAppWindow::miCheckAllClick() {
 
 void TAppWindow::miSuspendClick(bool fromMainWindow) {
   if (!accounts_) return;
-  TUserInterface& ui = UserInterface();
   accounts_->Suspended = !accounts_->Suspended;
-  if (ui.IsMainWindowVisible() && !fromMainWindow) ui.UpdateSuspendButton();
+  if (MainWindow().IsVisible() && !fromMainWindow) MainWindow().UpdateSuspendButton();
   if (accounts_->Suspended)
-    ui.TrayPush(TTrayImage::Suspend);
+    TrayIcon().Push(TTrayImage::Suspend);
   else
-    ui.TrayPop();
+    TrayIcon().Pop();
   UpdateTip();
   Log(accounts_->Suspended ? "Checking suspended" : "Checking resumed");
 }
@@ -492,7 +494,7 @@ void TAppWindow::miEmailProgramClick() {
 }
 
 void TAppWindow::miAboutClick(bool fromTray) {
-  Swallow([fromTray] { UserInterface().ShowAbout("Version " + ProgramVersionFull(), fromTray); });
+  Swallow([fromTray] { MessageDialogs().ShowAbout("Version " + ProgramVersionFull(), fromTray); });
 }
 
 void TAppWindow::Close() {
@@ -502,18 +504,17 @@ void TAppWindow::Close() {
 bool TAppWindow::CloseQuery() {
   Log("CloseQuery");
   Closing = true;
-  TUserInterface& ui = UserInterface();
   Swallow([this] {
     if (accounts_ && accounts_->Busy) accounts_->Stop();
   });
   Swallow([this] {
     if (!gate_.IsFree()) gate_.Reset();
   });
-  Swallow([&ui] {
-    if (ui.IsMainWindowVisible()) ui.CloseMainWindow();
+  Swallow([] {
+    if (MainWindow().IsVisible()) MainWindow().Close();
   });
-  Swallow([&ui] {
-    if (ui.IsPopUpVisible()) ui.ClosePopUp();
+  Swallow([] {
+    if (PopUpNotice().IsVisible()) PopUpNotice().Close();
   });
   Log("CloseQuery OK");
   return true;
@@ -530,7 +531,7 @@ void TAppWindow::FormDestroy() {
   Swallow([this] {
     if (settings_) settings_->SaveAll();
     gate_.Reset();
-    UserInterface().TrayRemove();
+    TrayIcon().Remove();
     updates_.reset();
     recent_.reset();
     InstallTemplates(nullptr);
@@ -551,7 +552,6 @@ void TAppWindow::FormDestroy() {
 void TAppWindow::InvokeTarnwell(int32_t code) {
   if (!Initialized || !accounts_) return;
   Log("InvokeTarnwell " + std::to_string(code));
-  TUserInterface& ui = UserInterface();
   switch (code) {
     case icSuspend:
       if (!accounts_->Suspended) miSuspendClick();
@@ -560,104 +560,97 @@ void TAppWindow::InvokeTarnwell(int32_t code) {
       if (accounts_->Suspended) miSuspendClick();
       break;
     case icAbout:
-      if (!ui.IsAboutShowing()) miAboutClick(false);
+      if (!MessageDialogs().IsAboutShowing()) miAboutClick(false);
       break;
     case icSettings:
-      if (!ui.IsMainWindowVisible()) miOpenClick();
-      if (ui.IsMainWindowVisible() && !ui.IsSettingsDialogOpen()) ui.PressSettingsButton();
+      if (!MainWindow().IsVisible()) miOpenClick();
+      if (MainWindow().IsVisible() && !MainWindow().IsSettingsDialogOpen())
+        MainWindow().PressSettingsButton();
       break;
     default:
-      if (!ui.IsMainWindowVisible()) miOpenClick();
+      if (!MainWindow().IsVisible()) miOpenClick();
       break;
   }
 }
 
 void TAppWindow::ShellRestarted() {
-  TUserInterface& ui = UserInterface();
-  ui.TrayMarkUnregistered();
-  ui.TrayRefresh();
+  TrayIcon().MarkUnregistered();
+  TrayIcon().Refresh();
 }
 
 void TAppWindow::TrayLeftButtonDown() {
   if (!accounts_ || (updates_ && updates_->IsBusy())) return;
   if (accounts_->Suspended || accounts_->Busy) return;
-  TUserInterface& ui = UserInterface();
-  if (ui.TrayDepth() > 2) {
-    ui.TrayPop();
-    ui.TraySetBlink(false);
+  if (TrayIcon().Depth() > 2) {
+    TrayIcon().Pop();
+    TrayIcon().SetBlink(false);
     IconAcknowledged = true;
   }
 }
 
 void TAppWindow::TrayDoubleClick() {
   if (updates_ && updates_->IsBusy()) return;
-  TUserInterface& ui = UserInterface();
   IconAcknowledged = false;
-  if (ui.IsPopUpVisible())
-    ui.BringPopUpToFront();
-  else if (ui.IsMainWindowVisible())
-    ui.BringToForeground();
+  if (PopUpNotice().IsVisible())
+    PopUpNotice().BringToFront();
+  else if (MainWindow().IsVisible())
+    MainWindow().BringToForeground();
   else
     miOpenClick();
 }
 
 void TAppWindow::TrayRightButtonDown() {
   if (updates_ && updates_->IsBusy()) return;
-  TUserInterface& ui = UserInterface();
-  if (!ui.IsPopUpVisible()) ui.ShowTrayMenu(MenuState());
+  if (!PopUpNotice().IsVisible()) TrayIcon().ShowMenu(MenuState());
 }
 
-bool TAppWindow::IsMainWindowVisible() const { return UserInterface().IsMainWindowVisible(); }
+bool TAppWindow::IsMainWindowVisible() const { return MainWindow().IsVisible(); }
 
-bool TAppWindow::IsPopUpVisible() const { return UserInterface().IsPopUpVisible(); }
+bool TAppWindow::IsPopUpVisible() const { return PopUpNotice().IsVisible(); }
 
 void TAppWindow::CheckStarted() {
   Swallow([this] {
-    TUserInterface& ui = UserInterface();
-    ui.CancelMenuMode();
+    TrayIcon().CancelMenuMode();
     ShowCheckingIcon();
-    ui.PrepareForCheck(*accounts_);
+    CheckProgress().PrepareForCheck(*accounts_);
     loop_.Pump(0);
-    if (ui.IsMainWindowVisible()) {
-      ui.EnableMainWindow(false);
-      ui.ShowCheckProgress();
+    if (MainWindow().IsVisible()) {
+      MainWindow().Enable(false);
+      CheckProgress().Show();
       loop_.Pump(0);
     }
   });
 }
 
 void TAppWindow::CheckFinished() {
-  TUserInterface& ui = UserInterface();
-  if (ui.IsMainWindowVisible()) {
-    ui.EnableMainWindow(true);
-    ui.RefreshPages();
+  if (MainWindow().IsVisible()) {
+    MainWindow().Enable(true);
+    MainWindow().RefreshPages();
   }
-  ui.FinishCheck(*accounts_);
+  CheckProgress().FinishCheck(*accounts_);
   if (accounts_->ChangeTotal > 0) IconAcknowledged = false;
   UpdateIconAfterCheck();
 }
 
 void TAppWindow::ShowCheckingIcon() {
-  TUserInterface& ui = UserInterface();
-  if (accounts_ && accounts_->Suspended) ui.TrayPop();
-  ui.TrayPush(TTrayImage::Checking);
+  if (accounts_ && accounts_->Suspended) TrayIcon().Pop();
+  TrayIcon().Push(TTrayImage::Checking);
   UpdateTip();
 }
 
 void TAppWindow::PopToBase() {
-  TUserInterface& ui = UserInterface();
-  while (ui.TrayDepth() > 1) ui.TrayPop();
+  while (TrayIcon().Depth() > 1) TrayIcon().Pop();
 }
 
 void TAppWindow::UpdateIconAfterCheck() {
-  TUserInterface& ui = UserInterface();
+  TTrayIcon& tray = TrayIcon();
   const TAccountList& list = *accounts_;
-  ui.TrayPop();
+  tray.Pop();
   if (!IconAcknowledged) {
     const uint8_t mode = Settings().IconMode;
     bool spam = false;
-    if (ui.TrayTop() == TTrayImage::NewSpam) {
-      ui.TrayPop();
+    if (tray.Top() == TTrayImage::NewSpam) {
+      tray.Pop();
       spam = true;
     } else {
       spam = list.NewSpamTotal() > 0;
@@ -666,35 +659,35 @@ void TAppWindow::UpdateIconAfterCheck() {
       PopToBase();
       if (mode == 0) {
         if (list.NewPossibleTotal() <= 0) {
-          ui.TrayPush(TTrayImage::NewMail);
+          tray.Push(TTrayImage::NewMail);
         } else {
-          if (list.NewTotal() > 0 && !spam) ui.TrayPush(TTrayImage::NewMail);
-          ui.TrayPush(TTrayImage::NewPossible);
+          if (list.NewTotal() > 0 && !spam) tray.Push(TTrayImage::NewMail);
+          tray.Push(TTrayImage::NewPossible);
         }
       } else if (mode == 1) {
         if (list.NewPossibleTotal() + list.NewSpamTotal() < list.NewTotal())
-          ui.TrayPush(TTrayImage::NewMail);
+          tray.Push(TTrayImage::NewMail);
       }
-      ui.TraySetBlink(mode != 2);
+      tray.SetBlink(mode != 2);
     } else if (list.PossibleTotal() == 0 && list.InboxTotal() == 0) {
       PopToBase();
     }
     if (spam && mode == 0) {
-      ui.TrayPush(TTrayImage::NewSpam);
-      ui.TraySetBlink(true);
+      tray.Push(TTrayImage::NewSpam);
+      tray.SetBlink(true);
     }
   }
-  if (list.Suspended) ui.TrayPush(TTrayImage::Suspend);
+  if (list.Suspended) tray.Push(TTrayImage::Suspend);
   UpdateTip();
 }
 
 void TAppWindow::UpdateTip() {
-  TUserInterface& ui = UserInterface();
-  switch (ui.TrayTop()) {
-    case TTrayImage::Suspend: ui.TraySetTip("Halvora Tarnwell is suspended."); break;
-    case TTrayImage::Checking: ui.TraySetTip("Halvora Tarnwell is checking e-mail."); break;
+  TTrayIcon& tray = TrayIcon();
+  switch (tray.Top()) {
+    case TTrayImage::Suspend: tray.SetTip("Halvora Tarnwell is suspended."); break;
+    case TTrayImage::Checking: tray.SetTip("Halvora Tarnwell is checking e-mail."); break;
     default:
-      if (accounts_) ui.TraySetTip(accounts_->Summary());
+      if (accounts_) tray.SetTip(accounts_->Summary());
       break;
   }
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UserInterface.h"
+#include "app/TrayIcon.h"
 #include "platform/EventLoop.h"
 #include "shell/Synchronization.h"
 
@@ -49,7 +49,7 @@ enum TExitStatus : int {
 
 // The hidden main form: owns the long-lived objects, runs the start-up, the check timer with
 // the daily purge and the automatic filter update, the tray menu's commands and the shutdown.
-// The user interface it talks to is `UserInterface()`.
+// It talks to the user through the parts of the installed user interface (app/UserInterface.h).
 class TAppWindow {
  public:
   using TUpdatesFactory = std::function<std::unique_ptr<TFilterUpdates>()>;

@@ -1,31 +1,33 @@
 #include "app/UserInterface.h"
 
+#include "app/CheckProgress.h"
+#include "app/MainWindowHost.h"
+#include "app/MessageDialogs.h"
+#include "app/PopUpNotice.h"
+#include "app/TrayIcon.h"
+#include "app/Wizards.h"
+
 namespace tarnwell {
 
 namespace {
-TUserInterface* installedInterface = nullptr;
+
+TUserInterface installed;
+
+template <typename TWithoutDisplay, typename TPart>
+TPart& PartOr(TPart* part) {
+  static TWithoutDisplay withoutDisplay;
+  return part ? *part : withoutDisplay;
+}
+
 }  // namespace
 
-void TWindowlessInterface::TraySetBase(TTrayImage image) {
-  if (tray_.empty())
-    tray_.push_back(image);
-  else
-    tray_.front() = image;
-}
+void InstallUserInterface(const TUserInterface& parts) { installed = parts; }
 
-void TWindowlessInterface::TrayPop() {
-  if (!tray_.empty()) tray_.pop_back();
-}
-
-TTrayImage TWindowlessInterface::TrayTop() const {
-  return tray_.empty() ? TTrayImage::Normal : tray_.back();
-}
-
-TUserInterface& UserInterface() {
-  static TWindowlessInterface windowless;
-  return installedInterface ? *installedInterface : windowless;
-}
-
-void InstallUserInterface(TUserInterface* ui) { installedInterface = ui; }
+TMessageDialogs& MessageDialogs() { return PartOr<TSilentDialogs>(installed.Dialogs); }
+TTrayIcon& TrayIcon() { return PartOr<TMemoryTrayIcon>(installed.Tray); }
+TMainWindowHost& MainWindow() { return PartOr<TNoMainWindow>(installed.MainWindow); }
+TPopUpNotice& PopUpNotice() { return PartOr<TNoPopUpNotice>(installed.PopUp); }
+TCheckProgress& CheckProgress() { return PartOr<TNoCheckProgress>(installed.Progress); }
+TWizards& Wizards() { return PartOr<TNoWizards>(installed.Wizards); }
 
 }  // namespace tarnwell

@@ -23,6 +23,12 @@ const char* const kNoAccounts =
     "--password-stdin\r\r"
     "and start Tarnwell again.";
 
+void Print(std::FILE* output, std::string_view text) {
+  std::fputs(ConsoleText(text).c_str(), output);
+  std::fputc('\n', output);
+  std::fflush(output);
+}
+
 }  // namespace
 
 std::string ConsoleText(std::string_view text) {
@@ -41,33 +47,43 @@ int ParseConsoleAnswer(std::string_view line) {
   return 0;
 }
 
-void TConsoleUi::Print(std::string_view text) {
-  std::fputs(ConsoleText(text).c_str(), output_);
-  std::fputc('\n', output_);
-  std::fflush(output_);
+void TConsoleDialogs::ShowInfo(const std::string& text) { Print(output_, text); }
+
+void TConsoleDialogs::ShowWarning(const std::string& text) { Print(output_, text); }
+
+void TConsoleDialogs::ShowError(const std::string& text) { Print(output_, text); }
+
+void TConsoleDialogs::ShowAbout(const std::string& versionText, bool) {
+  Print(output_, "Halvora Tarnwell\r" + versionText);
 }
 
-void TConsoleUi::ShowAbout(const std::string& versionText, bool) {
-  Print("Halvora Tarnwell\r" + versionText);
+void TConsoleMainWindow::Open(bool) {
+  Print(output_, "The main window cannot be opened without a display; Tarnwell goes on checking.");
 }
 
-void TConsoleUi::OpenMainWindow(bool) {
-  Print("The main window cannot be opened without a display; Tarnwell goes on checking.");
+void TConsoleProgress::FinishCheck(TAccountList& accounts) {
+  for (const std::string& line : accounts.Errors) Print(output_, line);
 }
 
-void TConsoleUi::FinishCheck(TAccountList& accounts) {
-  for (const std::string& line : accounts.Errors) Print(line);
-}
-
-TWizardResult TConsoleUi::RunAddressBookWizard(TFilterList&) {
-  Print(kNoAccounts);
+TWizardResult TConsoleWizards::RunAddressBookWizard(TFilterList&) {
+  Print(output_, kNoAccounts);
   return TWizardResult::Unavailable;
 }
 
-int TConsoleUi::Ask(const std::string& text, bool timed) {
+TUserInterface TConsoleUi::Parts() {
+  TUserInterface parts;
+  parts.Dialogs = &dialogs_;
+  parts.Tray = &tray_;
+  parts.MainWindow = &mainWindow_;
+  parts.Progress = &progress_;
+  parts.Wizards = &wizards_;
+  return parts;
+}
+
+int TConsoleDialogs::Ask(const std::string& text, bool timed) {
   const int unanswered = timed ? caUnanswered : caNo;
   if (!::isatty(inputFd_)) return unanswered;
-  Print(text);
+  Print(output_, text);
   const char* prompt =
       timed ? "Yes or no (no answer in 30 seconds leaves it for later)? " : "Yes or no? ";
   std::fputs(prompt, output_);

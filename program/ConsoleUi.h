@@ -4,7 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "app/CheckProgress.h"
+#include "app/MainWindowHost.h"
+#include "app/MessageDialogs.h"
+#include "app/TrayIcon.h"
 #include "app/UserInterface.h"
+#include "app/Wizards.h"
 
 namespace tarnwell {
 
@@ -13,30 +18,73 @@ namespace tarnwell {
 // 1 for yes, 2 for no, 0 for anything else; letter case and surrounding blanks are ignored.
 [[nodiscard]] int ParseConsoleAnswer(std::string_view line);
 
-// The front end without a display: dialogs print their texts to standard error, and
-// confirmations are asked on the terminal when standard input is one; otherwise they count
-// as unanswered.
-class TConsoleUi : public TWindowlessInterface {
+// Dialogs print their texts, and confirmations are asked on the terminal when the input is
+// one; otherwise they count as unanswered.
+class TConsoleDialogs : public TSilentDialogs {
  public:
-  explicit TConsoleUi(int inputFd = 0, std::FILE* output = stderr)
-      : inputFd_(inputFd), output_(output) {}
+  TConsoleDialogs(int inputFd, std::FILE* output) : inputFd_(inputFd), output_(output) {}
 
-  void ShowInfo(const std::string& text) override { Print(text); }
-  void ShowWarning(const std::string& text) override { Print(text); }
-  void ShowError(const std::string& text) override { Print(text); }
+  void ShowInfo(const std::string& text) override;
+  void ShowWarning(const std::string& text) override;
+  void ShowError(const std::string& text) override;
   int Confirm(const std::string& text) override { return Ask(text, false); }
   int ConfirmTimed(const std::string& text) override { return Ask(text, true); }
   void ShowAbout(const std::string& versionText, bool fromTray) override;
-  void OpenMainWindow(bool maximised) override;
-  void FinishCheck(TAccountList& accounts) override;
-  TWizardResult RunAddressBookWizard(TFilterList& filters) override;
 
  private:
-  void Print(std::string_view text);
   int Ask(const std::string& text, bool timed);
 
   int inputFd_;
   std::FILE* output_;
+};
+
+// Says that the main window needs a display.
+class TConsoleMainWindow : public TNoMainWindow {
+ public:
+  explicit TConsoleMainWindow(std::FILE* output) : output_(output) {}
+  void Open(bool maximised) override;
+
+ private:
+  std::FILE* output_;
+};
+
+// Prints the errors of each batch of checks.
+class TConsoleProgress : public TNoCheckProgress {
+ public:
+  explicit TConsoleProgress(std::FILE* output) : output_(output) {}
+  void FinishCheck(TAccountList& accounts) override;
+
+ private:
+  std::FILE* output_;
+};
+
+// Tells how to add an account without the wizards.
+class TConsoleWizards : public TNoWizards {
+ public:
+  explicit TConsoleWizards(std::FILE* output) : output_(output) {}
+  TWizardResult RunAddressBookWizard(TFilterList& filters) override;
+
+ private:
+  std::FILE* output_;
+};
+
+// The front end without a display: the parts above write to standard error, the tray icon is
+// kept in memory only, and there is no pop-up notice.
+class TConsoleUi {
+ public:
+  explicit TConsoleUi(int inputFd = 0, std::FILE* output = stderr)
+      : dialogs_(inputFd, output), mainWindow_(output), progress_(output), wizards_(output) {}
+  TConsoleUi(const TConsoleUi&) = delete;
+  TConsoleUi& operator=(const TConsoleUi&) = delete;
+
+  [[nodiscard]] TUserInterface Parts();
+
+ private:
+  TConsoleDialogs dialogs_;
+  TMemoryTrayIcon tray_;
+  TConsoleMainWindow mainWindow_;
+  TConsoleProgress progress_;
+  TConsoleWizards wizards_;
 };
 
 }  // namespace tarnwell

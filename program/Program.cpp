@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/AppWindow.h"
+#include "app/UserInterface.h"
 #include "message/QStrings.h"
 #include "program/CommandLine.h"
 #include "program/ConsoleUi.h"
@@ -71,7 +72,7 @@ int RunProgram(const TCommandLine& line) {
     return esFailed;
   }
   TConsoleUi ui;
-  InstallUserInterface(&ui);
+  InstallUserInterface(ui.Parts());
   int status = esOk;
   {
     TAppWindow app(switches);
@@ -79,7 +80,7 @@ int RunProgram(const TCommandLine& line) {
     if (app.Forwarded() && status == esOk)
       std::fputs("Halvora Tarnwell is running already; it was passed the command.\n", stderr);
   }
-  InstallUserInterface(nullptr);
+  InstallUserInterface({});
   return status;
 }
 

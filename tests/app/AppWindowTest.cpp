@@ -13,7 +13,13 @@
 #include "accounts/AccountKinds.h"
 #include "accounts/AccountList.h"
 #include "app/AppWindow.h"
+#include "app/CheckProgress.h"
 #include "app/FilterUpdates.h"
+#include "app/MainWindowHost.h"
+#include "app/MessageDialogs.h"
+#include "app/TrayIcon.h"
+#include "app/UserInterface.h"
+#include "app/Wizards.h"
 #include "filtering/DataFiles.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
@@ -76,9 +82,9 @@ class TFakeAccount : public TAccount {
   void DeleteMessage(int, int32_t) override {}
 };
 
-// Records what the program shows and answers the timed confirmations from a queue (3 when it
-// is empty).
-class TFakeUi : public TWindowlessInterface {
+// Records the warnings and errors the program shows and answers the timed confirmations from a
+// queue (3 when it is empty).
+class TFakeDialogs : public TSilentDialogs {
  public:
   void ShowWarning(const std::string& text) override { Warnings.push_back(text); }
   void ShowError(const std::string& text) override { Errors.push_back(text); }
@@ -89,14 +95,39 @@ class TFakeUi : public TWindowlessInterface {
     Answers.pop_front();
     return answer;
   }
-  [[nodiscard]] bool HasMainWindow() const override { return WithMainWindow; }
-  void OpenMainWindow(bool) override {
+
+  std::vector<std::string> Warnings;
+  std::vector<std::string> Errors;
+  std::vector<std::string> Questions;
+  std::deque<int> Answers;
+};
+
+// A main window that a front end with a display opens; without one it counts the attempts.
+class TFakeMainWindow : public TNoMainWindow {
+ public:
+  [[nodiscard]] bool Available() const override { return WithDisplay; }
+  void Open(bool) override {
     ++Opened;
-    MainVisible = WithMainWindow;
+    Visible = WithDisplay;
   }
-  [[nodiscard]] bool IsMainWindowVisible() const override { return MainVisible; }
+  [[nodiscard]] bool IsVisible() const override { return Visible; }
+
+  bool WithDisplay = false;
+  bool Visible = false;
+  int Opened = 0;
+};
+
+class TFakeProgress : public TNoCheckProgress {
+ public:
   void FinishCheck(TAccountList& accounts) override { CheckErrors = accounts.Errors; }
-  TWizardResult RunAddressBookWizard(TFilterList&) override { return Wizards; }
+
+  std::vector<std::string> CheckErrors;
+};
+
+// The address-book wizard ends with `Result`; the new-account wizard then makes an account.
+class TFakeWizards : public TNoWizards {
+ public:
+  TWizardResult RunAddressBookWizard(TFilterList&) override { return Result; }
   TWizardResult RunNewAccountWizard(std::unique_ptr<TAccount>& account) override {
     account = std::make_unique<TFakeAccount>();
     account->Description = "Made by the wizard";
@@ -104,21 +135,25 @@ class TFakeUi : public TWindowlessInterface {
     return TWizardResult::Ok;
   }
 
-  std::vector<std::string> Warnings;
-  std::vector<std::string> Errors;
-  std::vector<std::string> Questions;
-  std::deque<int> Answers;
-  std::vector<std::string> CheckErrors;
-  bool WithMainWindow = false;
-  bool MainVisible = false;
-  int Opened = 0;
-  TWizardResult Wizards = TWizardResult::Unavailable;
+  TWizardResult Result = TWizardResult::Unavailable;
+};
+
+struct TFakeUi {
+  TFakeDialogs Dialogs;
+  TMemoryTrayIcon Tray;
+  TFakeMainWindow MainWindow;
+  TFakeProgress Progress;
+  TFakeWizards Wizards;
 };
 
 class AppWindowTest : public ::testing::Test {
  protected:
   AppWindowTest() {
-    InstallUserInterface(&ui);
+    InstallUserInterface({.Dialogs = &ui.Dialogs,
+                          .Tray = &ui.Tray,
+                          .MainWindow = &ui.MainWindow,
+                          .Progress = &ui.Progress,
+                          .Wizards = &ui.Wizards});
     RegisterAccountKind(akPOP3, [] { return std::make_unique<TFakeAccount>(); });
     fakeServer = &server;
     Fresh();
@@ -129,7 +164,7 @@ class AppWindowTest : public ::testing::Test {
     ProgramLog().SetEnabled(false);
     fakeServer = nullptr;
     RegisterAccountKind(akPOP3, {});
-    InstallUserInterface(nullptr);
+    InstallUserInterface({});
     TEventLoop::Install(nullptr);
   }
 
@@ -289,8 +324,8 @@ TEST_F(AppWindowTest, StartUpRunsASecondAfterCreationAndLogsItsSteps) {
   EXPECT_EQ(next, steps.size()) << "missing or out of order: "
                                 << steps[std::min(next, steps.size() - 1)];
   EXPECT_TRUE(DirectoryExists(TProgramFolders::UpdatesFolder()));
-  EXPECT_EQ(ui.TrayImages(), std::vector<TTrayImage>{TTrayImage::Normal});
-  EXPECT_EQ(ui.TrayTip(), app->Accounts()->Summary());
+  EXPECT_EQ(ui.Tray.Images(), std::vector<TTrayImage>{TTrayImage::Normal});
+  EXPECT_EQ(ui.Tray.Tip(), app->Accounts()->Summary());
   EXPECT_FALSE(loop->Terminated());
 }
 
@@ -300,8 +335,8 @@ TEST_F(AppWindowTest, ADamagedFilterFileIsToldInTheLogTheErrorFileAndAWarningAnd
   const std::string data = test::ReadFileText(file);
   test::WriteFileText(file, data.substr(0, data.size() - 50));
   Start({});
-  ASSERT_EQ(ui.Warnings.size(), 1u);
-  const std::string& warning = ui.Warnings.front();
+  ASSERT_EQ(ui.Dialogs.Warnings.size(), 1u);
+  const std::string& warning = ui.Dialogs.Warnings.front();
   EXPECT_NE(warning.find("\"" + file + "\" was damaged: it ends inside a filter"),
             std::string::npos)
       << warning;
@@ -337,8 +372,8 @@ TEST_F(AppWindowTest, StartUpFailuresShowTheirTextAndEndTheProgram) {
     c.spoil();
     const std::string store = test::ReadFileText(home + "Registry.db");
     Start({});
-    ASSERT_EQ(ui.Errors.size(), 1u);
-    const std::string& text = ui.Errors.front();
+    ASSERT_EQ(ui.Dialogs.Errors.size(), 1u);
+    const std::string& text = ui.Dialogs.Errors.front();
     if (c.expected.empty()) {
       EXPECT_EQ(text.rfind("An error occurred during startup: ", 0), 0u) << text;
       EXPECT_NE(text.find("Registry.db"), std::string::npos) << text;
@@ -369,22 +404,23 @@ TEST_F(AppWindowTest, PurgeAnsweredNoWaitsForTheNextDayAndAnUnansweredOneComesBa
   const std::string question =
       "Tarnwell has found 1 old messages in the Killed mail folders.\r\rDo you want to delete "
       "these messages?";
-  ui.Answers = {caNo, caUnanswered, caYes};
+  ui.Dialogs.Answers = {caNo, caUnanswered, caYes};
   Start({});
-  EXPECT_EQ(ui.Questions, std::vector<std::string>{question});
+  EXPECT_EQ(ui.Dialogs.Questions, std::vector<std::string>{question});
   Advance(7000);
   Advance(7000);
-  EXPECT_EQ(ui.Questions.size(), 1u) << "No holds until the next day";
+  EXPECT_EQ(ui.Dialogs.Questions.size(), 1u) << "No holds until the next day";
   clock.SetNow(clock.Now() + 1);
   Advance(7000);
-  EXPECT_EQ(ui.Questions.size(), 2u);
+  EXPECT_EQ(ui.Dialogs.Questions.size(), 2u);
   EXPECT_TRUE(test::FileExists(killed + ".txt"));
   Advance(7000);
-  EXPECT_EQ(ui.Questions.size(), 3u) << "an unanswered question comes back at the next tick";
+  EXPECT_EQ(ui.Dialogs.Questions.size(), 3u)
+      << "an unanswered question comes back at the next tick";
   EXPECT_FALSE(test::FileExists(killed + ".txt"));
   EXPECT_EQ(app->Accounts()->Items(0)->Killed.Count(), 0);
   Advance(7000);
-  EXPECT_EQ(ui.Questions.size(), 3u);
+  EXPECT_EQ(ui.Dialogs.Questions.size(), 3u);
 }
 
 TEST_F(AppWindowTest, ASignalDuringACheckStopsItFreesTheGateAndEndsTheProgram) {
@@ -415,7 +451,7 @@ TEST_F(AppWindowTest, AnExceptionThatReachesTheLoopIsShownReportedAndTheProgramG
   Start({});
   loop->Post([] { throw TError("The disk is full."); });
   app->PumpOnce(0);
-  EXPECT_EQ(ui.Errors, std::vector<std::string>{"The disk is full."});
+  EXPECT_EQ(ui.Dialogs.Errors, std::vector<std::string>{"The disk is full."});
   const std::string report = test::ReadFileText(home + "Tarnwell.err");
   EXPECT_NE(report.find("[Level 0]"), std::string::npos) << report;
   EXPECT_NE(report.find("The disk is full."), std::string::npos) << report;
@@ -459,7 +495,7 @@ TEST_F(AppWindowTest, TheAutomaticFilterUpdateRunsBetweenChecksWhenItIsDue) {
   EXPECT_EQ(Settings().LastUpdate, 120);
   EXPECT_EQ(Settings().LastUpdateCheck, static_cast<TDateTime>(DateOf(clock.Now())));
   EXPECT_FALSE(app->Updates()->IsBusy());
-  EXPECT_EQ(ui.TrayImages(), std::vector<TTrayImage>{TTrayImage::Normal});
+  EXPECT_EQ(ui.Tray.Images(), std::vector<TTrayImage>{TTrayImage::Normal});
   Advance(7000);
   EXPECT_EQ(journal.size(), 3u) << "not due again the same day";
   TRegistryStore store(home + "Registry.db");
@@ -490,12 +526,12 @@ TEST_F(AppWindowTest, CodesOfAnotherInstanceCountOnlyOnceTheStartUpHasEnded) {
   Deliver();
   EXPECT_TRUE(app->Accounts()->Suspended);
   EXPECT_TRUE(Logged("Checking suspended"));
-  EXPECT_EQ(ui.TrayTop(), TTrayImage::Suspend);
-  EXPECT_EQ(ui.TrayTip(), "Halvora Tarnwell is suspended.");
+  EXPECT_EQ(ui.Tray.Top(), TTrayImage::Suspend);
+  EXPECT_EQ(ui.Tray.Tip(), "Halvora Tarnwell is suspended.");
   ASSERT_TRUE(second.Send(icResume));
   Deliver();
   EXPECT_FALSE(app->Accounts()->Suspended);
-  EXPECT_EQ(ui.TrayImages(), std::vector<TTrayImage>{TTrayImage::Normal});
+  EXPECT_EQ(ui.Tray.Images(), std::vector<TTrayImage>{TTrayImage::Normal});
 }
 
 TEST_F(AppWindowTest, OnceChecksEveryAccountEndsWithTheBatchResultAndKeepsTheFilterChanges) {
@@ -513,7 +549,7 @@ TEST_F(AppWindowTest, OnceChecksEveryAccountEndsWithTheBatchResultAndKeepsTheFil
     EXPECT_EQ(server.Logins, (std::vector<std::string>{"A", "B"}));
     EXPECT_TRUE(loop->Terminated());
     EXPECT_EQ(app->ExitStatus(), c.status);
-    EXPECT_EQ(ui.CheckErrors.empty(), c.status == esOk);
+    EXPECT_EQ(ui.Progress.CheckErrors.empty(), c.status == esOk);
     const TFilter* filter = StoredFilter();
     ASSERT_NE(filter, nullptr);
     EXPECT_EQ(filter->Hits, 2);
@@ -542,13 +578,13 @@ TEST_F(AppWindowTest, OnceWithAMissingPasswordWarnsAndNeedsTheMainWindow) {
     SCOPED_TRACE(withMainWindow);
     Fresh();
     Prepare({"A", "B"}, {}, false);
-    ui.WithMainWindow = withMainWindow;
+    ui.MainWindow.WithDisplay = withMainWindow;
     Start({"/ONCE"});
-    EXPECT_EQ(ui.Warnings, std::vector<std::string>{warning});
+    EXPECT_EQ(ui.Dialogs.Warnings, std::vector<std::string>{warning});
     if (withMainWindow) {
       EXPECT_TRUE(app->OpenOnStart);
       EXPECT_FALSE(app->CheckOnce);
-      EXPECT_EQ(ui.Opened, 1);
+      EXPECT_EQ(ui.MainWindow.Opened, 1);
       EXPECT_FALSE(loop->Terminated());
       EXPECT_EQ(server.Logins, (std::vector<std::string>{"A", "B"})) << "the start-up check";
     } else {
@@ -567,16 +603,16 @@ TEST_F(AppWindowTest, AFirstStartWithoutWizardsEndsAndWithThemAddsTheAccount) {
 
   Fresh();
   Prepare({});
-  ui.Wizards = TWizardResult::Ok;
-  ui.WithMainWindow = true;
+  ui.Wizards.Result = TWizardResult::Ok;
+  ui.MainWindow.WithDisplay = true;
   Start({"/ONCE"});
   ASSERT_EQ(app->Accounts()->Count(), 1);
   EXPECT_EQ(app->Accounts()->Items(0)->Description, "Made by the wizard");
-  EXPECT_EQ(ui.Opened, 1);
+  EXPECT_EQ(ui.MainWindow.Opened, 1);
   EXPECT_FALSE(loop->Terminated()) << "/ONCE does not end a first start";
-  ui.TrayMarkUnregistered();
+  ui.Tray.MarkUnregistered();
   Advance(7000);
-  EXPECT_TRUE(ui.TrayRegistered()) << "the check timer ticked";
+  EXPECT_TRUE(ui.Tray.Registered()) << "the check timer ticked";
 }
 
 }  // namespace
