@@ -174,7 +174,7 @@ void TAccount::ReadMessageList() {
 void TAccount::ReadMessageBodies() {
   Notify(OnReadingBodies);
   Log("Reading message bodies: " + Description);
-  const bool textFilters = (Settings().ActiveFilters >> fkText) & 1u;
+  const bool textFilters = Settings().TextFiltersActive();
   int unsaved = 0;
   std::string saveError;
   for (int index = 0; index < Inbox.Count() && !Cancelled; ++index) {

@@ -23,6 +23,9 @@
 
 namespace tarnwell {
 
+// The settings name the text filters' bit of `ActiveFilters` by this kind.
+static_assert(TSettings::kTextFilterKind == fkText);
+
 namespace {
 
 const char* const kStartupPrefix = "An error occurred during startup: ";
@@ -483,7 +486,7 @@ void TFilterList::BuildContext(TEmail& message, bool stored) {
   c.OwnDomainNames = &ownDomainNames_;
   c.Countries = countries_.get();
   c.TextSearch = nullptr;
-  if (!((Settings().ActiveFilters >> fkText) & 1u)) return;
+  if (!Settings().TextFiltersActive()) return;
   const auto loaded = [&message](const auto& take) {
     for (const std::string& line : message.Body) take(std::string_view(line));
     return true;

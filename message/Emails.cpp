@@ -147,7 +147,7 @@ bool TEmail::ReadStoredBody(const std::function<void(std::string_view)>& take) c
 }
 
 std::vector<std::string> TEmail::NoticeLines() {
-  const bool textFilters = (Settings().ActiveFilters >> 5) & 1u;
+  const bool textFilters = Settings().TextFiltersActive();
   const std::string_view notice = textFilters ? kTooLargeNotice : kTextFilteringOffNotice;
   std::vector<std::string> lines;
   size_t start = 0;

@@ -27,6 +27,9 @@ class TSettings {
  public:
   static constexpr const char* kKeyPath = "\\Software\\Halvora\\Tarnwell\\Settings";
   static constexpr int kItemCount = 60;
+  // The kind of the message-text filters, by which `ActiveFilters` says whether message texts
+  // are fetched and searched at all.
+  static constexpr unsigned kTextFilterKind = 5;
 
   enum class TGroup { All, Layout, LastAccount, Columns };
 
@@ -44,6 +47,7 @@ class TSettings {
 
   void SaveLayout(const TBounds& bounds, int windowState, const std::vector<TBandInfo>& bands,
                   int updatesSplit, int killedSplit, int inboxSplit);
+  [[nodiscard]] bool TextFiltersActive() const { return (ActiveFilters >> kTextFilterKind) & 1u; }
   [[nodiscard]] bool HasLayout() const { return BandInfo[0].width != 0; }
   [[nodiscard]] bool HasColumns() const { return ColsInbox[0] != 0; }
   // Sets the widths of columns 0 to 8 while the stored Live Mail width is not 0.
@@ -57,6 +61,7 @@ class TSettings {
   TBounds Window;
   bool ToolBarText = true;
   int32_t LastAcct = 0;
+  // One bit per filter kind: bit n stands for kind n.
   uint8_t ActiveFilters = 0xFE;
   bool SaveKills = true;
   bool AutoPurge = true;

@@ -4,6 +4,7 @@
 #include "message/Emails.h"
 #include "platform/Error.h"
 #include "platform/Files.h"
+#include "shell/Settings.h"
 #include "tests/support/TestSupport.h"
 
 namespace tarnwell {
@@ -69,6 +70,32 @@ TEST_F(EmailsTest, KilledFolderLoadsInFileNameOrderWithStatusHeadersTakenOut) {
             0u);
   killed[1]->LoadBody();
   EXPECT_EQ(killed[1]->Body, std::vector<std::string>{"text"});
+}
+
+// The notice of a message without a stored text says why by the message-text filters' bit (5)
+// of the active filter kinds.
+TEST_F(EmailsTest, AMissingTextIsExplainedByWhetherTextFiltersAreActive) {
+  const std::string tooLarge =
+      "This message was not retrieved automatically because it is too large. Large messages are "
+      "normally valid e-mail and are skipped in order to speed up filtering.";
+  const std::string disabled =
+      "This message was not retrieved automatically because you have disabled text filtering.";
+  const struct {
+    uint8_t activeFilters;
+    const std::string& notice;
+  } cases[] = {{0xFE, tooLarge}, {0xDE, disabled}, {0x20, tooLarge}, {0xBE, tooLarge}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.activeFilters));
+    TSettings settings;
+    settings.ActiveFilters = c.activeFilters;
+    InstallSettings(&settings);
+    TEmail email;
+    email.LoadBody();
+    InstallSettings(nullptr);
+    EXPECT_FALSE(email.BodyLoaded);
+    ASSERT_FALSE(email.Body.empty());
+    EXPECT_EQ(email.Body[0], c.notice);
+  }
 }
 
 TEST_F(EmailsTest, ReadMarkIsWrittenOnceAndRemovedWhole) {
