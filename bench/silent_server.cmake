@@ -1,0 +1,3 @@
+add_executable(silent_server ${CMAKE_CURRENT_LIST_DIR}/silent_server.cpp)
+target_link_libraries(silent_server PRIVATE tarnwell_transport)
+tarnwell_warnings(silent_server)
