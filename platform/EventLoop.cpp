@@ -11,7 +11,13 @@
 namespace tarnwell {
 
 namespace {
+
 TEventLoop* installedLoop = nullptr;
+
+// The longest sleep of one round of WaitUntil: a condition that something other than an event
+// made true is still noticed within it.
+constexpr int64_t kLongestSleepMs = 1000;
+
 }  // namespace
 
 TEventLoop& TEventLoop::Current() {
@@ -169,13 +175,21 @@ TFdWatch::~TFdWatch() { loop_.Unwatch(id_); }
 
 void Pump(int ms) { TEventLoop::Current().Pump(ms); }
 
-void WaitMs(int ms) {
-  const int64_t end = TClock::Current().MonotonicMs() + ms;
+void WaitUntil(const std::function<bool()>& done) {
+  while (!done()) Pump(kLongestSleepMs);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int64_t deadlineMs) {
   for (;;) {
-    const int64_t left = end - TClock::Current().MonotonicMs();
-    if (left <= 0) break;
-    Pump(static_cast<int>(std::min<int64_t>(left, 1000)));
+    if (done()) return true;
+    const int64_t left = deadlineMs - TClock::Current().MonotonicMs();
+    if (left <= 0) return false;
+    Pump(static_cast<int>(std::min(left, kLongestSleepMs)));
   }
+}
+
+void WaitMs(int ms) {
+  WaitUntil([] { return false; }, TClock::Current().MonotonicMs() + ms);
 }
 
 }  // namespace tarnwell

@@ -127,6 +127,13 @@ class TFdWatch {
 
 // Lets pending events run, then waits up to `ms` milliseconds for more.
 void Pump(int ms);
+// Keeps events running until `done` holds, sleeping in the loop whenever none is pending, so a
+// wait costs nothing while nothing happens: a descriptor, a timer (such as a client's timeout)
+// or a posted call wakes it, and `done` is looked at after each round.
+void WaitUntil(const std::function<bool()>& done);
+// The same, giving up once the clock reaches `deadlineMs` (on TClock's MonotonicMs); true
+// when `done` holds.
+bool WaitUntil(const std::function<bool()>& done, int64_t deadlineMs);
 // Keeps events running until `ms` milliseconds have passed on the clock.
 void WaitMs(int ms);
 // Runs the pending events without waiting.

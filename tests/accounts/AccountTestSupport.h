@@ -16,23 +16,10 @@
 #include "shell/Settings.h"
 #include "tests/accounts/ScriptedAccount.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualTimeLoop.h"
 #include "tests/support/program/ProgramEnvironment.h"
 
 namespace tarnwell::test {
-
-// An event loop whose waiting moves the test's clock instead of taking time, so the check's
-// pauses pass at once.
-class TVirtualTimeLoop : public TPollEventLoop {
- public:
-  explicit TVirtualTimeLoop(TManualClock& clock) : clock_(clock) {}
-  void Pump(int ms) override {
-    TPollEventLoop::Pump(0);
-    if (ms > 0) clock_.Advance(ms);
-  }
-
- private:
-  TManualClock& clock_;
-};
 
 // A dial-up service with two phone-book entries, "Work" and "Home"; dials and hang-ups go to
 // a journal.
