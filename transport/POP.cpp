@@ -7,7 +7,6 @@
 #include "platform/Clock.h"
 #include "platform/Error.h"
 #include "shell/LogFile.h"
-#include "transport/SSPI.h"
 
 namespace tarnwell {
 
@@ -98,36 +97,10 @@ void TReplyLines::Finish() {
   if (headers_) UnfoldLines(*headers_);
 }
 
-TPOP3::TPOP3() {
-  timer_.SetInterval(static_cast<uint32_t>(timeout_) * 1000);
-  timer_.SetOnTimer([this] { HandleTimer(); });
-}
-
-TPOP3::~TPOP3() {
-  timer_.SetEnabled(false);
-  connection_.OnDisconnect = nullptr;
-  connection_.OnError = nullptr;
-  connection_.ForceClose();
-}
-
-void TPOP3::AddLog(std::string_view text) const {
-  if (log_) log_->Add(text);
-}
+TPOP3::TPOP3() : TLineClient("POP3") {}
 
 void TPOP3::AddLogLines(const std::vector<std::string>& lines) const {
   if (log_) log_->AddStrings(lines);
-}
-
-void TPOP3::InstallHandlers() {
-  connection_.OnConnect = [](TLineConnection& connection) {
-    connection.EnableNotifications(TLineConnection::TNotifications::ReadWriteClose);
-  };
-  connection_.OnRead = [this](TLineConnection& connection) { HandleRead(connection); };
-  connection_.OnDisconnect = [this](TLineConnection&) { HandleDisconnect(); };
-  connection_.OnError = [this](TLineConnection&, int& code) {
-    errorCode_ = code;
-    code = 0;
-  };
 }
 
 void TPOP3::HandleRead(TLineConnection& connection) {
@@ -140,7 +113,7 @@ void TPOP3::HandleRead(TLineConnection& connection) {
   switch (state_) {
     case psGreeting:
       if (!positive) {
-        errorCode_ = 1;
+        errorCode_ = peGreetingRefused;
         return;
       }
       if (Security == scStartTls) {
@@ -154,7 +127,7 @@ void TPOP3::HandleRead(TLineConnection& connection) {
     case psStartTls:
       // Without the upgrade the login stops here: the password never goes out in the clear.
       if (!positive) {
-        errorCode_ = -5;
+        errorCode_ = ceNotSecured;
         return;
       }
       state_ = psTlsHandshake;
@@ -164,7 +137,7 @@ void TPOP3::HandleRead(TLineConnection& connection) {
       break;
     case psUserSent:
       if (!positive) {
-        errorCode_ = 2;
+        errorCode_ = peUserRefused;
         return;
       }
       state_ = psPassSent;
@@ -172,7 +145,7 @@ void TPOP3::HandleRead(TLineConnection& connection) {
       break;
     default:
       if (!positive) {
-        errorCode_ = 3;
+        errorCode_ = pePassRefused;
         return;
       }
       state_ = psLoggedIn;
@@ -181,7 +154,6 @@ void TPOP3::HandleRead(TLineConnection& connection) {
 }
 
 void TPOP3::HandleDisconnect() {
-  if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
   // A server that hangs up during the login leaves nothing to wait for.
   if (((state_ >= psGreeting && state_ <= psPassSent) || state_ == psStartTls ||
        state_ == psTlsHandshake) &&
@@ -189,12 +161,6 @@ void TPOP3::HandleDisconnect() {
     errorCode_ = wsaConnReset;
   state_ = psClosed;
   AddLog("POP3: Connection closed.");
-}
-
-void TPOP3::HandleTimer() {
-  timer_.SetEnabled(false);
-  errorCode_ = -1;
-  if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
 }
 
 void TPOP3::Login() {
@@ -206,15 +172,9 @@ void TPOP3::Login() {
   deleted_ = 0;
   aborted_ = false;
   InstallHandlers();
-  try {
-    connection_.ResolveHost(Host);
-  } catch (const ESocketError& error) {
-    errorCode_ = error.Code();
-  }
+  ResolveHost(Host);
   RaisePendingError();
-  connection_.SetPort(Port);
-  connection_.EnableNotifications(TLineConnection::TNotifications::ConnectOnly);
-  connection_.SetTls(Security == scTls, CertPin);
+  PrepareConnection(Port, Security == scTls, CertPin);
   AddLog("POP3: Connecting to " + Host + " on " + std::to_string(Port) + " with " + UserName + "@" +
          Domain +
          (Security == scTls        ? " over TLS"
@@ -232,47 +192,36 @@ void TPOP3::Login() {
 
 void TPOP3::OpenAndWait(TState goal) {
   timer_.SetEnabled(true);
-  try {
-    connection_.Open();
-  } catch (const ESocketError& error) {
-    errorCode_ = error.Code();
-  }
-  while (errorCode_ == 0 && state_ != goal && !aborted_) {
-    Pump(1);
-    if (state_ == psTlsHandshake && errorCode_ == 0 && connection_.Secure()) {
-      AddLog("POP3: Secure connection established.");
-      if (goal == psSecured) {
-        state_ = psSecured;
-      } else {
-        state_ = psUserSent;
-        SendCommand("USER " + UserName);
-      }
+  OpenConnection();
+  // The connection tells nothing when the handshake after STLS is done, so each round looks.
+  const auto secured = [this] {
+    return state_ == psTlsHandshake && errorCode_ == 0 && connection_.Secure();
+  };
+  for (;;) {
+    WaitUntil([&] { return errorCode_ != 0 || state_ == goal || aborted_ || secured(); });
+    if (!secured()) break;
+    AddLog("POP3: Secure connection established.");
+    if (goal == psSecured) {
+      state_ = psSecured;
+    } else {
+      state_ = psUserSent;
+      SendCommand("USER " + UserName);
     }
   }
   timer_.SetEnabled(false);
 }
 
 void TPOP3::SecureLogin() {
-  if (!sspi_) sspi_ = std::make_unique<TSSPI>("MSN");
-  errorCode_ = -3;
+  errorCode_ = ceSecureLoginFailed;
   try {
-    if (sspi_->Initialize()) {
+    if (StartSecureLogin()) {
       state_ = psSecureLogin;
-      sspi_->Connection = &connection_;
-      sspi_->Timer = &timer_;
-      sspi_->Log = log_;
-      timer_.SetEnabled(true);
-      if (sspi_->Authenticate(UserName + "@" + Domain, Password, false)) errorCode_ = 0;
+      if (RunSecureLogin(UserName + "@" + Domain, Password, false)) errorCode_ = 0;
       state_ = psLoggedIn;
     }
   } catch (const std::exception&) {
   }
-  timer_.SetEnabled(false);
-  connection_.OnRead = [this](TLineConnection& connection) { HandleRead(connection); };
-  connection_.OnError = [this](TLineConnection&, int& code) {
-    errorCode_ = code;
-    code = 0;
-  };
+  EndSecureLogin();
 }
 
 void TPOP3::SendCommand(std::string_view line) {
@@ -305,11 +254,11 @@ bool TPOP3::ReplyComplete(bool multiLine) {
 
 bool TPOP3::Command(std::string_view line, bool multiLine) {
   SendCommand(line);
-  bool complete = ReplyComplete(multiLine);
-  while (!complete && errorCode_ == 0 && connection_.Connected()) {
-    Pump(1);
+  bool complete = false;
+  WaitUntil([&] {
     complete = ReplyComplete(multiLine);
-  }
+    return complete || errorCode_ != 0 || !connection_.Connected();
+  });
   timer_.SetEnabled(false);
   if (complete) {
     AddLog("POP3: " + reply_);
@@ -415,15 +364,17 @@ void TPOP3::Top(int32_t n, std::vector<std::string>& headers, std::vector<std::s
   const bool sent = errorCode_ == 0;
   if (sent && IsOK()) {
     timer_.SetEnabled(true);
-    while (errorCode_ == 0 && connection_.Connected()) {
+    WaitUntil([this] {
+      if (errorCode_ != 0 || !connection_.Connected()) return true;
       const size_t from = scanned_ >= kReplyEnd.size() ? scanned_ - kReplyEnd.size() + 1 : 0;
-      if (reply_.find(kHeaderEnd, from) != std::string::npos || HasReplyEnd()) break;
+      if (reply_.find(kHeaderEnd, from) != std::string::npos || HasReplyEnd()) return true;
       scanned_ = reply_.size();
-      Pump(1);
-    }
-    while (errorCode_ == 0 && connection_.Connected() && !reply_.ends_with("\n.\r\n") &&
-           reply_ != ".\r\n")
-      Pump(1);
+      return false;
+    });
+    WaitUntil([this] {
+      return errorCode_ != 0 || !connection_.Connected() || reply_.ends_with("\n.\r\n") ||
+             reply_ == ".\r\n";
+    });
     timer_.SetEnabled(false);
     scanned_ = 0;
     if (HasReplyEnd()) {
@@ -464,12 +415,11 @@ void TPOP3::Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::
     timer_.SetEnabled(true);
     // The message goes into lines as it arrives, so that its text is never held whole as well.
     TReplyLines lines(headers, body);
-    for (;;) {
+    WaitUntil([&] {
       lines.Add(reply_);
       reply_.clear();
-      if (errorCode_ != 0 || !connection_.Connected() || lines.Ended()) break;
-      Pump(1);
-    }
+      return errorCode_ != 0 || !connection_.Connected() || lines.Ended();
+    });
     timer_.SetEnabled(false);
     if (!lines.Ended()) NoteLostConnection();
     if (errorCode_ != 0) {
@@ -504,12 +454,9 @@ void TPOP3::Dele(int32_t n) {
 }
 
 void TPOP3::Drain() {
-  if (connection_.ReceiveLength() == 0) {
-    const int64_t end = TClock::Current().MonotonicMs() + 1000;
-    while (connection_.Connected() && connection_.ReceiveLength() == 0 &&
-           TClock::Current().MonotonicMs() < end)
-      Pump(1);
-  }
+  if (connection_.ReceiveLength() == 0)
+    WaitUntil([this] { return !connection_.Connected() || connection_.ReceiveLength() != 0; },
+              TClock::Current().MonotonicMs() + 1000);
   char discard[100];
   for (int32_t available = connection_.ReceiveLength(); available > 0;
        available = connection_.ReceiveLength()) {
@@ -525,13 +472,13 @@ void TPOP3::Drain() {
 void TPOP3::Quit() {
   // A stop between two commands leaves the session in step, and its deletions are worth the
   // wait for the server's answer.
-  if (errorCode_ == -2 && deleted_ > 0 && connection_.Connected()) errorCode_ = 0;
+  if (errorCode_ == ceAborted && deleted_ > 0 && connection_.Connected()) errorCode_ = 0;
   SetTimeout(10);
   state_ = psQuitting;
   SendCommand("QUIT");
   if (connection_.Connected()) {
     AddLog("POP3: Waiting for connection to close.");
-    while (errorCode_ == 0 && connection_.Connected()) Pump(1);
+    WaitUntil([this] { return errorCode_ != 0 || !connection_.Connected(); });
     if (connection_.Connected()) {
       AddLog("POP3: Timed out - closing socket.");
       connection_.ForceClose();
@@ -555,47 +502,19 @@ void TPOP3::Quit() {
   RaisePendingError();
 }
 
-void TPOP3::SetTimeout(int32_t seconds) {
-  timeout_ = seconds;
-  timer_.SetInterval(static_cast<uint32_t>(std::max(seconds, 0)) * 1000);
-}
-
-void TPOP3::Abort(bool on) {
-  aborted_ = on;
-  if (!on) return;
-  errorCode_ = -2;
-  if (state_ == psSecureLogin && sspi_) sspi_->SetCancel(true);
-}
-
-std::string TPOP3::ErrorText() const {
+std::string TPOP3::ErrorText() {
   switch (errorCode_) {
-    case -3:
-      if (sspi_ && !sspi_->ErrorText().empty()) return sspi_->ErrorText();
-      return "Secure login failed.";
-    case kTlsFailed: return connection_.TlsError();
-    case -5:
+    case ceNotSecured:
       return "The POP3 server " + Host +
              " did not start a secure connection (STLS), so the login was not sent.\r (" +
              Trim(reply_) + ")";
-    case 1: return "The POP3 server refused login.";
-    case 2: return UseSPA ? "Secure login failed." : "The user name is invalid.";
-    case 3:
+    case peGreetingRefused: return "The POP3 server refused login.";
+    case peUserRefused: return UseSPA ? "Secure login failed." : "The user name is invalid.";
+    case pePassRefused:
       return "The user name or password is incorrect, or another program is reading e-mail.\r (" +
              Trim(reply_) + ")";
-    default: return tarnwell::ErrorText(errorCode_);
+    default: return CommonErrorText(errorCode_);
   }
-}
-
-void TPOP3::RaisePendingError() {
-  if (errorCode_ == 0) return;
-  const std::string text = ErrorText();
-  try {
-    connection_.Close();
-  } catch (const std::exception&) {
-  }
-  AddLog("POP3: Raising exception: " + text);
-  errorCode_ = 0;
-  throw TError(text);
 }
 
 }  // namespace tarnwell

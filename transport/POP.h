@@ -1,21 +1,17 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "message/MessageText.h"
 #include "platform/Error.h"
-#include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
+#include "transport/LineClient.h"
 #include "transport/Security.h"
 
 namespace tarnwell {
-
-class TLogFile;
-class TSSPI;
 
 // Raised by `TPOP3::Quit` when messages were deleted in the session and the server did not
 // confirm its end: the deletions may not have taken effect.
@@ -62,8 +58,14 @@ class TReplyLines {
 
 // The POP3 client: one session at a time, each command sent as a line and its reply awaited
 // while the event loop runs. Every failure becomes one TError with a text for the user.
-class TPOP3 {
+class TPOP3 : public TLineClient {
  public:
+  // Its own error codes, beside those of TLineClient.
+  enum TPop3Error : int32_t {
+    peGreetingRefused = 1,
+    peUserRefused = 2,
+    pePassRefused = 3,
+  };
   enum TState : uint8_t {
     psClosed = 0,
     psGreeting = 1,
@@ -80,9 +82,6 @@ class TPOP3 {
   };
 
   TPOP3();
-  ~TPOP3();
-  TPOP3(const TPOP3&) = delete;
-  TPOP3& operator=(const TPOP3&) = delete;
 
   // Connects and logs in, then counts the messages; raises on failure.
   void Login();
@@ -105,24 +104,13 @@ class TPOP3 {
   void Retr(int32_t n, std::vector<std::string>* headers, std::vector<std::string>& body);
   // Marks message n deleted; a refusal raises without ending the session.
   void Dele(int32_t n);
-  void SetTimeout(int32_t seconds);
-  void Abort(bool on);
-  void RaisePendingError();
-  // The text for the pending error code.
-  [[nodiscard]] std::string ErrorText() const;
+  [[nodiscard]] std::string ErrorText() override;
 
   [[nodiscard]] TState State() const { return state_; }
   [[nodiscard]] int32_t MessageCount() const { return messageCount_; }
   [[nodiscard]] int32_t HighestNumber() const { return highestNumber_; }
-  [[nodiscard]] int32_t ErrorCode() const { return errorCode_; }
-  [[nodiscard]] int32_t Timeout() const { return timeout_; }
-  [[nodiscard]] bool Aborted() const { return aborted_; }
   [[nodiscard]] const std::string& Reply() const { return reply_; }
   [[nodiscard]] const std::string& StatusLine() const { return statusLine_; }
-  [[nodiscard]] TLineConnection& Connection() { return connection_; }
-  [[nodiscard]] TSSPI* Sspi() const { return sspi_.get(); }
-  void SetLog(TLogFile* log) { log_ = log; }
-  [[nodiscard]] TLogFile* Log() const { return log_; }
 
   std::string Host;
   int32_t Port = 110;
@@ -135,10 +123,8 @@ class TPOP3 {
   std::string CertPin;
 
  private:
-  void InstallHandlers();
-  void HandleRead(TLineConnection& connection);
-  void HandleDisconnect();
-  void HandleTimer();
+  void HandleRead(TLineConnection& connection) override;
+  void HandleDisconnect() override;
   void SecureLogin();
   // Connects and waits for the login to reach `goal`.
   void OpenAndWait(TState goal);
@@ -154,25 +140,17 @@ class TPOP3 {
   // Raises the server's refusal of `command`, whose complete reply is in `reply_`.
   [[noreturn]] void RaiseRefusal(std::string_view command);
   void Drain();
-  void AddLog(std::string_view text) const;
   void AddLogLines(const std::vector<std::string>& lines) const;
 
-  TLineConnection connection_;
-  TTimer timer_;
   TState state_ = psClosed;
   std::string reply_;
   std::string statusLine_;
   // Where the search for the end of `reply_` continues.
   size_t scanned_ = 0;
-  std::unique_ptr<TSSPI> sspi_;
-  int32_t timeout_ = 45;
   int32_t messageCount_ = 0;
   int32_t highestNumber_ = 0;
-  int32_t errorCode_ = 0;
   // Messages marked deleted in this session; the server removes them when it accepts QUIT.
   int32_t deleted_ = 0;
-  bool aborted_ = false;
-  TLogFile* log_ = nullptr;
 };
 
 }  // namespace tarnwell

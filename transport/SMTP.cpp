@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <memory>
 
 #include "message/Base64.h"
 #include "message/Headers.h"
 #include "message/QStrings.h"
 #include "message/SvcString.h"
 #include "platform/Error.h"
-#include "shell/LogFile.h"
-#include "transport/SSPI.h"
 
 namespace tarnwell {
 
@@ -97,44 +96,14 @@ std::string MessageData(const std::vector<std::string>& headerLines,
   return data;
 }
 
-TSMTP::TSMTP() {
-  timer_.SetInterval(static_cast<uint32_t>(timeout_) * 1000);
-  timer_.SetOnTimer([this] { HandleTimer(); });
-}
+TSMTP::TSMTP() : TLineClient("SMTP") {}
 
-TSMTP::~TSMTP() {
-  timer_.SetEnabled(false);
-  connection_.OnDisconnect = nullptr;
-  connection_.OnError = nullptr;
-  // Drops a message stream still queued while this object can take its notification.
-  connection_.ForceClose();
-}
+// Drops a message stream still queued while this object can take its notification.
+TSMTP::~TSMTP() { CloseSilently(); }
 
-void TSMTP::AddLog(std::string_view text) const {
-  if (log_) log_->Add(text);
-}
-
-void TSMTP::InstallHandlers() {
-  connection_.OnConnect = [](TLineConnection& connection) {
-    connection.EnableNotifications(TLineConnection::TNotifications::ReadWriteClose);
-  };
-  connection_.OnRead = [this](TLineConnection& connection) {
-    reply_ += connection.ReceiveText();
-    KeepLastReplyLine(reply_);
-  };
-  connection_.OnError = [this](TLineConnection&, int& code) {
-    errorCode_ = code;
-    code = 0;
-  };
-  connection_.OnDisconnect = [this](TLineConnection&) {
-    if (secureLoginRunning_ && sspi_) sspi_->SetCancel(true);
-  };
-}
-
-void TSMTP::HandleTimer() {
-  timer_.SetEnabled(false);
-  errorCode_ = -1;
-  if (secureLoginRunning_ && sspi_) sspi_->SetCancel(true);
+void TSMTP::HandleRead(TLineConnection& connection) {
+  reply_ += connection.ReceiveText();
+  KeepLastReplyLine(reply_);
 }
 
 void TSMTP::Login() {
@@ -144,15 +113,9 @@ void TSMTP::Login() {
   reply_.clear();
   quitting_ = false;
   InstallHandlers();
-  try {
-    connection_.ResolveHost(Host);
-  } catch (const ESocketError& error) {
-    errorCode_ = error.Code();
-    AddLog("SMTP: Error resolving address: " + Host);
-  }
+  if (!ResolveHost(Host)) AddLog("SMTP: Error resolving address: " + Host);
   RaisePendingError();
-  connection_.SetPort(Port);
-  connection_.EnableNotifications(TLineConnection::TNotifications::ConnectOnly);
+  PrepareConnection(Port, Security == scTls, CertPin);
   if (ClientName.empty()) {
     try {
       ClientName = TLineConnection::LocalHostName();
@@ -161,19 +124,14 @@ void TSMTP::Login() {
       AddLog("SMTP: Error setting client to LocalHost");
     }
   }
-  connection_.SetTls(Security == scTls, CertPin);
   AddLog("SMTP: Connecting to " + Host + " on " + std::to_string(Port) + " as " + ClientName +
          " with " + AuthUser + "@" + Domain +
          (Security == scTls        ? " over TLS"
           : Security == scStartTls ? " with STARTTLS"
                                    : ""));
-  try {
-    connection_.Open();
-  } catch (const ESocketError& error) {
-    errorCode_ = error.Code();
-  }
+  OpenConnection();
   timer_.SetEnabled(true);
-  while (errorCode_ == 0 && !connection_.Connected()) Pump(1);
+  WaitUntil([this] { return errorCode_ != 0 || connection_.Connected(); });
   timer_.SetEnabled(false);
   if (errorCode_ == 0 && WaitReply() && CheckReply()) Greet();
   RaisePendingError();
@@ -198,15 +156,16 @@ void TSMTP::StartTls() {
   Command("STARTTLS");
   // Without the upgrade the session stops here: nothing of the login goes out in the clear.
   if (FirstNumber(reply_) != "220") {
-    errorCode_ = -5;
+    errorCode_ = ceNotSecured;
     RaisePendingError();
   }
   reply_.clear();
   connection_.StartTls(Host, CertPin);
   timer_.SetEnabled(true);
-  while (errorCode_ == 0 && !aborted_ && connection_.Handshaking()) Pump(1);
+  WaitUntil([this] { return errorCode_ != 0 || aborted_ || !connection_.Handshaking(); });
   timer_.SetEnabled(false);
-  if (errorCode_ == 0 && !connection_.Secure()) errorCode_ = aborted_ ? -2 : wsaConnReset;
+  if (errorCode_ == 0 && !connection_.Secure())
+    errorCode_ = aborted_ ? ceAborted : int32_t{wsaConnReset};
   RaisePendingError();
   AddLog("SMTP: Secure connection established.");
   Greet();
@@ -221,29 +180,10 @@ void TSMTP::AuthLogin() {
 }
 
 void TSMTP::SecureLogin() {
-  if (!sspi_) sspi_ = std::make_unique<TSSPI>("MSN");
-  errorCode_ = -3;
-  if (sspi_->Initialize()) {
-    sspi_->Connection = &connection_;
-    sspi_->Timer = &timer_;
-    sspi_->Log = log_;
-    secureLoginRunning_ = true;
-    timer_.SetEnabled(true);
-    try {
-      if (sspi_->Authenticate(AuthUser + "@" + Domain, AuthPassword, true)) errorCode_ = 0;
-    } catch (const std::exception&) {
-    }
-    secureLoginRunning_ = false;
-  }
-  timer_.SetEnabled(false);
-  connection_.OnRead = [this](TLineConnection& connection) {
-    reply_ += connection.ReceiveText();
-    KeepLastReplyLine(reply_);
-  };
-  connection_.OnError = [this](TLineConnection&, int& code) {
-    errorCode_ = code;
-    code = 0;
-  };
+  errorCode_ = ceSecureLoginFailed;
+  if (StartSecureLogin() && RunSecureLogin(AuthUser + "@" + Domain, AuthPassword, true))
+    errorCode_ = 0;
+  EndSecureLogin();
   // The exchange's own text says more than the refusal of the next command would.
   RaisePendingError();
 }
@@ -258,15 +198,11 @@ void TSMTP::SendLine(std::string_view line, std::string_view logged) {
 
 bool TSMTP::WaitReply() {
   timer_.SetEnabled(true);
-  for (;;) {
-    if (IsCompleteSMTPReply(reply_) || errorCode_ != 0) break;
-    if (!connection_.Connected()) {
-      // Closed before the reply was whole: nothing more will come.
-      errorCode_ = wsaConnReset;
-      break;
-    }
-    Pump(1);
-  }
+  WaitUntil([this] {
+    return IsCompleteSMTPReply(reply_) || errorCode_ != 0 || !connection_.Connected();
+  });
+  // Closed before the reply was whole: nothing more will come.
+  if (!IsCompleteSMTPReply(reply_) && errorCode_ == 0) errorCode_ = wsaConnReset;
   timer_.SetEnabled(false);
   AddLog((errorCode_ != 0 ? "SMTP Error: " : "SMTP: ") + reply_);
   ProcessMessages();
@@ -334,7 +270,7 @@ void TSMTP::SendMail(std::string_view sender, std::vector<std::string>& recipien
     sent_ = false;
     errorCode_ = 0;
     connection_.SendStream(std::move(stream));
-    while (!sent_ && errorCode_ == 0) Pump(1);
+    WaitUntil([this] { return sent_ || errorCode_ != 0; });
     WaitReply();
     CheckReply();
   }
@@ -357,38 +293,21 @@ void TSMTP::Quit() {
     // The reply has stopped the timer; the wait for the server to close is timed too.
     timer_.SetEnabled(true);
   }
-  while (errorCode_ == 0 && connection_.Connected()) Pump(1);
+  WaitUntil([this] { return errorCode_ != 0 || !connection_.Connected(); });
   if (errorCode_ != 0 && connection_.Connected()) connection_.ForceClose();
   timer_.SetEnabled(false);
   RaisePendingError();
   quitting_ = false;
 }
 
-void TSMTP::SetTimeout(int32_t seconds) {
-  timeout_ = seconds;
-  timer_.SetInterval(static_cast<uint32_t>(std::max(seconds, 0)) * 1000);
-}
-
-void TSMTP::Abort(bool on) {
-  aborted_ = on;
-  if (!on) return;
-  errorCode_ = -2;
-  if (secureLoginRunning_ && sspi_) sspi_->SetCancel(true);
-}
-
 std::string TSMTP::ErrorText() {
   const int32_t code = errorCode_;
   errorCode_ = 0;
-  if (code == kTlsFailed) return connection_.TlsError();
-  if (code == -5)
+  if (code == ceNotSecured)
     return "The SMTP server " + Host +
            " did not start a secure connection (STARTTLS), so the login was not sent. " +
            Trim(reply_);
-  if (code == -3) {
-    if (sspi_ && !sspi_->ErrorText().empty()) return sspi_->ErrorText();
-    return "Secure login failed.";
-  }
-  if (code < 300 || code >= 600) return tarnwell::ErrorText(code);
+  if (code < 300 || code >= 600) return CommonErrorText(code);
   std::string text;
   switch (code) {
     case 421: text = "Mail service not available."; break;
@@ -398,17 +317,6 @@ std::string TSMTP::ErrorText() {
     default: text = "Mail transfer error, code " + std::to_string(code) + "."; break;
   }
   return text + " " + Trim(reply_);
-}
-
-void TSMTP::RaisePendingError() {
-  if (errorCode_ == 0 || quitting_) return;
-  try {
-    connection_.Close();
-  } catch (const std::exception&) {
-  }
-  const std::string text = ErrorText();
-  AddLog("SMTP: Raising exception: " + text);
-  throw TError(text);
 }
 
 }  // namespace tarnwell

@@ -2,20 +2,17 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
+#include "transport/LineClient.h"
 #include "transport/Security.h"
 
 namespace tarnwell {
 
 class THeaders;
-class TLogFile;
-class TSSPI;
 
 // One message on its way to the socket; its destruction tells the client it has gone out.
 class TMessageStream : public TMemoryStream {
@@ -37,12 +34,10 @@ void KeepLastReplyLine(std::string& reply);
 
 // The SMTP client (RFC 821 with EHLO and AUTH LOGIN): a session is Login, SendMail and Reset
 // for each message, then Quit. Every failure becomes one TError with a text for the user.
-class TSMTP {
+class TSMTP : public TLineClient {
  public:
   TSMTP();
-  ~TSMTP();
-  TSMTP(const TSMTP&) = delete;
-  TSMTP& operator=(const TSMTP&) = delete;
+  ~TSMTP() override;
 
   // Connects, greets with EHLO (HELO when that is refused) and authenticates when asked to.
   void Login();
@@ -54,20 +49,10 @@ class TSMTP {
   // RSET, ignoring every error.
   void Reset();
   void Quit();
-  void SetTimeout(int32_t seconds);
-  void Abort(bool on);
-  void RaisePendingError();
   // The text for the pending error code, which is cleared.
-  [[nodiscard]] std::string ErrorText();
+  [[nodiscard]] std::string ErrorText() override;
 
-  [[nodiscard]] int32_t ErrorCode() const { return errorCode_; }
-  [[nodiscard]] int32_t Timeout() const { return timeout_; }
-  [[nodiscard]] bool Aborted() const { return aborted_; }
   [[nodiscard]] const std::string& Reply() const { return reply_; }
-  [[nodiscard]] TLineConnection& Connection() { return connection_; }
-  [[nodiscard]] TSSPI* Sspi() const { return sspi_.get(); }
-  void SetLog(TLogFile* log) { log_ = log; }
-  [[nodiscard]] TLogFile* Log() const { return log_; }
 
   std::string Host;
   int32_t Port = 25;
@@ -83,8 +68,9 @@ class TSMTP {
   std::string CertPin;
 
  private:
-  void InstallHandlers();
-  void HandleTimer();
+  void HandleRead(TLineConnection& connection) override;
+  // Errors of the QUIT exchange are not raised.
+  [[nodiscard]] bool HoldsErrors() const override { return quitting_; }
   void Greet();
   // STARTTLS and the handshake; the greeting is sent again after it.
   void StartTls();
@@ -96,16 +82,7 @@ class TSMTP {
   // `logged` stands for the line in the log.
   bool Command(std::string_view line, std::string_view logged);
   bool CheckReply();
-  void AddLog(std::string_view text) const;
 
-  TLineConnection connection_;
-  TTimer timer_;
-  std::unique_ptr<TSSPI> sspi_;
-  bool secureLoginRunning_ = false;
-  int32_t timeout_ = 45;
-  int32_t errorCode_ = 0;
-  bool aborted_ = false;
-  TLogFile* log_ = nullptr;
   std::string reply_;
   bool sent_ = false;
   bool quitting_ = false;

@@ -85,7 +85,7 @@ bool TSSPI::SendAndWait(std::string_view text) {
   SetTimer(false);
   Connection->SendText(text);
   SetTimer(true);
-  while (!lineReady_ && !cancel_) Pump(1);
+  WaitUntil([this] { return lineReady_ || cancel_; });
   return !cancel_;
 }
 
@@ -125,7 +125,7 @@ bool TSSPI::Authenticate(std::string_view userAtDomain, std::string_view passwor
   InstallHandlers();
   if (!Connection->Connected()) {
     Connection->Open();
-    while (!lineReady_ && !cancel_) Pump(1);
+    WaitUntil([this] { return lineReady_ || cancel_; });
     if (cancel_) {
       if (socketError_) errorText_ = tarnwell::ErrorText(static_cast<int>(status_));
       return false;
