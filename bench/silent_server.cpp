@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,9 +70,10 @@ class TSilentServer {
   pid_t child_ = -1;
 };
 
-double CpuSeconds(const rusage& usage) {
-  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+double SecondsBetween(const timeval& from, const timeval& to) {
+  return static_cast<double>(int64_t{to.tv_sec - from.tv_sec} * 1000000 + to.tv_usec -
+                             from.tv_usec) /
+         1e6;
 }
 
 // Runs `wait` and prints what it cost.
@@ -83,15 +85,15 @@ void Measure(const char* name, const std::function<std::string()>& wait) {
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ::getrusage(RUSAGE_SELF, &after);
-  const double user = after.ru_utime.tv_sec - before.ru_utime.tv_sec +
-                      (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e6;
-  const double cpu = CpuSeconds(after) - CpuSeconds(before);
-  // Each time the process gave up the processor it had been woken first.
-  const long wakeups = after.ru_nvcsw - before.ru_nvcsw;
+  const double user = SecondsBetween(before.ru_utime, after.ru_utime);
+  const double system = SecondsBetween(before.ru_stime, after.ru_stime);
+  const double cpu = user + system;
+  // Voluntary context switches: how often the process went to sleep, each one a wake-up later.
+  const long sleeps = after.ru_nvcsw - before.ru_nvcsw;
   std::printf(
       "%-9s wall %6.2f s  cpu %7.3f s (user %.3f, system %.3f)  %6.2f%% of a core  "
       "%6ld sleeps  %s\n",
-      name, wall, cpu, user, cpu - user, 100.0 * cpu / wall, wakeups, outcome.c_str());
+      name, wall, cpu, user, system, 100.0 * cpu / wall, sleeps, outcome.c_str());
   std::fflush(stdout);
 }
 
