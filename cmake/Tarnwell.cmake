@@ -1,9 +1,18 @@
-# One static library per subsystem folder, built from the folder's own sources (its ui/ folder is
-# a library of its own). Warnings are errors for our code.
+# Warnings stop the build only with TARNWELL_WERROR, which `make test` turns on: a build with
+# another compiler or other flags than ours still makes a program.
+option(TARNWELL_WERROR "Treat compiler warnings in Tarnwell's own code as errors" OFF)
+
 function(tarnwell_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${TARNWELL_WERROR}>:-Werror>)
+  # GCC from 12 on at -O3 reports overlapping copies inside std::string where a literal is
+  # assigned to a string or joined to one (GCC bug 105329); the -O2 builds keep the warning.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-Wno-restrict>)
+  endif()
 endfunction()
 
+# One static library per subsystem folder, built from the folder's own sources (its ui/ folder is
+# a library of its own).
 function(tarnwell_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
