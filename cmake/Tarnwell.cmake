@@ -31,6 +31,10 @@ function(tarnwell_library name)
   tarnwell_warnings(${name})
 endfunction()
 
+# Every test ends by this many seconds: a fault that hangs fails its test instead of the run. The
+# slowest tests take a few seconds.
+set(TARNWELL_TEST_TIMEOUT 60)
+
 # A test program per folder of tests/, from the folder's sources.
 function(tarnwell_test name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
@@ -42,5 +46,6 @@ function(tarnwell_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tarnwell_test_support GTest::gtest GTest::gtest_main)
   tarnwell_warnings(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "TARNWELL_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures")
+    PROPERTIES ENVIRONMENT "TARNWELL_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures"
+               TIMEOUT ${TARNWELL_TEST_TIMEOUT})
 endfunction()
