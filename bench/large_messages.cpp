@@ -35,6 +35,8 @@ using namespace tarnwell;
 namespace {
 
 constexpr size_t kMB = 1000 * 1000;
+// How long one check of a large message may take before the run gives up on it.
+constexpr int kCheckMs = 10 * 60 * 1000;
 
 // Pseudo-random numbers that are the same on every run.
 class TRandom {
@@ -239,8 +241,8 @@ TRun Check(const std::string& tarnwell, const std::string& home, int port, const
   // Live Mail is emptied when the program ends.
   std::thread keeper;
   if (keep) keeper = std::thread(KeepLiveMail, home, std::cref(done));
-  run.status =
-      test::RunProgram({"/usr/bin/time", "-v", "-o", report, tarnwell, "--home", home, "/ONCE"});
+  run.status = test::RunProgram(
+      {"/usr/bin/time", "-v", "-o", report, tarnwell, "--home", home, "/ONCE"}, "", kCheckMs);
   done = true;
   if (keeper.joinable()) keeper.join();
   const std::string text = test::ReadFileText(report);

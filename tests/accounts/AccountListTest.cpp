@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -286,7 +287,10 @@ TEST_F(AccountListTest, KillingTheProgramWhileItSavesNeverLosesAnAccount) {
     const int saves = round * 3 + round % 5;
     char byte;
     int seen = 0;
-    while (seen < saves && ::read(pipeFds[0], &byte, 1) == 1) ++seen;
+    pollfd saved{pipeFds[0], POLLIN, 0};
+    while (seen < saves && ::poll(&saved, 1, test::kWaitMs) == 1 &&
+           ::read(pipeFds[0], &byte, 1) == 1)
+      ++seen;
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -5,6 +5,7 @@
 #include "platform/DialUp.h"
 #include "platform/Launcher.h"
 #include "platform/Sound.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace tarnwell {
@@ -35,8 +36,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 int WaitForChild(pid_t pid) {
-  int status = 0;
-  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const int status = test::WaitForExit(pid);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(LauncherTest, StartsTheProgramWithItsArgumentsWithoutAShell) {
@@ -56,8 +57,7 @@ TEST(LauncherTest, EventLauncherSplitsACommandLine) {
   const std::string file = dir / "with space";
   TDirectLauncher launcher;
   launcher.Launch("touch \"" + file + "\"");
-  int status = 0;
-  ASSERT_GT(::waitpid(-1, &status, 0), 0);
+  test::WaitForExit(-1);
   EXPECT_TRUE(test::FileExists(file));
   launcher.Launch("   ");
 }

@@ -4,9 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <stdexcept>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace tarnwell::test {
@@ -32,9 +32,7 @@ TRunResult RunTarnwell(const std::vector<std::string>& args, const std::string& 
     ::execv(pointers[0], pointers.data());
     ::_exit(127);
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+  const int status = WaitForExit(pid);
   TRunResult result;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.out = ReadFileText(files / "out");

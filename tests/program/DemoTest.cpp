@@ -40,14 +40,14 @@ class TRawClient {
   // Sends `bytes`, then lets the servers run until `size` bytes came back or the server closed;
   // returns what came.
   std::string Exchange(std::string_view bytes, size_t size) {
-    while (!bytes.empty()) {
+    const int64_t deadline = TClock::Current().MonotonicMs() + 10000;
+    while (!bytes.empty() && TClock::Current().MonotonicMs() < deadline) {
       const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
       if (n > 0) bytes.remove_prefix(static_cast<size_t>(n));
       if (n < 0 && errno != EAGAIN && errno != EINTR) break;
       Pump(1);
     }
     std::string received;
-    const int64_t deadline = TClock::Current().MonotonicMs() + 10000;
     while (!closed_ && received.size() < size && TClock::Current().MonotonicMs() < deadline) {
       Pump(1);
       char buffer[65536];

@@ -82,7 +82,25 @@ std::string FindProgram(const std::string& name) {
                            " is not installed (scripts/install-deps.sh installs it)");
 }
 
-int RunProgram(const std::vector<std::string>& argv, const std::string& input) {
+int WaitForExit(pid_t pid, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  for (;;) {
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended > 0) return status;
+    if (ended < 0 && errno != EINTR) throw std::runtime_error("waitpid failed");
+    if (std::chrono::steady_clock::now() > end) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  // A pid of -1 would signal every process there is.
+  if (pid > 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  throw std::runtime_error("the program did not end within " + std::to_string(timeoutMs) + " ms");
+}
+
+int RunProgram(const std::vector<std::string>& argv, const std::string& input, int timeoutMs) {
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   const pid_t pid = ::fork();
@@ -103,9 +121,7 @@ int RunProgram(const std::vector<std::string>& argv, const std::string& input) {
     written += static_cast<size_t>(n);
   }
   ::close(pipeFds[1]);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  const int status = WaitForExit(pid, timeoutMs);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -145,12 +161,15 @@ bool TChildProcess::Running() {
   return true;
 }
 
-int TChildProcess::Wait() {
-  int status = 0;
-  if (pid_ > 0) {
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+int TChildProcess::Wait(int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Running()) {
+    if (std::chrono::steady_clock::now() > end) {
+      Stop();
+      throw std::runtime_error("the program did not end within " + std::to_string(timeoutMs) +
+                               " ms");
     }
-    Ended(status);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return exitStatus_;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TestSupport.h"
+
 namespace tarnwell::test {
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
@@ -13,7 +15,11 @@ namespace tarnwell::test {
 // none, so a test that needs it fails instead of passing unseen.
 [[nodiscard]] std::string FindProgram(const std::string& name);
 // Runs a program to its end with `input` on its standard input; returns its exit status.
-int RunProgram(const std::vector<std::string>& argv, const std::string& input = "");
+int RunProgram(const std::vector<std::string>& argv, const std::string& input = "",
+               int timeoutMs = kWaitMs);
+// Waits for the child `pid` (any child for -1) to end; returns its wait status. When it has not
+// ended within `timeoutMs` it raises, after killing a child named by its pid.
+int WaitForExit(pid_t pid, int timeoutMs = kWaitMs);
 
 // A program the test started, stopped (with everything it started) at the end of its life.
 class TChildProcess {
@@ -28,8 +34,8 @@ class TChildProcess {
   [[nodiscard]] pid_t Pid() const { return pid_; }
   [[nodiscard]] bool Running();
   // Waits until the program has ended; returns its exit status, or 128 plus the number of the
-  // signal that ended it.
-  int Wait();
+  // signal that ended it. Raises when it has not ended within `timeoutMs`.
+  int Wait(int timeoutMs = kWaitMs);
   // Waits until the program accepts connections on 127.0.0.1:port; raises, with the log, when
   // it ends first or takes longer than `timeoutMs`.
   void WaitForPort(int port, int timeoutMs = 10000);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,9 +12,20 @@
 
 #include "platform/DateTime.h"
 #include "platform/Error.h"
+#include "platform/EventLoop.h"
 #include "shell/LogFile.h"
 
 namespace tarnwell::test {
+
+void PumpUntil(const std::function<bool()>& done, const std::string& what, int timeoutMs) {
+  // Real time: the test's clock may stand still.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end)
+      throw std::runtime_error("waited " + std::to_string(timeoutMs) + " ms in vain for " + what);
+    Pump(1);
+  }
+}
 
 TTempDir::TTempDir() {
   const char* base = std::getenv("TMPDIR");

@@ -13,6 +13,13 @@ class TLogFile;
 
 namespace tarnwell::test {
 
+// How long a test waits for what must come before it fails; far longer than any of it takes.
+constexpr int kWaitMs = 20000;
+
+// Turns the event loop until `done` holds; raises, naming `what`, when it does not within
+// `timeoutMs` of real time.
+void PumpUntil(const std::function<bool()>& done, const std::string& what, int timeoutMs = kWaitMs);
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TTempDir {
  public:

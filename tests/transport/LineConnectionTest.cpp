@@ -57,7 +57,8 @@ struct TRecorder {
     };
   }
   void WaitFor(size_t count) {
-    while (events.size() < count) Pump(1);
+    test::PumpUntil([&] { return events.size() >= count; },
+                    std::to_string(count) + " notifications");
   }
 
   TLineConnection connection;
@@ -100,8 +101,8 @@ TEST(LineConnectionTest, StreamIsFreedOnlyWhenAllOfItHasGone) {
   auto stream = std::make_unique<TWatched>(freed);
   stream->Data = big;
   client.connection.SendStream(std::move(stream));
-  while (!freed) Pump(1);
-  while (client.received.empty()) Pump(1);
+  test::PumpUntil([&] { return freed; }, "the stream to be freed");
+  test::PumpUntil([&] { return !client.received.empty(); }, "the reply");
   EXPECT_EQ(client.received, "done\r\n");
   EXPECT_TRUE(server.Finished());
 }
@@ -140,8 +141,7 @@ TEST(LineConnectionTest, FailuresArriveAsErrorsOrRaiseWhenNobodyHandlesThem) {
   bare.SetPort(test::FreePort());
   try {
     bare.Open();
-    for (int i = 0; i < 1000; ++i) Pump(1);
-    ADD_FAILURE() << "no error was raised";
+    test::PumpUntil([] { return false; }, "the refusal to be raised");
   } catch (const ESocketError& error) {
     EXPECT_EQ(error.Code(), 10061);
     EXPECT_STREQ(error.what(), "Connection refused");

@@ -503,8 +503,7 @@ TEST_F(Pop3AccountTest, KilledMailThatCannotBeFlushedBreaksTheSessionOff) {
   SetWriteFault(nullptr);
   EXPECT_EQ(errors, Lines{"Killed Mail could not be written to the disk, so the session was "
                           "broken off and the spam stays on the server."});
-  for (int i = 0; i < 100 && !server.ClientClosed(); ++i) Pump(1);
-  EXPECT_TRUE(server.ClientClosed());
+  test::PumpUntil([&] { return server.ClientClosed(); }, "the client to close");
   EXPECT_EQ(server.Transcript().find("QUIT"), std::string::npos);
   EXPECT_EQ(account.Killed.Count(), 1);
 }

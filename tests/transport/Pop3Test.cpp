@@ -303,8 +303,7 @@ TEST_F(Pop3Test, QuitClosesByForceAfterTenSecondsWithoutError) {
   EXPECT_TRUE(LogHas(log, "[POP3: Timed out - closing socket.]"));
   EXPECT_TRUE(LogHas(log, "[POP3: Socket closed.]"));
   runner.Stop();
-  for (int i = 0; i < 1000 && !server.ClientClosed(); ++i) Pump(1);
-  EXPECT_TRUE(server.ClientClosed());
+  test::PumpUntil([&] { return server.ClientClosed(); }, "the client to close");
 }
 
 TEST_F(Pop3Test, SilentServerTimesOut) {
