@@ -148,7 +148,8 @@ TEST_F(ProgramTest, OnceKillsTheSpamOnTheServerAndKeepsItInKilledMail) {
 }
 
 TEST_F(ProgramTest, OnceReportsAFailedCheckOnTheConsoleWithStatusOne) {
-  SetUp(test::FreePort(), "nobody", "pw");
+  const test::TBoundPort refusing;
+  SetUp(refusing.Port(), "nobody", "pw");
   const TRunResult run = Run({"/ONCE"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Account: \"Test\"\nError: "), std::string::npos) << run.err;

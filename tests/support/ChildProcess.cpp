@@ -52,21 +52,25 @@ std::string ReadLog(const std::string& path) {
 
 }  // namespace
 
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
+TBoundPort::TBoundPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  if (fd_ < 0) throw std::runtime_error("socket failed");
+  // Lets the server bind beside this socket while it does not listen; the kernel still hands
+  // the port to no bind to port 0.
+  const int one = 1;
+  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd_);
     throw std::runtime_error("no free port");
   }
-  ::close(fd);
-  return ntohs(address.sin_port);
+  port_ = ntohs(address.sin_port);
 }
+
+TBoundPort::~TBoundPort() { ::close(fd_); }
 
 std::string FindProgram(const std::string& name) {
   std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";

@@ -9,8 +9,25 @@
 
 namespace tarnwell::test {
 
-// A TCP port on 127.0.0.1 that was free a moment ago.
-[[nodiscard]] int FreePort();
+// A TCP port on 127.0.0.1 that the kernel chose, held while the object lives by a socket that is
+// bound and does not listen. Connections to it are refused, and no other socket is given it (a
+// bind to port 0 or the local end of a connection), so tests running at the same time cannot
+// take it; a server that binds with SO_REUSEADDR, as Dovecot, aiosmtpd and the scripts here do,
+// can still listen on it.
+class TBoundPort {
+ public:
+  TBoundPort();
+  ~TBoundPort();
+  TBoundPort(const TBoundPort&) = delete;
+  TBoundPort& operator=(const TBoundPort&) = delete;
+
+  [[nodiscard]] int Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
 // The path of an installed program, searched in PATH and the sbin folders; raises when there is
 // none, so a test that needs it fails instead of passing unseen.
 [[nodiscard]] std::string FindProgram(const std::string& name);

@@ -38,12 +38,7 @@ const passwd& SystemUser(const char* name) {
 
 TDovecot::TDovecot(const TTls& tls) {
   const std::string dovecot = FindProgram("dovecot");
-  port_ = FreePort();
-  if (!tls.cert.empty()) {
-    do {
-      tlsPort_ = FreePort();
-    } while (tlsPort_ == port_);
-  }
+  if (!tls.cert.empty()) tlsPort_.emplace();
   // Dovecot will not run its login processes or mail access as root, so a root test hands
   // them to the unprivileged users the package made.
   std::string loginUser, internalUser, internalGroup;
@@ -75,7 +70,7 @@ TDovecot::TDovecot(const TTls& tls) {
       dir_ / "state" +
       "\n"
       "instance_name = tarnwell-test-" +
-      std::to_string(port_) +
+      std::to_string(Port()) +
       "\n"
       "log_path = " +
       dir_ / "dovecot.log" + "\n" +
@@ -108,18 +103,18 @@ TDovecot::TDovecot(const TTls& tls) {
       "service pop3-login {\n"
       "  chroot =\n"
       "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " +
-      std::to_string(port_) + "\n  }\n" +
+      std::to_string(Port()) + "\n  }\n" +
       (tls.cert.empty() ? std::string()
                         : "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " +
-                              std::to_string(tlsPort_) + "\n    ssl = yes\n  }\n") +
+                              std::to_string(TlsPort()) + "\n    ssl = yes\n  }\n") +
       "}\n"
       "service anvil {\n  chroot =\n}\n"
       "service stats {\n  chroot =\n}\n";
   WriteFileText(dir_ / "dovecot.conf", config);
   process_ = std::make_unique<TChildProcess>(
       std::vector<std::string>{dovecot, "-F", "-c", dir_ / "dovecot.conf"}, dir_ / "master.log");
-  process_->WaitForPort(port_);
-  if (tlsPort_ != 0) process_->WaitForPort(tlsPort_);
+  process_->WaitForPort(Port());
+  if (tlsPort_) process_->WaitForPort(TlsPort());
 }
 
 TDovecot::~TDovecot() { process_.reset(); }

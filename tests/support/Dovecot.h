@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,8 @@ class TDovecot {
   TDovecot(const TDovecot&) = delete;
   TDovecot& operator=(const TDovecot&) = delete;
 
-  [[nodiscard]] int Port() const { return port_; }
-  [[nodiscard]] int TlsPort() const { return tlsPort_; }
+  [[nodiscard]] int Port() const { return port_.Port(); }
+  [[nodiscard]] int TlsPort() const { return tlsPort_ ? tlsPort_->Port() : 0; }
   // Adds a user with an empty mailbox; Dovecot rereads its user file on the next login.
   void AddUser(const std::string& name, const std::string& password);
   // Puts a message (CR LF or LF lines) into the user's mailbox as new mail.
@@ -42,8 +43,8 @@ class TDovecot {
   void WriteUsers();
 
   TTempDir dir_;
-  int port_ = 0;
-  int tlsPort_ = 0;
+  TBoundPort port_;
+  std::optional<TBoundPort> tlsPort_;
   unsigned mailUid_ = 0;
   unsigned mailGid_ = 0;
   int delivered_ = 0;

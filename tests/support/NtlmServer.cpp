@@ -19,10 +19,9 @@ TNtlmServer::TNtlmServer(TMode mode, const std::string& user, const std::string&
   if (RunProgram({saslpasswd, "-f", database, "-p", "-c", "-u", kRealm, user}, password) != 0)
     throw std::runtime_error("saslpasswd2 could not make the user database");
   WriteFileText(dir_ / "sample.conf", "sasldb_path: " + database + "\nmech_list: NTLM\n");
-  port_ = FreePort();
   std::vector<std::string> command{PythonWithAiosmtpd(),
                                    SupportFile("ntlm_relay.py"),
-                                   std::to_string(port_),
+                                   std::to_string(port_.Port()),
                                    mode == TMode::Pop3 ? "pop3" : "smtp",
                                    keyword,
                                    dir_.Path(),
@@ -33,7 +32,7 @@ TNtlmServer::TNtlmServer(TMode mode, const std::string& user, const std::string&
     command.push_back(startTls.key);
   }
   process_ = std::make_unique<TChildProcess>(command, dir_ / "relay.log");
-  process_->WaitForPort(port_);
+  process_->WaitForPort(port_.Port());
 }
 
 TNtlmServer::~TNtlmServer() { process_.reset(); }

@@ -24,11 +24,11 @@ class TNtlmServer {
   TNtlmServer(const TNtlmServer&) = delete;
   TNtlmServer& operator=(const TNtlmServer&) = delete;
 
-  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] int Port() const { return port_.Port(); }
 
  private:
   TTempDir dir_;
-  int port_ = 0;
+  TBoundPort port_;
   std::unique_ptr<TChildProcess> process_;
 };
 

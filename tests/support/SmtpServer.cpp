@@ -24,20 +24,19 @@ std::string PythonWithAiosmtpd() {
 
 TSmtpServer::TSmtpServer(const std::string& user, const std::string& password,
                          const TSmtpTls& tls) {
-  port_ = FreePort();
   std::filesystem::create_directories(dir_ / "mail");
   std::vector<std::string> argv{PythonWithAiosmtpd(), SupportFile("smtp_server.py")};
   if (tls.mode != TSmtpTlsMode::None) {
     argv.insert(argv.end(),
                 {tls.mode == TSmtpTlsMode::StartTls ? "--starttls" : "--tls", tls.cert, tls.key});
   }
-  argv.insert(argv.end(), {std::to_string(port_), dir_ / "mail"});
+  argv.insert(argv.end(), {std::to_string(port_.Port()), dir_ / "mail"});
   if (!user.empty()) {
     argv.push_back(user);
     argv.push_back(password);
   }
   process_ = std::make_unique<TChildProcess>(argv, dir_ / "server.log");
-  process_->WaitForPort(port_);
+  process_->WaitForPort(port_.Port());
 }
 
 TSmtpServer::~TSmtpServer() { process_.reset(); }

@@ -29,7 +29,7 @@ class TSmtpServer {
   TSmtpServer(const TSmtpServer&) = delete;
   TSmtpServer& operator=(const TSmtpServer&) = delete;
 
-  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] int Port() const { return port_.Port(); }
 
   struct TReceived {
     // The envelope lines: "FROM addr", "TO addr" ..., "AUTH user".
@@ -41,7 +41,7 @@ class TSmtpServer {
 
  private:
   TTempDir dir_;
-  int port_ = 0;
+  TBoundPort port_;
   std::unique_ptr<TChildProcess> process_;
 };
 

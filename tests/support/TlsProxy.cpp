@@ -7,14 +7,12 @@
 namespace tarnwell::test {
 
 TTlsProxy::TTlsProxy(int backendPort, const std::string& cert, const std::string& key) {
-  do {
-    port_ = FreePort();
-  } while (port_ == backendPort);
   process_ = std::make_unique<TChildProcess>(
       std::vector<std::string>{PythonWithAiosmtpd(), SupportFile("tls_proxy.py"),
-                               std::to_string(port_), std::to_string(backendPort), cert, key},
+                               std::to_string(port_.Port()), std::to_string(backendPort), cert,
+                               key},
       dir_ / "proxy.log");
-  process_->WaitForPort(port_);
+  process_->WaitForPort(port_.Port());
 }
 
 TTlsProxy::~TTlsProxy() { process_.reset(); }

@@ -16,11 +16,11 @@ class TTlsProxy {
   TTlsProxy(const TTlsProxy&) = delete;
   TTlsProxy& operator=(const TTlsProxy&) = delete;
 
-  [[nodiscard]] int Port() const { return port_; }
+  [[nodiscard]] int Port() const { return port_.Port(); }
 
  private:
   TTempDir dir_;
-  int port_ = 0;
+  TBoundPort port_;
   std::unique_ptr<TChildProcess> process_;
 };
 

@@ -129,16 +129,17 @@ TEST(LineConnectionTest, Ipv6AddressesConnect) {
 }
 
 TEST(LineConnectionTest, FailuresArriveAsErrorsOrRaiseWhenNobodyHandlesThem) {
+  const test::TBoundPort refusing;
   TRecorder client;
   client.connection.ResolveHost("127.0.0.1");
-  client.connection.SetPort(test::FreePort());
+  client.connection.SetPort(refusing.Port());
   client.connection.Open();
   client.WaitFor(1);
   EXPECT_EQ(client.events, (std::vector<std::string>{"error 10061"}));
 
   TLineConnection bare;
   bare.ResolveHost("127.0.0.1");
-  bare.SetPort(test::FreePort());
+  bare.SetPort(refusing.Port());
   try {
     bare.Open();
     test::PumpUntil([] { return false; }, "the refusal to be raised");

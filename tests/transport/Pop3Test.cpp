@@ -348,9 +348,10 @@ TEST_F(Pop3Test, ServerDroppingTheConnectionInTheMiddleOfRetrFailsAtOnce) {
 }
 
 TEST(Pop3ConnectTest, RefusedConnectionAndUnknownHostGiveTheSocketTexts) {
+  const test::TBoundPort refusing;
   TPOP3 pop;
   pop.Host = "127.0.0.1";
-  pop.Port = test::FreePort();
+  pop.Port = refusing.Port();
   EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "Connection refused");
   pop.Host = "no-such-host.invalid";
   EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "Host not found");

@@ -230,9 +230,10 @@ TEST_F(SmtpTest, QuitAgainstAServerThatStaysClosesByForceWithoutError) {
 }
 
 TEST(SmtpConnectTest, RefusedConnectionAndUnknownHostGiveTheSocketTexts) {
+  const test::TBoundPort refusing;
   TSMTP smtp;
   smtp.Host = "127.0.0.1";
-  smtp.Port = test::FreePort();
+  smtp.Port = refusing.Port();
   EXPECT_EQ(ErrorOf([&] { smtp.Login(); }), "Connection refused");
   smtp.Host = "no-such-host.invalid";
   EXPECT_EQ(ErrorOf([&] { smtp.Login(); }), "Host not found");

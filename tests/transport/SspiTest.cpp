@@ -69,8 +69,9 @@ TEST(SspiTest, MissingPackageIsReported) {
 
 TEST(SspiTest, WithoutASecurityLibraryTheSecureLoginFails) {
   TLoaderGuard guard([]() -> TSecurityFunctions* { return nullptr; });
+  const test::TBoundPort refusing;
   TPOP3 pop;
-  PreparePop3(pop, test::FreePort(), "x");
+  PreparePop3(pop, refusing.Port(), "x");
   EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "There is no security library available.");
 }
 
