@@ -191,6 +191,61 @@ TEST_F(Pop3Test, RetrTakesAMessageThatArrivesInPiecesCutInsideLineEnds) {
   EXPECT_EQ(body, (Lines{"line one", ".dotted"}));
 }
 
+// Each reply comes whole, then in two pieces cut after every byte in turn (inside the closing
+// CR LF "." CR LF too), and must give what it gave whole.
+TEST_F(Pop3Test, RepliesCutAnywhereGiveWhatTheyGiveWhole) {
+  struct TCase {
+    std::string command;
+    std::string reply;
+    // The listing, or the header lines, "--" and the body lines.
+    Lines result;
+  };
+  const TCase cases[] = {
+      {"UIDL", "+OK\r\n1 a1b2\r\n2 zz-9\r\n.\r\n", {"a1b2", "zz-9"}},
+      {"UIDL", "+OK\r\n.\r\n", {}},
+      {"TOP 1 1", "+OK\r\nSubject: s\r\n\r\nfirst\r\n.\r\n", {"Subject: s", "--", "first"}},
+      {"TOP 1 1", "+OK\r\nA: 1\r\n.\r\n", {"A: 1", "--"}},
+      {"RETR 1", "+OK\r\nA: 1\r\n\r\n..dot\r\nend\r\n.\r\n", {"A: 1", "--", ".dot", "end"}},
+  };
+  test::TManualClock clock;
+  const auto result = [&](const TCase& c) {
+    // A missed end is waited out to the timeout, which passes at once here; a reply that then
+    // counts after all must still not have taken that long.
+    const int64_t start = clock.MonotonicMs();
+    Lines lines, body;
+    if (c.command == "UIDL") {
+      EXPECT_TRUE(pop.UidlAll(lines));
+    } else {
+      if (c.command == "RETR 1")
+        pop.Retr(1, &lines, body);
+      else
+        pop.Top(1, lines, body);
+      lines.push_back("--");
+      lines.insert(lines.end(), body.begin(), body.end());
+    }
+    EXPECT_LT(clock.MonotonicMs() - start, pop.Timeout() * 1000);
+    return lines;
+  };
+  ScriptLogin(server);
+  for (const TCase& c : cases) {
+    server.Expect(c.command + "\r\n").Send(c.reply);
+    for (size_t cut = 1; cut < c.reply.size(); ++cut)
+      server.Expect(c.command + "\r\n")
+          .Send(c.reply.substr(0, cut))
+          .Pause()
+          .Send(c.reply.substr(cut));
+  }
+  test::TClockRunner runner(clock, 1000);
+  pop.Login();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.command + ": " + test::Visible(c.reply));
+    const Lines whole = result(c);
+    ASSERT_EQ(whole, c.result);
+    for (size_t cut = 1; cut < c.reply.size(); ++cut)
+      ASSERT_EQ(result(c), whole) << "cut after " << cut << " bytes";
+  }
+}
+
 TEST_F(Pop3Test, DeleteCountsDownAndTheHighestNumberOnlyForTheLastMessage) {
   ScriptLogin(server, "+OK 3 900\r\n");
   server.Expect("DELE 1\r\n")

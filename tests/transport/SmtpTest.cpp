@@ -58,6 +58,39 @@ TEST_F(SmtpTest, MultiLineEhloReplyIsCompleteOnlyAtItsLastLine) {
   EXPECT_FALSE(smtp.Connection().Connected());
 }
 
+// Each reply comes whole, then in two pieces cut after every byte in turn, and is taken at its
+// last line as the whole reply is; the next command goes out only once it is whole.
+TEST_F(SmtpTest, RepliesCutAnywhereAreTakenAtTheLastLineOfTheWhole) {
+  const struct {
+    std::string reply, last;
+  } cases[] = {
+      {"250 2.0.0 reset\r\n", "250 2.0.0 reset\r\n"},
+      {"250-mail.test\r\n250-SIZE 10000\r\n250 HELP\r\n", "250 HELP\r\n"},
+      {"250-first\n250 last-line\n", "250 last-line\n"},
+  };
+  ScriptGreeting();
+  for (const auto& c : cases) {
+    server.Expect("RSET\r\n").Send(c.reply);
+    for (size_t cut = 1; cut < c.reply.size(); ++cut)
+      server.Expect("RSET\r\n").Send(c.reply.substr(0, cut)).Pause().Send(c.reply.substr(cut));
+  }
+  // A reply whose end is missed runs into the timeout, which passes at once here.
+  test::TManualClock clock;
+  test::TClockRunner runner(clock, 1000);
+  smtp.Login();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(test::Visible(c.reply));
+    std::string whole = c.reply;
+    KeepLastReplyLine(whole);
+    ASSERT_EQ(whole, c.last);
+    ASSERT_TRUE(IsCompleteSMTPReply(whole));
+    for (size_t cut = 0; cut < c.reply.size(); ++cut) {
+      smtp.Reset();
+      ASSERT_EQ(smtp.Reply(), c.last) << "cut after " << cut << " bytes (0: whole)";
+    }
+  }
+}
+
 TEST_F(SmtpTest, RefusedEhloFallsBackToHelo) {
   server.Send("220 old.test SMTP\r\n")
       .Expect("EHLO client.test\r\n")
