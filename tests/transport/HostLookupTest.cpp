@@ -38,7 +38,7 @@ std::string ConnectOutcome(const std::string& host, int port) {
   }
   connection.SetPort(port);
   connection.Open();
-  while (outcome.empty()) Pump(1);
+  test::PumpUntil([&] { return !outcome.empty(); }, "the connection's outcome");
   return outcome;
 }
 
@@ -150,7 +150,7 @@ TEST(HostLookupTest, ConnectionDestroyedByItsLookupFailureIsLeftAlone) {
   connection->ResolveHost("gone.tarnwell.test");
   connection->SetPort(110);
   connection->Open();
-  while (connection) Pump(1);
+  test::PumpUntil([&] { return !connection; }, "the connection to be destroyed");
   EXPECT_EQ(code, 11001);
 }
 
