@@ -32,22 +32,12 @@
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/VirtualTimeLoop.h"
 
 namespace tarnwell {
 namespace {
 
-// Waiting moves the test's clock instead of taking time.
-class TVirtualTimeLoop : public TPollEventLoop {
- public:
-  explicit TVirtualTimeLoop(test::TManualClock& clock) : clock_(clock) {}
-  void Pump(int ms) override {
-    TPollEventLoop::Pump(0);
-    if (ms > 0) clock_.Advance(ms);
-  }
-
- private:
-  test::TManualClock& clock_;
-};
+using test::TVirtualTimeLoop;
 
 // The mail server behind every account of the fake kind: it has no messages, records the
 // logins, refuses those it is told to, and runs a hook in each login.

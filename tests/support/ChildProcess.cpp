@@ -58,16 +58,20 @@ TBoundPort::TBoundPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
   // the port to no bind to port 0.
   const int one = 1;
   ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  port_ = BindLoopbackPort(fd_, "no free port");
+}
+
+int BindLoopbackPort(int fd, const char* what) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd_);
-    throw std::runtime_error("no free port");
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    throw std::runtime_error(what);
   }
-  port_ = ntohs(address.sin_port);
+  return ntohs(address.sin_port);
 }
 
 TBoundPort::~TBoundPort() { ::close(fd_); }

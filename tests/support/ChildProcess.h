@@ -14,6 +14,10 @@ namespace tarnwell::test {
 // bind to port 0 or the local end of a connection), so tests running at the same time cannot
 // take it; a server that binds with SO_REUSEADDR, as Dovecot, aiosmtpd and the scripts here do,
 // can still listen on it.
+// Binds `fd` to a port the kernel picks on 127.0.0.1 and returns the port; raises with `what`
+// when it cannot.
+int BindLoopbackPort(int fd, const char* what);
+
 class TBoundPort {
  public:
   TBoundPort();

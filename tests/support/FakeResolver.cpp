@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/HostLookup.h"
+#include "tests/support/ChildProcess.h"
 
 namespace tarnwell::test {
 
@@ -45,17 +46,9 @@ size_t QuestionEnd(const unsigned char* data, size_t size) {
 TFakeResolver::TFakeResolver(TAnswer answer) : answer_(answer) {
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw std::runtime_error("socket failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd_);
-    throw std::runtime_error("cannot bind a UDP socket on 127.0.0.1");
-  }
+  const int port = BindLoopbackPort(fd_, "cannot bind a UDP socket on 127.0.0.1");
   watch_ = std::make_unique<TFdWatch>(fd_, TEventLoop::evRead, [this](unsigned) { OnQuestion(); });
-  THostLookup::SetServers("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+  THostLookup::SetServers("127.0.0.1:" + std::to_string(port));
 }
 
 TFakeResolver::~TFakeResolver() {
