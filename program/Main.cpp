@@ -15,7 +15,7 @@ const char* const kUsage =
     "       tarnwell [--home DIR] [--headless] [SWITCHES]   run the program (--headless --help)\n"
     "Commands:\n"
     "  classify FILE...   classify messages with the program folder's filters\n"
-    "  accounts ...       list, add, remove and switch accounts (accounts --help)\n"
+    "  accounts ...       list, add, change, remove and test accounts (accounts --help)\n"
     "  filters ...        list, add and remove filters, block countries (filters --help)\n"
     "  killed ...         list and show the messages in Killed Mail (killed --help)\n"
     "  demo [--keep]      one check against an embedded demo mail server, with a report\n"
