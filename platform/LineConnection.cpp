@@ -91,7 +91,7 @@ void TLineConnection::Open() {
   input_.clear();
   inputStart_ = 0;
   nextAddress_ = 0;
-  tlsError_.clear();
+  ClearTlsFailure();
   if (lookup_.Running()) {
     openWanted_ = true;
     return;
@@ -213,8 +213,14 @@ void TLineConnection::SetExtraCaFile(std::string path) {
   TTlsChannel::SetExtraCaFile(std::move(path));
 }
 
-void TLineConnection::BeginHandshake(const std::string& host, const std::string& pin) {
+void TLineConnection::ClearTlsFailure() {
   tlsError_.clear();
+  tlsFault_ = TTlsFault::None;
+  tlsFingerprint_.clear();
+}
+
+void TLineConnection::BeginHandshake(const std::string& host, const std::string& pin) {
+  ClearTlsFailure();
   auto channel = std::make_unique<TTlsChannel>(fd_, host, pin);
   tls_ = channel.get();
   channel_ = std::move(channel);
@@ -233,6 +239,8 @@ void TLineConnection::ContinueHandshake() {
   }
   if (result < 0) {
     tlsError_ = tls_->Error();
+    tlsFault_ = tls_->Fault();
+    tlsFingerprint_ = tls_->Fingerprint();
     Shutdown();
     Fail(kTlsFailed);
     return;

@@ -14,6 +14,7 @@
 #include "platform/ByteChannel.h"
 #include "platform/EventLoop.h"
 #include "platform/HostLookup.h"
+#include "platform/ServerError.h"
 #include "platform/SocketErrors.h"
 
 namespace tarnwell {
@@ -89,6 +90,10 @@ class TLineConnection {
   // Why the last handshake failed (kTlsFailed), naming the host, the reason and the
   // fingerprint of the certificate the server sent.
   [[nodiscard]] const std::string& TlsError() const { return tlsError_; }
+  // What the last failed handshake says about the settings, and the fingerprint of the
+  // certificate the server sent in it.
+  [[nodiscard]] TTlsFault TlsFault() const { return tlsFault_; }
+  [[nodiscard]] const std::string& TlsFingerprint() const { return tlsFingerprint_; }
   // A file of further trusted certificates beside the system's (empty for none).
   static void SetExtraCaFile(std::string path);
 
@@ -116,6 +121,7 @@ class TLineConnection {
   void FinishConnect();
   // Marks the connection up and tells the client.
   void FinishOpen();
+  void ClearTlsFailure();
   void BeginHandshake(const std::string& host, const std::string& pin);
   void ContinueHandshake();
   // Reads what the socket holds; `notify` tells the client through OnRead.
@@ -147,6 +153,8 @@ class TLineConnection {
   // The handshake waits for the socket to become readable (or else writable).
   bool handshakeWantsRead_ = false;
   std::string tlsError_;
+  TTlsFault tlsFault_ = TTlsFault::None;
+  std::string tlsFingerprint_;
   TNotifications notifications_ = TNotifications::ConnectOnly;
   std::unique_ptr<TByteChannel> channel_;
   // The TLS session of `channel_`, when it is one.

@@ -147,12 +147,18 @@ int TTlsChannel::Handshake(bool& wantsRead) {
   const std::string fingerprint =
       fingerprint_.empty() ? std::string() : " Its SHA-256 fingerprint is " + fingerprint_ + ".";
   if (pinMismatch_) {
+    fault_ = TTlsFault::Certificate;
     error_ = "The certificate of " + host_ + " is not the pinned one." + fingerprint;
   } else if (verifyError_ != X509_V_OK) {
+    fault_ = TTlsFault::Certificate;
     error_ = "The certificate of " + host_ +
              " was refused: " + X509_verify_cert_error_string(verifyError_) + "." + fingerprint;
   } else {
     const unsigned long code = ERR_peek_last_error();
+    // A plain server's greeting, read as a TLS record, has no valid version.
+    if (code != 0 && ERR_GET_LIB(code) == ERR_LIB_SSL &&
+        ERR_GET_REASON(code) == SSL_R_WRONG_VERSION_NUMBER)
+      fault_ = TTlsFault::NotTls;
     const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
     error_ = "The secure connection to " + host_ + " failed: " +
              (reason ? std::string(reason) : std::string("the server closed the connection")) + ".";

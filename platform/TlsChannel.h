@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/ByteChannel.h"
+#include "platform/ServerError.h"
 
 namespace tarnwell {
 
@@ -31,6 +32,10 @@ class TTlsChannel : public TByteChannel {
   ssize_t Write(const char* data, size_t size) override;
   [[nodiscard]] bool Pending() const override;
   [[nodiscard]] const std::string& Error() const { return error_; }
+  // What the failed handshake says about the settings, as far as the channel can tell.
+  [[nodiscard]] TTlsFault Fault() const { return fault_; }
+  // The SHA-256 fingerprint of the server's certificate; empty when none came.
+  [[nodiscard]] const std::string& Fingerprint() const { return fingerprint_; }
 
   // A file of further trusted certificates beside the system's (empty for none); sessions
   // started after it use it.
@@ -45,6 +50,7 @@ class TTlsChannel : public TByteChannel {
   std::string pin_;
   std::string fingerprint_;
   std::string error_;
+  TTlsFault fault_ = TTlsFault::None;
   int verifyError_;
   bool pinMismatch_ = false;
   // After a fatal error OpenSSL must not be asked to send anything more.

@@ -75,6 +75,7 @@ bool TLineClient::ResolveHost(std::string_view host) {
 }
 
 void TLineClient::PrepareConnection(int port, bool tls, std::string_view pin) {
+  implicitTls_ = tls;
   connection_.SetPort(port);
   connection_.EnableNotifications(TLineConnection::TNotifications::ConnectOnly);
   connection_.SetTls(tls, pin);
@@ -124,8 +125,33 @@ std::string TLineClient::CommonErrorText(int32_t code) const {
   return tarnwell::ErrorText(code);
 }
 
+TServerPlace TLineClient::Place() const {
+  TServerPlace place;
+  place.Role = protocol_;
+  place.Host = connection_.Host();
+  place.Port = connection_.Port();
+  if (errorCode_ == kTlsFailed) {
+    place.Tls = connection_.TlsFault();
+    place.Fingerprint = connection_.TlsFingerprint();
+    // After STLS or STARTTLS the server has shown that it speaks TLS on this port.
+    if (place.Tls == TTlsFault::NotTls && !implicitTls_) place.Tls = TTlsFault::None;
+  } else if (errorCode_ == ceTimedOut && implicitTls_ && connection_.Handshaking()) {
+    // A plain server that waits for the client to speak first never answers the handshake.
+    place.Tls = TTlsFault::NotTls;
+  }
+  return place;
+}
+
+void TLineClient::Raise(const std::string& text) const {
+  AddLog(protocol_ + ": Raising exception: " + text);
+  throw EServerError(text, Place());
+}
+
 void TLineClient::RaisePendingError() {
   if (errorCode_ == 0 || HoldsErrors()) return;
+  // Taken first: the connection forgets its handshake when it closes, and ErrorText may clear
+  // the code.
+  TServerPlace place = Place();
   const std::string text = ErrorText();
   try {
     connection_.Close();
@@ -133,7 +159,7 @@ void TLineClient::RaisePendingError() {
   }
   AddLog(protocol_ + ": Raising exception: " + text);
   errorCode_ = 0;
-  throw TError(text);
+  throw EServerError(text, std::move(place));
 }
 
 }  // namespace tarnwell

@@ -7,6 +7,7 @@
 
 #include "platform/EventLoop.h"
 #include "platform/LineConnection.h"
+#include "platform/ServerError.h"
 
 namespace tarnwell {
 
@@ -35,7 +36,8 @@ class TLineClient {
   void SetTimeout(int32_t seconds);
   // With `on`, the wait in progress ends with ceAborted, a secure-password exchange included.
   void Abort(bool on);
-  // When an error is pending: closes the connection, logs and raises it with its text.
+  // When an error is pending: closes the connection, logs and raises it with its text, as an
+  // EServerError naming this client's server.
   void RaisePendingError();
   // The text for the pending error code.
   [[nodiscard]] virtual std::string ErrorText() = 0;
@@ -64,6 +66,10 @@ class TLineClient {
   bool ResolveHost(std::string_view host);
   // Sets the port and TLS for the next Open, with only the connect notification on.
   void PrepareConnection(int port, bool tls, std::string_view pin);
+  // Where the pending error happened: this client's server, and what a failed handshake says.
+  [[nodiscard]] TServerPlace Place() const;
+  // Logs `text` and raises it, naming this client's server.
+  [[noreturn]] void Raise(const std::string& text) const;
   // Starts connecting; a failure that no handler took becomes the pending error. The clients
   // then wait with WaitUntil, as for every reply: the connection's notifications, the timeout
   // timer and Stop all arrive as events of the loop.
@@ -97,6 +103,8 @@ class TLineClient {
 
   std::string protocol_;
   bool secureLoginRunning_ = false;
+  // The connection is TLS from the connect.
+  bool implicitTls_ = false;
 };
 
 }  // namespace tarnwell

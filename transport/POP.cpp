@@ -172,9 +172,9 @@ void TPOP3::Login() {
   deleted_ = 0;
   aborted_ = false;
   InstallHandlers();
+  PrepareConnection(Port, Security == scTls, CertPin);
   ResolveHost(Host);
   RaisePendingError();
-  PrepareConnection(Port, Security == scTls, CertPin);
   AddLog("POP3: Connecting to " + Host + " on " + std::to_string(Port) + " with " + UserName + "@" +
          Domain +
          (Security == scTls        ? " over TLS"
@@ -292,10 +292,8 @@ void TPOP3::NoteLostConnection() {
 }
 
 void TPOP3::RaiseRefusal(std::string_view command) {
-  const std::string text = "The POP3 server refused \"" + std::string(command) + "\" (" +
-                           Trim(reply_.substr(0, reply_.find('\n'))) + ").";
-  AddLog("POP3: Raising exception: " + text);
-  throw TError(text);
+  Raise("The POP3 server refused \"" + std::string(command) + "\" (" +
+        Trim(reply_.substr(0, reply_.find('\n'))) + ").");
 }
 
 bool TPOP3::Stat() {
@@ -497,7 +495,7 @@ void TPOP3::Quit() {
                              std::to_string(deleted) + (deleted == 1 ? " message" : " messages") +
                              " deleted in it may still be on the server.";
     AddLog("POP3: Raising exception: " + text);
-    throw EPop3Unconfirmed(text);
+    throw EPop3Unconfirmed(text, Place());
   }
   RaisePendingError();
 }

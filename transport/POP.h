@@ -15,9 +15,9 @@ namespace tarnwell {
 
 // Raised by `TPOP3::Quit` when messages were deleted in the session and the server did not
 // confirm its end: the deletions may not have taken effect.
-class EPop3Unconfirmed : public TError {
+class EPop3Unconfirmed : public EServerError {
  public:
-  using TError::TError;
+  using EServerError::EServerError;
 };
 
 // Reply tests of RFC 1939. A one-line reply is complete at its first LF; a multi-line reply at

@@ -113,9 +113,9 @@ void TSMTP::Login() {
   reply_.clear();
   quitting_ = false;
   InstallHandlers();
+  PrepareConnection(Port, Security == scTls, CertPin);
   if (!ResolveHost(Host)) AddLog("SMTP: Error resolving address: " + Host);
   RaisePendingError();
-  PrepareConnection(Port, Security == scTls, CertPin);
   if (ClientName.empty()) {
     try {
       ClientName = TLineConnection::LocalHostName();

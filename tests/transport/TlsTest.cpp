@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -11,6 +12,7 @@
 #include "message/Headers.h"
 #include "platform/Error.h"
 #include "platform/LineConnection.h"
+#include "platform/ServerError.h"
 #include "shell/LogFile.h"
 #include "tests/support/Certificates.h"
 #include "tests/support/Dovecot.h"
@@ -28,6 +30,27 @@ namespace {
 
 using test::Certificates;
 using test::ErrorOf;
+
+// The error that `action` raises, and what it says about its server: "ROLE host:port", what
+// the TLS failure means and the certificate's fingerprint.
+struct TFailure {
+  std::string text;
+  std::string server;
+  TTlsFault tls = TTlsFault::None;
+  std::string fingerprint;
+};
+TFailure FailureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EServerError& error) {
+    const TServerPlace& place = error.Place();
+    return {error.what(), place.Role + " " + place.Host + ":" + std::to_string(place.Port),
+            place.Tls, place.Fingerprint};
+  } catch (const std::exception& error) {
+    return {error.what(), "no place", TTlsFault::None, ""};
+  }
+  return {"no error", "no place", TTlsFault::None, ""};
+}
 using Lines = std::vector<std::string>;
 using test::TSmtpServer;
 using TTlsMode = test::TSmtpTlsMode;
@@ -160,9 +183,14 @@ TEST_P(RefusalTest, CertificateIsRefusedWithReasonAndFingerprint) {
   TSMTP smtp;
   Prepare(smtp, server.Port(), scTls);
   smtp.Host = refusal.host;
-  EXPECT_EQ(ErrorOf([&] { SendOne(smtp); }),
-            "The certificate of " + std::string(refusal.host) + " was refused: " + refusal.reason +
-                ". Its SHA-256 fingerprint is " + Certificates().Fingerprint(pair) + ".");
+  const TFailure failure = FailureOf([&] { SendOne(smtp); });
+  EXPECT_EQ(failure.text, "The certificate of " + std::string(refusal.host) +
+                              " was refused: " + refusal.reason + ". Its SHA-256 fingerprint is " +
+                              Certificates().Fingerprint(pair) + ".");
+  EXPECT_EQ(failure.server,
+            "SMTP " + std::string(refusal.host) + ":" + std::to_string(server.Port()));
+  EXPECT_EQ(failure.tls, TTlsFault::Certificate);
+  EXPECT_EQ(failure.fingerprint, Certificates().Fingerprint(pair));
   EXPECT_TRUE(server.Received().empty());
 }
 
@@ -199,9 +227,12 @@ TEST_F(TlsTest, PinnedCertificateIsAcceptedAndNoOther) {
   TSMTP smtp;
   Prepare(smtp, trusted.Port(), scTls);
   smtp.CertPin = pin;
-  EXPECT_EQ(ErrorOf([&] { SendOne(smtp); }),
+  const TFailure failure = FailureOf([&] { SendOne(smtp); });
+  EXPECT_EQ(failure.text,
             "The certificate of 127.0.0.1 is not the pinned one. Its SHA-256 fingerprint is " +
                 Certificates().Fingerprint(good) + ".");
+  EXPECT_EQ(failure.tls, TTlsFault::Certificate);
+  EXPECT_EQ(failure.fingerprint, Certificates().Fingerprint(good));
 }
 
 TEST_F(TlsTest, RefusedStlsEndsTheLoginBeforeTheUserName) {
@@ -311,6 +342,8 @@ class TDeafListener {
   int port_ = 0;
 };
 
+// A handshake from the connect that nobody answers is taken for a plain server waiting for the
+// client to speak first.
 TEST_F(TlsTest, HandshakeWithASilentServerTimesOut) {
   TDeafListener deaf;
   test::TManualClock clock;
@@ -322,22 +355,40 @@ TEST_F(TlsTest, HandshakeWithASilentServerTimesOut) {
   pop.Password = "s3cret";
   pop.Security = scTls;
   pop.SetTimeout(20);
-  EXPECT_EQ(ErrorOf([&] { pop.Login(); }), "The operation timed out.");
+  TFailure failure = FailureOf([&] { pop.Login(); });
+  EXPECT_EQ(failure.text, "The operation timed out.");
+  EXPECT_EQ(failure.tls, TTlsFault::NotTls);
   TSMTP smtp;
   Prepare(smtp, deaf.Port(), scTls);
   smtp.SetTimeout(20);
-  EXPECT_EQ(ErrorOf([&] { smtp.Login(); }), "The operation timed out.");
+  failure = FailureOf([&] { smtp.Login(); });
+  EXPECT_EQ(failure.text, "The operation timed out.");
+  EXPECT_EQ(failure.tls, TTlsFault::NotTls);
 }
 
+// The servers' greetings in the clear are read as TLS records with a wrong version. Each
+// server goes before the next client runs, or it would take the handshake it was sent for a
+// command out of turn.
 TEST_F(TlsTest, ServerThatDoesNotSpeakTlsFailsTheHandshake) {
+  {
+    test::TScriptedServer server;
+    server.Send("+OK POP3 in the clear\r\n");
+    TPOP3 pop;
+    pop.Host = "127.0.0.1";
+    pop.Port = server.Port();
+    pop.Security = scTls;
+    const TFailure failure = FailureOf([&] { pop.Login(); });
+    EXPECT_EQ(failure.text, "The secure connection to 127.0.0.1 failed: wrong version number.");
+    EXPECT_EQ(failure.server, "POP3 127.0.0.1:" + std::to_string(server.Port()));
+    EXPECT_EQ(failure.tls, TTlsFault::NotTls);
+  }
   test::TScriptedServer server;
-  server.Send("+OK POP3 in the clear\r\n");
-  TPOP3 pop;
-  pop.Host = "127.0.0.1";
-  pop.Port = server.Port();
-  pop.Security = scTls;
-  EXPECT_EQ(ErrorOf([&] { pop.Login(); }).rfind("The secure connection to 127.0.0.1 failed: ", 0),
-            0u);
+  server.Send("220 mail ready in the clear\r\n");
+  TSMTP smtp;
+  Prepare(smtp, server.Port(), scTls);
+  const TFailure failure = FailureOf([&] { smtp.Login(); });
+  EXPECT_EQ(failure.server, "SMTP 127.0.0.1:" + std::to_string(server.Port()));
+  EXPECT_EQ(failure.tls, TTlsFault::NotTls);
 }
 
 }  // namespace
