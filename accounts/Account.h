@@ -179,6 +179,8 @@ class TAccount {
   [[nodiscard]] int32_t InboxSpam() const { return Inbox.CountStatus(msSpam); }
   // Takes every message out of `Outbox` (it has no folder, so no files are touched).
   void ClearOutbox();
+  // The messages of `Outbox` that have not been sent.
+  [[nodiscard]] int32_t UnsentCount() const;
 
   int32_t ID = 0;
   bool Active = true;
@@ -232,6 +234,10 @@ class TAccount {
   int32_t PossibleCount = 0;
   int32_t SpamCount = 0;
   int32_t SpamSinceReset = 0;
+  // Also found by the last check: spam messages the server deleted (or was asked to delete at
+  // the logout), and complaints and error messages sent. Set to 0 at the start of each.
+  int32_t KilledCount = 0;
+  int32_t SentCount = 0;
 
  protected:
   void ReadMessageList();

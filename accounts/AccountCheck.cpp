@@ -6,6 +6,7 @@
 #include "message/QStrings.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
+#include "platform/ServerError.h"
 #include "shell/LogFile.h"
 #include "shell/Settings.h"
 
@@ -20,7 +21,10 @@ std::exception_ptr Joined(const std::exception_ptr& first, const std::exception&
   try {
     std::rethrow_exception(first);
   } catch (const std::exception& error) {
-    return std::make_exception_ptr(TError(std::string(error.what()) + "\r" + then.what()));
+    std::exception_ptr joined;
+    WithPlaceOf(ServerPlaceOf(error) ? error : then, std::string(error.what()) + "\r" + then.what(),
+                [&joined](const auto& e) { joined = std::make_exception_ptr(e); });
+    return joined;
   } catch (...) {
     return first;
   }
@@ -32,6 +36,7 @@ void TAccount::Check() {
   Cancelled = false;
   Log("Starting check: " + Description);
   NewCount = PossibleCount = SpamCount = FriendlyCount = 0;
+  KilledCount = SentCount = 0;
   try {
     LoginIncoming();
     std::exception_ptr failure;
@@ -299,7 +304,7 @@ void TAccount::KillSpam(int index, int32_t number) {
     message->StripStatusHeaders();
     message->ClearBody();
     if (!IncomingConnected()) throw;
-    throw TError(label + " " + what + ": " + error.what());
+    WithPlaceOf(error, label + " " + what + ": " + error.what(), [](const auto& e) { throw e; });
   };
   if (message->Status == msNew) {
     ++SpamCount;
@@ -331,9 +336,11 @@ void TAccount::KillSpam(int index, int32_t number) {
     } catch (const std::exception& error) {
       Inbox.Delete(index);
       if (!IncomingConnected()) throw;
-      throw TError(label + " could not be deleted from the server: " + error.what());
+      WithPlaceOf(error, label + " could not be deleted from the server: " + error.what(),
+                  [](const auto& e) { throw e; });
     }
     Inbox.Delete(index);
+    ++KilledCount;
     return;
   }
   SaveOriginal(index, number);
@@ -371,6 +378,7 @@ void TAccount::KillSpam(int index, int32_t number) {
     fail("could not be deleted from the server and stays in Live Mail", error);
   }
   Inbox.Delete(index);
+  ++KilledCount;
 }
 
 void TAccount::TakeWholeText(int index, int32_t number) {
@@ -391,7 +399,7 @@ void TAccount::MessageFailed(const std::exception& error, const std::string& wha
   if (!IncomingConnected()) throw;
   const std::string text = what.empty() ? error.what() : what + ": " + error.what();
   Log(text);
-  ReportError(TError(text));
+  WithPlaceOf(error, text, [this](const auto& e) { ReportError(e); });
 }
 
 std::string TAccount::Label(int index) const {

@@ -111,6 +111,7 @@ void TAccountList::Init(TFilterList* filterList) {
   }
   if (ProgramLog().Enabled()) TraverseFolders();
   Errors.clear();
+  BatchErrors.clear();
   HandOwnNames();
 }
 
@@ -320,8 +321,9 @@ void TAccountList::Attach(TAccount& account) {
     AddError(error);
     if (OnError) OnError(error);
   };
-  account.OnSendError = [this](const std::exception& error) {
-    AddError(error);
+  account.OnSendError = [this, &account](const std::exception& error) {
+    // The queue is emptied after a check whatever was sent, so what is unsent now is lost.
+    AddError(error, account.UnsentCount());
     if (OnSendError) OnSendError(error);
   };
   account.OnSending = [this](TEmail& message, int position, int count) {
@@ -332,10 +334,18 @@ void TAccountList::Attach(TAccount& account) {
   };
 }
 
-void TAccountList::AddError(const std::exception& error) {
+void TAccountList::AddError(const std::exception& error, int32_t unsent) {
   if (Current) Errors.push_back("Account: \"" + Current->Description + "\"");
   Errors.push_back(std::string("Error: ") + error.what());
   Errors.emplace_back();
+  TBatchError& added = BatchErrors.emplace_back();
+  if (Current) {
+    added.AccountID = Current->ID;
+    added.Account = Current->Description;
+  }
+  added.Text = error.what();
+  if (const TServerPlace* place = ServerPlaceOf(error)) added.Server = *place;
+  added.UnsentComplaints = unsent;
 }
 
 int32_t TAccountList::ActiveIndex(int n) const {

@@ -5,10 +5,12 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "accounts/Account.h"
+#include "platform/ServerError.h"
 
 namespace tarnwell {
 
@@ -18,6 +20,17 @@ class TRegistry;
 // Account positions 0 to 255; accounts further down the list cannot be selected for checks.
 inline constexpr int kMaxSelectable = 256;
 using TAccountSet = std::bitset<kMaxSelectable>;
+
+// An error of a batch as a front end may word it: the account it happened in, its text, the
+// server it happened at, and the complaints it kept from being sent, which are dropped.
+struct TBatchError {
+  // 0 and empty outside an account's check.
+  int32_t AccountID = 0;
+  std::string Account;
+  std::string Text;
+  std::optional<TServerPlace> Server;
+  int32_t UnsentComplaints = 0;
+};
 
 using TListNotify = std::function<void(TAccountList& list)>;
 using TForwardNotify = std::function<void(TAccountList& list, int position, int count)>;
@@ -64,7 +77,9 @@ class TAccountList {
   void ForwardKilled(TAccount& account, const std::vector<int>& positions, bool includeHeaders,
                      const std::string& copyTo, const TAccountSet& targets);
   void RestoreKilled(TAccount& account, const std::vector<int>& positions);
-  void AddError(const std::exception& error);
+  // Adds the lines of `error` to `Errors`, and the error to `BatchErrors`; `unsent` complaints
+  // of the current account are dropped with it.
+  void AddError(const std::exception& error, int32_t unsent = 0);
 
   // Queries.
   [[nodiscard]] int Count() const { return static_cast<int>(accounts_.size()); }
@@ -103,6 +118,8 @@ class TAccountList {
   std::vector<std::string> Domains;
   TFilterList* FilterList = nullptr;
   std::vector<std::string> Errors;
+  // The same errors, one record each, for front ends that word them themselves.
+  std::vector<TBatchError> BatchErrors;
   bool Logging = false;
   int32_t ChangeTotal = 0;
   int32_t SpamTotal = 0;

@@ -47,6 +47,7 @@ void TAccountList::CheckAccounts(TTriggerSet triggers) {
     Selection &= ActiveSet();
     if (Selection.any()) {
       Errors.clear();
+      BatchErrors.clear();
       StartPending = true;
       for (int i = 0; i < selectable && !Cancelled; ++i) {
         if (!Selection.test(static_cast<size_t>(i)) || Items(i)->DialUp) continue;

@@ -20,6 +20,7 @@ bool TAccount::SendComplaints(bool clearOutbox) {
         SendMessage(message);
         if (OnSent) OnSent(message, i + 1, count);
         message.Flags |= TEmail::sfQueued;
+        ++SentCount;
       }
     } catch (const std::exception& error) {
       if (OnSendError) OnSendError(error);
@@ -30,6 +31,13 @@ bool TAccount::SendComplaints(bool clearOutbox) {
   }
   ProgramLog().Add("Done sending complaints: " + Description);
   return result;
+}
+
+int32_t TAccount::UnsentCount() const {
+  int32_t unsent = 0;
+  for (int i = 0; i < Outbox.Count(); ++i)
+    if (!(Outbox[i]->Flags & TEmail::sfQueued)) ++unsent;
+  return unsent;
 }
 
 void TAccount::ExpandMacros(TEmail& message) {

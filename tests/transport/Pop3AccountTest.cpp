@@ -14,6 +14,7 @@
 #include "platform/Files.h"
 #include "platform/LineConnection.h"
 #include "platform/Registry.h"
+#include "platform/ServerError.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
@@ -57,7 +58,12 @@ class Pop3AccountTest : public ::testing::Test, protected test::TProgramEnvironm
     account.POP3Server = "127.0.0.1";
     account.POP3UserName = "me";
     account.Password = ScramblePassword("pw");
-    account.OnError = [this](const std::exception& error) { errors.push_back(error.what()); };
+    account.OnError = [this](const std::exception& error) {
+      errors.push_back(error.what());
+      const TServerPlace* place = ServerPlaceOf(error);
+      places.push_back(place ? place->Role + " " + place->Host + ":" + std::to_string(place->Port)
+                             : "");
+    };
     ForceDirectories(TProgramFolders::AccountsFolder());
     account.ID = 1;
     ForceDirectories(account.FolderPath() + "Inbox");
@@ -81,6 +87,8 @@ class Pop3AccountTest : public ::testing::Test, protected test::TProgramEnvironm
   TTemplates templates;
   TPOP3Account account;
   Lines errors;
+  // The server each error names ("POP3 127.0.0.1:110"), or "".
+  Lines places;
 };
 
 test::TDovecot& Dovecot() {
@@ -328,6 +336,11 @@ TEST_P(Pop3AccountFaultTest, SpamLeavesTheServerOnlyWithItsWholeTextInKilledMail
   ASSERT_EQ(errors.size(), fault.errors.size()) << (errors.empty() ? "" : errors.front());
   for (size_t i = 0; i < errors.size(); ++i)
     EXPECT_NE(errors[i].find(fault.errors[i]), std::string::npos) << errors[i];
+  // What the server did wrong names the server, also where the check says more about it; what
+  // the disk did names none.
+  const std::string atServer =
+      *fault.failingPath ? "" : "POP3 127.0.0.1:" + std::to_string(server.Port());
+  EXPECT_EQ(places, Lines(errors.size(), atServer));
   if (fault.inLiveMail) {
     ASSERT_EQ(account.Inbox.Count(), 1);
     EXPECT_EQ(account.Inbox[0]->Status, fault.status);
@@ -483,6 +496,7 @@ TEST_F(Pop3AccountTest, ConnectionLostAfterADeletionReportsBoth) {
   account.POP3Port = server.Port();
   account.Check();
   EXPECT_EQ(errors, Lines{std::string("Connection reset by peer\r") + kUnconfirmed});
+  EXPECT_EQ(places, Lines{"POP3 127.0.0.1:" + std::to_string(server.Port())});
   ASSERT_EQ(account.Inbox.Count(), 1);
   EXPECT_EQ(account.Inbox[0]->UID, "u1");
   EXPECT_EQ(account.Inbox[0]->Status, msSpam);
