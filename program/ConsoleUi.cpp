@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "accounts/Account.h"
 #include "accounts/AccountList.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
@@ -61,8 +62,71 @@ void TConsoleMainWindow::Open(bool) {
   Print(output_, "The main window cannot be opened without a display; Tarnwell goes on checking.");
 }
 
+void TConsoleProgress::Create(TAccountList& accounts) {
+  // The check dialog's notifications; the totals are those the steps go through: the server's
+  // count once the account has logged in, then Live Mail.
+  accounts.OnReadingList = [this](TAccount& account) {
+    StartStep(account, "Checking for new messages...", account.MessageCount);
+  };
+  accounts.OnReadingBodies = [this](TAccount& account) {
+    StartStep(account, "Retrieving message texts...", account.Inbox.Count());
+  };
+  accounts.OnFiltering = [this](TAccount& account) {
+    StartStep(account, "Filtering messages...", account.Inbox.Count());
+  };
+  accounts.OnProgress = [this](TAccount&) { Advance(); };
+  // The pop-up notice's notification, which the console, having no notice, takes.
+  accounts.OnAccountChecked = [this, &accounts](TAccount& account) {
+    AccountChecked(accounts, account);
+  };
+}
+
+void TConsoleProgress::PrepareForCheck(TAccountList&) { printed_ = 0; }
+
 void TConsoleProgress::FinishCheck(TAccountList& accounts) {
-  for (const std::string& line : accounts.Errors) Print(output_, line);
+  ClearProgress();
+  PrintNewErrors(accounts);
+}
+
+void TConsoleProgress::StartStep(const TAccount& account, std::string_view step, int total) {
+  if (!reporting_.Progress) return;
+  progress_.Start(account.Description, step, total);
+  std::fprintf(output_, "\r%s\033[K", progress_.Text().c_str());
+  std::fflush(output_);
+  progressShown_ = true;
+}
+
+void TConsoleProgress::Advance() {
+  if (!reporting_.Progress || !progress_.Advance()) return;
+  std::fprintf(output_, "\r%s\033[K", progress_.Text().c_str());
+  std::fflush(output_);
+}
+
+void TConsoleProgress::ClearProgress() {
+  if (!progressShown_) return;
+  std::fputs("\r\033[K", output_);
+  std::fflush(output_);
+  progressShown_ = false;
+}
+
+void TConsoleProgress::AccountChecked(const TAccountList& accounts, const TAccount& account) {
+  ClearProgress();
+  if (reporting_.Lines) {
+    const auto from = std::min(printed_, accounts.BatchErrors.size());
+    const auto errors = std::count_if(
+        accounts.BatchErrors.begin() + static_cast<std::ptrdiff_t>(from),
+        accounts.BatchErrors.end(),
+        [&account](const TBatchError& error) { return error.AccountID == account.ID; });
+    std::fprintf(reporting_.Lines, "%s\n",
+                 CheckReportLine(account, static_cast<int>(errors)).c_str());
+    std::fflush(reporting_.Lines);
+  }
+  PrintNewErrors(accounts);
+}
+
+void TConsoleProgress::PrintNewErrors(const TAccountList& accounts) {
+  for (; printed_ < accounts.BatchErrors.size(); ++printed_)
+    Print(output_, CheckErrorLine(accounts.BatchErrors[printed_], reporting_.Command));
 }
 
 TWizardResult TConsoleWizards::RunAddressBookWizard(TFilterList&) {

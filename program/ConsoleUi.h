@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/CheckProgress.h"
 #include "app/MainWindowHost.h"
@@ -10,8 +11,11 @@
 #include "app/TrayIcon.h"
 #include "app/UserInterface.h"
 #include "app/Wizards.h"
+#include "program/CheckReport.h"
 
 namespace tarnwell {
+
+class TAccount;
 
 // A dialog text for the terminal: each "\r" breaks the line.
 [[nodiscard]] std::string ConsoleText(std::string_view text);
@@ -48,14 +52,38 @@ class TConsoleMainWindow : public TNoMainWindow {
   std::FILE* output_;
 };
 
-// Prints the errors of each batch of checks.
+// What the console tells of checks beside their errors.
+struct TCheckReporting {
+  // Where the line of each checked account goes (`/ONCE`); none for no lines.
+  std::FILE* Lines = nullptr;
+  // Draws the progress of each check on the output, which is a terminal.
+  bool Progress = false;
+  // Starts the commands that the errors suggest.
+  std::string Command = "tarnwell";
+};
+
+// Prints the errors of each checked account, one line each, and what the reporting asks for.
 class TConsoleProgress : public TNoCheckProgress {
  public:
   explicit TConsoleProgress(std::FILE* output) : output_(output) {}
+  void SetReporting(TCheckReporting reporting) { reporting_ = std::move(reporting); }
+  void Create(TAccountList& accounts) override;
+  void PrepareForCheck(TAccountList& accounts) override;
   void FinishCheck(TAccountList& accounts) override;
 
  private:
+  void StartStep(const TAccount& account, std::string_view step, int total);
+  void Advance();
+  void AccountChecked(const TAccountList& accounts, const TAccount& account);
+  void PrintNewErrors(const TAccountList& accounts);
+  void ClearProgress();
+
   std::FILE* output_;
+  TCheckReporting reporting_;
+  TProgressLine progress_;
+  bool progressShown_ = false;
+  // The errors of the batch before this one have been printed.
+  size_t printed_ = 0;
 };
 
 // Tells how to add an account without the wizards.
@@ -78,6 +106,9 @@ class TConsoleUi {
   TConsoleUi& operator=(const TConsoleUi&) = delete;
 
   [[nodiscard]] TUserInterface Parts();
+  void SetCheckReporting(TCheckReporting reporting) {
+    progress_.SetReporting(std::move(reporting));
+  }
 
  private:
   TConsoleDialogs dialogs_;

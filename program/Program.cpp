@@ -1,13 +1,17 @@
 #include "program/Program.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/AppWindow.h"
 #include "app/UserInterface.h"
 #include "message/QStrings.h"
+#include "program/CheckReport.h"
 #include "program/CommandLine.h"
 #include "program/ConsoleUi.h"
 #include "shell/ProgramFolders.h"
@@ -22,7 +26,11 @@ const char* const kUsage =
     "(SIGTERM or Ctrl+C). Without a display, messages go to standard error.\n"
     "Switches (letter case ignored):\n"
     "  /ONCE               check every account once and end: status 0 when every check\n"
-    "                      succeeded, 1 when one reported an error, 2 when set-up is missing\n"
+    "                      succeeded, 1 when one reported an error, 2 when set-up is missing.\n"
+    "                      It prints a line per checked account on standard output (new,\n"
+    "                      from friends, possible spam, killed, complaints sent, errors), and\n"
+    "                      the check's progress on a terminal\n"
+    "  --quiet             leave out the lines and the progress; errors are still printed\n"
     "  /SUSPENDED, SUSPEND start with checking suspended\n"
     "  /APPDELAY SECONDS   wait before starting the programs of account events\n"
     "  /OPEN, OPEN, ABOUT, SETTINGS\n"
@@ -49,6 +57,7 @@ int RunProgram(const TCommandLine& line) {
   if (!line.command.empty()) args.push_back(line.command);
   args.insert(args.end(), line.arguments.begin(), line.arguments.end());
   std::optional<std::string> home = line.home;
+  bool quiet = false;
   std::vector<std::string> switches;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -60,6 +69,8 @@ int RunProgram(const TCommandLine& line) {
       home = args[++i];
     } else if (arg.rfind("--home=", 0) == 0) {
       home = arg.substr(7);
+    } else if (arg == "--quiet") {
+      quiet = true;
     } else if (arg != "--headless") {
       // Until there is a desktop front end every run is headless.
       switches.push_back(arg);
@@ -72,6 +83,11 @@ int RunProgram(const TCommandLine& line) {
     return esFailed;
   }
   TConsoleUi ui;
+  TCheckReporting reporting;
+  if (!quiet && ParseSwitches(switches).CheckOnce) reporting.Lines = stdout;
+  reporting.Progress = !quiet && ::isatty(STDERR_FILENO);
+  if (home) reporting.Command += " --home " + ShellWord(*home);
+  ui.SetCheckReporting(std::move(reporting));
   InstallUserInterface(ui.Parts());
   int status = esOk;
   {

@@ -13,6 +13,7 @@
 #include "platform/Registry.h"
 #include "shell/Settings.h"
 #include "tests/program/CommandRunner.h"
+#include "tests/support/Certificates.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/TestSupport.h"
@@ -43,30 +44,34 @@ class ProgramTest : public ::testing::Test {
     return RunTarnwell(args, input);
   }
 
+  // An account on the POP3 server at 127.0.0.1:`port`, with the servers' other settings from
+  // `servers` (by default plain connections and an SMTP server on 127.0.0.1).
+  void AddAccount(const std::string& description, int port, const std::string& user,
+                  const std::string& password,
+                  const Args& servers = {"--smtp", "127.0.0.1", "--pop3-security", "none",
+                                         "--smtp-security", "none"}) {
+    Args args = {"accounts",
+                 "add",
+                 "pop3",
+                 "--description",
+                 description,
+                 "--name",
+                 "Me",
+                 "--email",
+                 "me@example.com",
+                 "--pop3",
+                 "127.0.0.1:" + std::to_string(port),
+                 "--user",
+                 user,
+                 "--password-stdin"};
+    args.insert(args.end(), servers.begin(), servers.end());
+    const TRunResult account = Run(args, password + "\n");
+    ASSERT_EQ(account.status, 0) << account.err;
+  }
+
   // An account "Test" on the POP3 server at `port`, and a subject filter that kills "viagra".
   void SetUp(int port, const std::string& user, const std::string& password) {
-    const TRunResult account = Run({"accounts",
-                                    "add",
-                                    "pop3",
-                                    "--description",
-                                    "Test",
-                                    "--name",
-                                    "Me",
-                                    "--email",
-                                    "me@example.com",
-                                    "--pop3",
-                                    "127.0.0.1:" + std::to_string(port),
-                                    "--user",
-                                    user,
-                                    "--smtp",
-                                    "127.0.0.1",
-                                    "--pop3-security",
-                                    "none",
-                                    "--smtp-security",
-                                    "none",
-                                    "--password-stdin"},
-                                   password + "\n");
-    ASSERT_EQ(account.status, 0) << account.err;
+    AddAccount("Test", port, user, password);
     const TRunResult filter = Run({"filters", "add", "subject", "--condition", "contains",
                                    "--pattern", "viagra", "--action", "kill"});
     ASSERT_EQ(filter.status, 0) << filter.err;
@@ -147,12 +152,115 @@ TEST_F(ProgramTest, OnceKillsTheSpamOnTheServerAndKeepsItInKilledMail) {
   EXPECT_EQ(ListFiles(home / "Accounts/0000000001/Killed", ".hdr").size(), 1u);
 }
 
-TEST_F(ProgramTest, OnceReportsAFailedCheckOnTheConsoleWithStatusOne) {
+TEST_F(ProgramTest, OnceReportsALinePerCheckedAccountAndQuietLeavesItOut) {
+  for (const char* user : {"report-one", "report-two", "report-off"}) Dovecot().AddUser(user, "pw");
+  Dovecot().Deliver("report-one", Mail("Ann <ann@friends.org>", "Lunch tomorrow"));
+  Dovecot().Deliver("report-one", Mail("Seller <deals@spammer.biz>", "Cheap viagra now"));
+  Dovecot().Deliver("report-one", Mail("Luck <win@prizes.biz>", "Lottery winner"));
+  Dovecot().Deliver("report-one", Mail("Bob <bob@other.net>", "Hello"));
+  Dovecot().Deliver("report-off", Mail("Bob <bob@other.net>", "Hello"));
+  SetUp(Dovecot().Port(), "report-one", "pw");
+  AddAccount("Two", Dovecot().Port(), "report-two", "pw");
+  AddAccount("Off", Dovecot().Port(), "report-off", "pw");
+  for (const Args& args :
+       {Args{"accounts", "set", "Off", "--active", "no"},
+        Args{"filters", "add", "friend", "--address", "ann@friends.org"},
+        Args{"filters", "add", "subject", "--pattern", "lottery", "--action", "mark"}})
+    ASSERT_EQ(Run(args).status, 0) << args[0];
+
+  const TRunResult run = Run({"/ONCE"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "Account \"Test\": 4 new, 1 from friends, 1 possible spam, 1 killed, 0 complaints "
+            "sent, 0 errors\n"
+            "Account \"Two\": 0 new, 0 from friends, 0 possible spam, 0 killed, 0 complaints sent, "
+            "0 errors\n");
+
+  const TRunResult quiet = Run({"/ONCE", "--quiet"});
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, "");
+}
+
+// Each error names the account, the server's role and address, and where the settings do not
+// fit the server, the command that fits them.
+TEST_F(ProgramTest, OnceErrorsSayWhereTheyHappenedAndWhatFits) {
+  const test::TTestCertificates certificates;
+  const auto selfSigned = certificates.SelfSigned();
+  test::TDovecot tlsDovecot({selfSigned.cert, selfSigned.key});
+  const std::string fingerprint = certificates.Fingerprint(selfSigned);
   const test::TBoundPort refusing;
-  SetUp(refusing.Port(), "nobody", "pw");
+  const std::string home = this->home.Path();
+  struct TCase {
+    const char* name;
+    int port;
+    const char* security;
+    std::string line;
+  };
+  const std::vector<TCase> cases = {
+      {"Refused", refusing.Port(), "none",
+       "POP3 server 127.0.0.1:" + std::to_string(refusing.Port()) + ": Connection refused."},
+      {"PlainServerOnATlsPort", tlsDovecot.Port(), "tls",
+       "POP3 server 127.0.0.1:" + std::to_string(tlsDovecot.Port()) +
+           ": The secure connection to 127.0.0.1 failed: wrong version number. The server does "
+           "not seem to speak TLS on this port. If it takes plain POP3 there and offers STLS: "
+           "tarnwell --home " +
+           home +
+           " accounts set Test --pop3-security starttls (or none, which sends everything "
+           "unprotected)."},
+      {"UntrustedCertificate", tlsDovecot.TlsPort(), "tls",
+       "POP3 server 127.0.0.1:" + std::to_string(tlsDovecot.TlsPort()) +
+           ": The certificate of 127.0.0.1 was refused: self-signed certificate. Its SHA-256 "
+           "fingerprint is " +
+           fingerprint + ". If you trust this certificate, pin it: tarnwell --home " + home +
+           " accounts set Test --pin-pop3 " + fingerprint},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    AddAccount("Test", c.port, "nobody", "pw",
+               {"--smtp", "127.0.0.1", "--pop3-security", c.security, "--smtp-security", "none"});
+    const TRunResult run = Run({"/ONCE"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Account \"Test\": " + c.line + "\n");
+    EXPECT_EQ(run.out,
+              "Account \"Test\": 0 new, 0 from friends, 0 possible spam, 0 killed, 0 complaints "
+              "sent, 1 error\n");
+    ASSERT_EQ(Run({"accounts", "remove", "Test"}).status, 0);
+  }
+
+  // The fingerprint offered is the one to pin.
+  tlsDovecot.AddUser("pinned", "pw");
+  AddAccount("Pinned", tlsDovecot.TlsPort(), "pinned", "pw",
+             {"--smtp", "127.0.0.1", "--pop3-security", "tls", "--pin-pop3", fingerprint});
+  const TRunResult pinned = Run({"/ONCE"});
+  EXPECT_EQ(pinned.status, 0) << pinned.err;
+}
+
+// A complaint is not kept when it cannot be sent: the spam is killed all the same, and the error
+// says that the complaints are lost.
+TEST_F(ProgramTest, OnceWithTheSmtpServerDownKillsTheSpamAndSaysItsComplaintsAreLost) {
+  Dovecot().AddUser("complain", "pw");
+  Dovecot().Deliver("complain", Mail("Seller <deals@spammer.biz>", "Cheap pills now"));
+  const test::TBoundPort smtpDown;
+  AddAccount("Test", Dovecot().Port(), "complain", "pw",
+             {"--smtp", "127.0.0.1:" + std::to_string(smtpDown.Port()), "--pop3-security", "none",
+              "--smtp-security", "none"});
+  ASSERT_EQ(Run({"filters", "add", "subject", "--pattern", "pills", "--action", "complain",
+                 "--recipients", "abuse,postmaster"})
+                .status,
+            0);
+
   const TRunResult run = Run({"/ONCE"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("Account: \"Test\"\nError: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.out,
+            "Account \"Test\": 1 new, 0 from friends, 0 possible spam, 1 killed, 0 complaints "
+            "sent, 1 error\n");
+  EXPECT_EQ(run.err, "Account \"Test\": SMTP server 127.0.0.1:" + std::to_string(smtpDown.Port()) +
+                         ": Connection refused. 2 complaints were not sent and will not be sent "
+                         "later.\n");
+  EXPECT_TRUE(Dovecot().Messages("complain").empty());
+  EXPECT_NE(Run({"killed", "list"}).out.find("Cheap pills now"), std::string::npos);
 }
 
 TEST_F(ProgramTest, OnceWithoutAnAccountSaysHowToAddOne) {
