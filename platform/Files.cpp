@@ -99,6 +99,14 @@ void SetWriteFault(TWriteFault fault) { WriteFault() = std::move(fault); }
 bool ReadWholeFile(const std::string& path, std::string& data) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
+  const bool read = ReadWholeDescriptor(fd, data);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return read;
+}
+
+bool ReadWholeDescriptor(int fd, std::string& data) {
   // Read straight into the string; one byte more than the file's size lets the first read
   // see the end of a file that did not grow.
   struct stat st;
@@ -111,17 +119,13 @@ bool ReadWholeFile(const std::string& path, std::string& data) {
     const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      const int error = errno;
-      ::close(fd);
       data.clear();
-      errno = error;
       return false;
     }
     if (n == 0) break;
     used += static_cast<size_t>(n);
   }
   data.resize(used);
-  ::close(fd);
   return true;
 }
 

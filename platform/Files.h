@@ -18,6 +18,9 @@ void SetWriteFault(TWriteFault fault);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& data);
+// Reads what is left to read from an open descriptor (a pipe too), leaving it open; false, with
+// `errno` set, when a read fails.
+bool ReadWholeDescriptor(int fd, std::string& data);
 // Reads a file piece by piece, calling `take` with each, so that it is never in memory whole;
 // false when it cannot be opened or a read fails (after the pieces read until then).
 bool ReadFilePieces(const std::string& path, const std::function<void(std::string_view)>& take);
