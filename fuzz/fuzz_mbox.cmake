@@ -1,0 +1,1 @@
+tarnwell_fuzz_target(fuzz_mbox DEPS tarnwell_message)
