@@ -102,4 +102,10 @@ TRunResult RunTarnwellOnTerminal(const std::vector<std::string>& args, const std
   return result;
 }
 
+TRunResult RunTarnwellIn(const std::string& home, std::vector<std::string> args,
+                         const std::string& input) {
+  args.insert(args.begin(), {"--home", home});
+  return RunTarnwell(args, input);
+}
+
 }  // namespace tarnwell::test

@@ -18,5 +18,8 @@ TRunResult RunTarnwell(const std::vector<std::string>& args, const std::string& 
 // terminal shows `prompt`. `out` holds what the terminal showed (both outputs and the echo).
 TRunResult RunTarnwellOnTerminal(const std::vector<std::string>& args, const std::string& prompt,
                                  const std::string& answer);
+// The same on the program folder `home`.
+TRunResult RunTarnwellIn(const std::string& home, std::vector<std::string> args,
+                         const std::string& input = "");
 
 }  // namespace tarnwell::test

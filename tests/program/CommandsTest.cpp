@@ -366,7 +366,7 @@ TEST_F(CommandsTest, ADamagedFilterFileIsToldOnceByTheCommandThatFindsIt) {
 }
 
 TEST_F(CommandsTest, EveryCommandHasHelp) {
-  for (const char* command : {"accounts", "filters", "killed", "demo"}) {
+  for (const char* command : {"accounts", "filters", "killed", "demo", "classify"}) {
     const TRunResult help = RunTarnwell({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("Usage: tarnwell "), 0), 0u) << help.out;
