@@ -28,11 +28,12 @@ const char* const kUsage =
     "                [--pattern PATTERN] [--address-only] [ACTION]\n"
     "       tarnwell [--home DIR] filters add friend --address ADDRESS | --domain DOMAIN |\n"
     "                --mailing-list ADDRESS-OR-DOMAIN\n"
+    "       tarnwell [--home DIR] filters set KIND ID OPTION...\n"
     "       tarnwell [--home DIR] filters remove KIND ID\n"
     "       tarnwell [--home DIR] filters block|unblock COUNTRY-CODE...\n"
     "       tarnwell [--home DIR] filters blocked\n"
     "list prints one line per filter, fields separated by tabs: the kind, the ID, the origin,\n"
-    "the action, the hits and the description. add prints the new filter's line; block and\n"
+    "the action, the hits and the description. add and set print the filter's line; block and\n"
     "unblock print the code, the name and the new state of each country; blocked lists the\n"
     "blocked countries. KIND is sender, friend, subject, text, country or header.\n"
     "Conditions are named as in the filter dialogs, letter case ignored, \"-\" for a blank:\n"
@@ -42,16 +43,24 @@ const char* const kUsage =
     "none for a sender filter without a condition on that part.\n"
     "ACTION is any of:\n"
     "  --action A        accept, mark, kill, complain or error-message (or the action's name,\n"
-    "                    such as \"Kill after complaining\"); default: the settings' action\n"
+    "                    such as \"Kill after complaining\"); default: the settings' action;\n"
+    "                    changed to complain or error-message, the settings' recipients for it\n"
     "  --recipients R,.. for complain and error-message: sender, reply-to, abuse, postmaster,\n"
     "                    webmaster; default: the settings' recipients for the action\n"
-    "  --case            letter case matters (only with a condition that takes a pattern)\n"
+    "  --case            letter case matters (only with a condition that takes a pattern);\n"
+    "                    --no-case for set\n"
     "A sender filter's part without its condition: \"equals\" for --user, \"ends-with\" for\n"
     "--domain, none when the part is left out. It looks in the headers --headers names (Cc,\n"
     "Comments, Errors-To, From, Message-Id, Received, Reply-To, Return-Path, Sender, To,\n"
     "X-Complain-To); by default those ticked in StdSenderHeaders.dat, else Comments, Errors-To,\n"
-    "From, Message-Id, Received, Reply-To, Return-Path and Sender. System filters cannot be\n"
-    "removed.\n";
+    "From, Message-Id, Received, Reply-To, Return-Path and Sender.\n"
+    "set changes the options it is given and keeps the other fields; a condition changed to\n"
+    "another that takes a pattern keeps the pattern. A friend takes --address, --domain or\n"
+    "--mailing-list; a header filter also --no-address-only. Of the system filters only the\n"
+    "action changes (the bounce filter, text 1, not at all): the country filter's to mark or\n"
+    "kill; the header filters' to ignore, mark, kill or complain, with --recipients for complain\n"
+    "(not sender for header 1), and for headers 2 to 4 also to error-message. System filters\n"
+    "cannot be removed.\n";
 
 // The standard headers a sender filter can look in, in the order of its dialog.
 constexpr int kSenderHeaders[] = {1, 2, 7, 8, 10, 14, 15, 16, 17, 19, 20};
@@ -146,19 +155,39 @@ std::vector<std::string> SplitCommas(const std::string& text) {
   }
 }
 
-uint8_t ParseAction(const std::string& text) {
-  static const struct {
-    const char* name;
-    uint8_t action;
-  } kActions[] = {{"accept", acAccept},
-                  {"mark", acMark},
-                  {"kill", acKill},
-                  {"complain", acKillAfterComplaint},
-                  {"error-message", acKillAfterErrorMessage}};
-  for (const auto& entry : kActions)
-    if (SameText(text, entry.name) || SameText(text, ActionName(entry.action))) return entry.action;
-  throw TUsageError("--action: unknown action \"" + text +
-                    "\"; use accept, mark, kill, complain or error-message.");
+// Indexed by the action code.
+const struct {
+  const char* name;
+  uint8_t action;
+} kActionNames[] = {{"ignore", acIgnore},
+                    {"accept", acAccept},
+                    {"mark", acMark},
+                    {"kill", acKill},
+                    {"complain", acKillAfterComplaint},
+                    {"error-message", acKillAfterErrorMessage}};
+
+// The actions the filter dialogs offer.
+const std::vector<uint8_t> kDialogActions = {acAccept, acMark, acKill, acKillAfterComplaint,
+                                             acKillAfterErrorMessage};
+
+std::string ActionList(const std::vector<uint8_t>& offered) {
+  std::string text;
+  for (size_t i = 0; i < offered.size(); ++i) {
+    if (i > 0) text += i + 1 == offered.size() ? " or " : ", ";
+    text += kActionNames[offered[i]].name;
+  }
+  return text;
+}
+
+uint8_t ParseAction(const std::string& text, const std::vector<uint8_t>& offered) {
+  for (const auto& entry : kActionNames) {
+    if (!SameText(text, entry.name) && !SameText(text, ActionName(entry.action))) continue;
+    if (std::find(offered.begin(), offered.end(), entry.action) == offered.end())
+      throw TUsageError("--action: \"" + ActionName(entry.action) +
+                        "\" is not an action of this filter; use " + ActionList(offered) + ".");
+    return entry.action;
+  }
+  throw TUsageError("--action: unknown action \"" + text + "\"; use " + ActionList(offered) + ".");
 }
 
 uint8_t ParseRecipients(const std::string& text) {
@@ -186,13 +215,18 @@ uint8_t ParseRecipients(const std::string& text) {
   return set;
 }
 
-// The action and recipients options of every editable kind.
-void TakeAction(TArguments& arguments, TFilter& filter) {
+// The action and recipients options of every editable kind. An action changed to complaining
+// or to an error message starts from the settings' recipients for it, as in the filter dialogs;
+// a new filter's always does.
+void TakeAction(TArguments& arguments, TFilter& filter, bool adding) {
+  const uint8_t previous = filter.Action;
   if (const std::optional<std::string> action = arguments.TakeValue("--action"))
-    filter.Action = ParseAction(*action);
+    filter.Action = ParseAction(*action, kDialogActions);
   const TSettings& settings = Settings();
-  if (filter.Action == acKillAfterComplaint) filter.Recipients = settings.ComplainAddr;
-  if (filter.Action == acKillAfterErrorMessage) filter.Recipients = settings.RemoveAddr;
+  if (adding || filter.Action != previous) {
+    if (filter.Action == acKillAfterComplaint) filter.Recipients = settings.ComplainAddr;
+    if (filter.Action == acKillAfterErrorMessage) filter.Recipients = settings.RemoveAddr;
+  }
   if (const std::optional<std::string> recipients = arguments.TakeValue("--recipients")) {
     if (filter.Action != acKillAfterComplaint && filter.Action != acKillAfterErrorMessage)
       throw TUsageError(
@@ -200,6 +234,22 @@ void TakeAction(TArguments& arguments, TFilter& filter) {
           "message\".");
     filter.Recipients = ParseRecipients(*recipients);
   }
+}
+
+// --case or --no-case; the filter's own setting without either.
+uint8_t TakeCase(TArguments& arguments, const TFilter& filter) {
+  const bool matters = arguments.TakeFlag("--case");
+  const bool ignored = arguments.TakeFlag("--no-case");
+  if (matters && ignored) throw TUsageError("--case and --no-case exclude each other.");
+  return matters ? 1 : ignored ? 0 : filter.CaseMatters;
+}
+
+// The pattern given, else the filter's own while its condition, old and new, takes one: a
+// condition changed to one without a pattern drops it.
+std::optional<std::string> GivenOrKept(std::optional<std::string> given, uint8_t previous,
+                                       uint8_t condition, const std::string& kept) {
+  if (!given && IsTextCondition(previous) && IsTextCondition(condition)) return kept;
+  return given;
 }
 
 // The header set of a new sender filter: the ticks of StdSenderHeaders.dat when it can be
@@ -236,86 +286,103 @@ uint32_t ParseSenderHeaders(const std::string& text) {
   return set;
 }
 
-std::unique_ptr<TFilter> SenderFilter(TArguments& arguments) {
-  auto filter = std::make_unique<TSenderFilter>();
+// The options of a sender filter, applied to a new one (`adding`) or to one being changed: each
+// option given changes its field, the others keep theirs.
+void EditSender(TArguments& arguments, TFilter& filter, bool adding) {
   const std::optional<std::string> user = arguments.TakeValue("--user");
   const std::optional<std::string> domain = arguments.TakeValue("--domain");
   const std::optional<std::string> userCondition = arguments.TakeValue("--user-condition");
   const std::optional<std::string> domainCondition = arguments.TakeValue("--domain-condition");
   const std::optional<std::string> headers = arguments.TakeValue("--headers");
-  // A part left out has no condition; a pattern given alone asks for an equal user name or a
+  const uint8_t previous1 = filter.Condition1;
+  const uint8_t previous2 = filter.Condition2;
+  // A pattern given alone for a part without a text condition asks for an equal user name or a
   // domain that ends with it, as the wizard makes them.
-  filter->Condition1 = userCondition ? ParseCondition("--user-condition", *userCondition,
-                                                      kSenderConditions, "sender")
-                       : user        ? uint8_t(cnEquals)
-                                     : uint8_t(cnNone);
-  filter->Condition2 = domainCondition ? ParseCondition("--domain-condition", *domainCondition,
-                                                        kSenderConditions, "sender")
-                       : domain        ? uint8_t(cnEndsWith)
-                                       : uint8_t(cnNone);
-  filter->SetText1(CheckPattern("--user", user, filter->Condition1, TPatternRule::Trimmed));
-  filter->SetText2(CheckPattern("--domain", domain, filter->Condition2, TPatternRule::Trimmed));
-  uint32_t set = headers ? ParseSenderHeaders(*headers) : StandardSenderHeaders();
-  if (filter->Condition1 != cnNone) {
+  filter.Condition1 = userCondition ? ParseCondition("--user-condition", *userCondition,
+                                                     kSenderConditions, "sender")
+                      : user && !IsTextCondition(previous1) ? uint8_t(cnEquals)
+                                                            : previous1;
+  filter.Condition2 = domainCondition ? ParseCondition("--domain-condition", *domainCondition,
+                                                       kSenderConditions, "sender")
+                      : domain && !IsTextCondition(previous2) ? uint8_t(cnEndsWith)
+                                                              : previous2;
+  filter.SetText1(CheckPattern("--user",
+                               GivenOrKept(user, previous1, filter.Condition1, filter.Text1()),
+                               filter.Condition1, TPatternRule::Trimmed));
+  filter.SetText2(CheckPattern("--domain",
+                               GivenOrKept(domain, previous2, filter.Condition2, filter.Text2()),
+                               filter.Condition2, TPatternRule::Trimmed));
+  uint32_t set = headers ? ParseSenderHeaders(*headers) : filter.Headers;
+  if (filter.Condition1 != cnNone) {
     if (headers && (set & ~PersonalHeaders))
       throw TUsageError(
           "--headers: You cannot filter on this header when you have entered a condition on the "
           "user name.");
     set &= PersonalHeaders;
   }
-  if ((filter->Condition1 == cnNone && filter->Condition2 == cnNone) || set == 0)
+  if ((filter.Condition1 == cnNone && filter.Condition2 == cnNone) || set == 0)
     throw TUsageError("This filter will not do anything.");
-  filter->Headers = set;
+  filter.Headers = set;
   const bool textCondition =
-      IsTextCondition(filter->Condition1) || IsTextCondition(filter->Condition2);
-  const bool uppercase = filter->Condition1 == cnUppercase || filter->Condition2 == cnUppercase;
-  filter->CaseMatters = (arguments.TakeFlag("--case") && textCondition) || uppercase ? 1 : 0;
-  TakeAction(arguments, *filter);
-  return filter;
+      IsTextCondition(filter.Condition1) || IsTextCondition(filter.Condition2);
+  const bool uppercase = filter.Condition1 == cnUppercase || filter.Condition2 == cnUppercase;
+  filter.CaseMatters = (TakeCase(arguments, filter) && textCondition) || uppercase ? 1 : 0;
+  TakeAction(arguments, filter, adding);
 }
 
 // Subject and message text filters: one condition and one pattern taken as typed.
-std::unique_ptr<TFilter> PatternFilter(TArguments& arguments, uint8_t kind) {
-  std::unique_ptr<TFilter> filter = CreateFilterOfKind(kind);
-  const bool subject = kind == fkSubject;
+void EditPattern(TArguments& arguments, TFilter& filter, bool adding) {
+  const bool subject = filter.Kind == fkSubject;
+  const uint8_t previous = filter.Condition1;
   if (const std::optional<std::string> condition = arguments.TakeValue("--condition"))
-    filter->Condition1 =
+    filter.Condition1 =
         ParseCondition("--condition", *condition, subject ? kSubjectConditions : kTextConditions,
                        subject ? "subject" : "message text");
-  filter->SetText1(CheckPattern("--pattern", arguments.TakeValue("--pattern"), filter->Condition1,
-                                TPatternRule::NotEmpty));
-  const bool caseFlag = arguments.TakeFlag("--case");
-  filter->CaseMatters =
-      IsTextCondition(filter->Condition1) ? caseFlag : filter->Condition1 == cnUppercase;
-  TakeAction(arguments, *filter);
-  return filter;
+  filter.SetText1(CheckPattern(
+      "--pattern",
+      GivenOrKept(arguments.TakeValue("--pattern"), previous, filter.Condition1, filter.Text1()),
+      filter.Condition1, TPatternRule::NotEmpty));
+  const uint8_t caseMatters = TakeCase(arguments, filter);
+  filter.CaseMatters =
+      IsTextCondition(filter.Condition1) ? caseMatters : filter.Condition1 == cnUppercase;
+  TakeAction(arguments, filter, adding);
 }
 
-std::unique_ptr<TFilter> HeaderFilter(TArguments& arguments) {
-  auto filter = std::make_unique<THeaderFilter>();
-  const std::string name = Trim(arguments.TakeValue("--header").value_or(""));
+void EditHeader(TArguments& arguments, TFilter& filter, bool adding) {
+  const std::optional<std::string> header = arguments.TakeValue("--header");
+  const std::string name = Trim(header ? *header : filter.Text1());
   if (name.empty()) throw TUsageError(std::string("--header: ") + kBlank);
   if (name.size() > kShortStringCapacity) throw TUsageError("--header: at most 50 characters.");
-  filter->SetText1(name);
+  filter.SetText1(name);
+  const uint8_t previous = filter.Condition1;
   if (const std::optional<std::string> condition = arguments.TakeValue("--condition"))
-    filter->Condition1 = ParseCondition("--condition", *condition, kHeaderConditions, "header");
-  filter->SetText2(CheckPattern("--pattern", arguments.TakeValue("--pattern"), filter->Condition1,
-                                TPatternRule::NotBlank));
-  if (arguments.TakeFlag("--address-only")) {
-    if (!((AddressHeaders >> THeaders::StdNumber(name)) & 1u) ||
-        !IsTextCondition(filter->Condition1))
-      throw TUsageError(
-          "--address-only: only for an address header with a condition that takes a pattern.");
-    filter->Options |= foAddressOnly;
-  }
-  const bool caseFlag = arguments.TakeFlag("--case");
-  filter->CaseMatters =
-      IsTextCondition(filter->Condition1) ? caseFlag : filter->Condition1 == cnUppercase;
-  TakeAction(arguments, *filter);
-  return filter;
+    filter.Condition1 = ParseCondition("--condition", *condition, kHeaderConditions, "header");
+  filter.SetText2(CheckPattern(
+      "--pattern",
+      GivenOrKept(arguments.TakeValue("--pattern"), previous, filter.Condition1, filter.Text2()),
+      filter.Condition1, TPatternRule::NotBlank));
+  const bool addressHeader = (AddressHeaders >> THeaders::StdNumber(name)) & 1u;
+  const bool addressOnly = arguments.TakeFlag("--address-only");
+  const bool wholeValue = arguments.TakeFlag("--no-address-only");
+  if (addressOnly && wholeValue)
+    throw TUsageError("--address-only and --no-address-only exclude each other.");
+  if (addressOnly && !(addressHeader && IsTextCondition(filter.Condition1)))
+    throw TUsageError(
+        "--address-only: only for an address header with a condition that takes a pattern.");
+  // As the dialog writes it back: ticked, and the header one that carries addresses.
+  if ((addressOnly || (!wholeValue && filter.HasOption(foAddressOnly))) && addressHeader)
+    filter.Options |= foAddressOnly;
+  else
+    filter.Options &= static_cast<uint8_t>(~foAddressOnly);
+  const uint8_t caseMatters = TakeCase(arguments, filter);
+  filter.CaseMatters =
+      IsTextCondition(filter.Condition1) ? caseMatters : filter.Condition1 == cnUppercase;
+  TakeAction(arguments, filter, adding);
 }
 
-std::unique_ptr<TFilter> FriendFilter(TArguments& arguments, const TFilterList& list) {
+// A friend's address, domain or mailing list, checked as the friend dialog checks it; only a new
+// friend must differ from the others.
+void EditFriend(TArguments& arguments, TFilter& filter, const TFilterList& list, bool adding) {
   const std::optional<std::string> address = arguments.TakeValue("--address");
   const std::optional<std::string> domain = arguments.TakeValue("--domain");
   const std::optional<std::string> mailingList = arguments.TakeValue("--mailing-list");
@@ -333,21 +400,87 @@ std::unique_ptr<TFilter> FriendFilter(TArguments& arguments, const TFilterList& 
   if (address && ats != 1) refuse("This is not a valid e-mail address.");
   if (domain && ats != 0) refuse("This is not a valid domain name.");
 
-  auto filter = std::make_unique<TFriendFilter>();
   if (ats > 0) {
-    filter->SetText1(UserPart(text));
-    filter->Condition1 = cnEquals;
+    filter.SetText1(UserPart(text));
+    filter.Condition1 = cnEquals;
   } else {
-    filter->Condition1 = cnNone;
+    filter.Condition1 = cnNone;
   }
-  filter->SetText2(ats > 0 ? DomainPart(text) : text);
-  if (mailingList) filter->Headers |= 1u << 19;
+  filter.SetText2(ats > 0 ? DomainPart(text) : text);
+  if (mailingList)
+    filter.Headers |= 1u << 19;
+  else
+    filter.Headers &= ~(1u << 19);
   int index = -1;
-  if (list.FindEqual(*filter, index)) throw TUsageError("You already have a similar filter.");
+  if (adding && list.FindEqual(filter, index))
+    throw TUsageError("You already have a similar filter.");
   for (const TStoredAccount& account : ReadStoredAccounts())
     if (SameText(account.Email, text))
       throw TUsageError("You cannot add your own e-mail address to the Friends list.");
-  return filter;
+  filter.Origin = orUser;
+}
+
+// What the filters page lets the user change on a system filter, by its place among them: the
+// actions offered and the recipients that can be chosen for complaining (none: no recipients).
+struct TSystemChoices {
+  std::vector<uint8_t> actions;
+  uint8_t recipients = 0;
+};
+
+constexpr uint8_t kAllRecipients = rcSender | rcReplyTo | rcAbuse | rcPostmaster | rcWebmaster;
+
+TSystemChoices SystemChoices(int position) {
+  switch (position) {
+    case 1: return {{acMark, acKill}, 0};
+    // The invalid sender address cannot be complained to.
+    case 2: return {{acIgnore, acMark, acKill, acKillAfterComplaint}, kAllRecipients & ~rcSender};
+    case 3:
+    case 4:
+    case 5:
+      return {{acIgnore, acMark, acKill, acKillAfterComplaint, acKillAfterErrorMessage},
+              kAllRecipients};
+    default: return {};
+  }
+}
+
+void EditSystem(TArguments& arguments, TFilter& filter, int position) {
+  const TSystemChoices choices = SystemChoices(position);
+  if (choices.actions.empty()) throw TUsageError("This system filter cannot be changed.");
+  if (const std::optional<std::string> action = arguments.TakeValue("--action"))
+    filter.Action = ParseAction(*action, choices.actions);
+  if (const std::optional<std::string> recipients = arguments.TakeValue("--recipients")) {
+    if (choices.recipients == 0 || filter.Action != acKillAfterComplaint)
+      throw TUsageError(
+          "--recipients: only for the action \"Kill after complaining\" of this filter.");
+    const uint8_t set = ParseRecipients(*recipients);
+    if (set & ~choices.recipients)
+      throw TUsageError(
+          "--recipients: the sender's address is invalid; use reply-to, abuse, postmaster or "
+          "webmaster.");
+    filter.Recipients = set;
+  }
+  try {
+    (void)arguments.Operands();
+  } catch (const TUsageError&) {
+    throw TUsageError(
+        "Of a system filter only the action, and the recipients of complaints, can be changed.");
+  }
+}
+
+// The options of the filter's kind applied to it.
+void EditFilter(TArguments& arguments, TFilter& filter, const TFilterList& list, bool adding) {
+  switch (filter.Kind) {
+    case fkSender: EditSender(arguments, filter, adding); break;
+    case fkSubject:
+    case fkText: EditPattern(arguments, filter, adding); break;
+    case fkHeader: EditHeader(arguments, filter, adding); break;
+    case fkFriend:
+      if (arguments.TakeValue("--action"))
+        throw TUsageError("--action: a friend's action is always \"Accept\".");
+      EditFriend(arguments, filter, list, adding);
+      break;
+    default: throw TUsageError("This filter cannot be changed.");
+  }
 }
 
 void PrintFilter(const TFilter& filter) {
@@ -385,14 +518,13 @@ int AddFilter(const TCommandLine& line, TArguments& arguments) {
   const uint8_t kind = KindByName(args[1]);
   if (kind == fkCountry) throw TUsageError("countries are blocked with \"filters block\".");
   TFiltersOpened opened(line, TAccess::Change);
-  std::unique_ptr<TFilter> filter;
-  switch (kind) {
-    case fkSender: filter = SenderFilter(arguments); break;
-    case fkSubject:
-    case fkText: filter = PatternFilter(arguments, kind); break;
-    case fkHeader: filter = HeaderFilter(arguments); break;
-    default: filter = FriendFilter(arguments, opened.list); break;
+  std::unique_ptr<TFilter> filter = CreateFilterOfKind(kind);
+  if (kind == fkSender) {
+    // The parts left out have no condition, and the headers are the standard ones.
+    filter->Condition2 = cnNone;
+    filter->Headers = StandardSenderHeaders();
   }
+  EditFilter(arguments, *filter, opened.list, true);
   if (arguments.Operands().size() != 2) throw TUsageError("filters add takes no more operands.");
   filter->Origin = orUser;
   TFilter* added = opened.list.Add(std::move(filter));
@@ -401,19 +533,52 @@ int AddFilter(const TCommandLine& line, TArguments& arguments) {
   return 0;
 }
 
+// Raises TUsageError when there is no such filter.
+TFilter& FindFilter(const TFilterList& list, uint8_t kind, int32_t id) {
+  TFilter* filter = list.FindByID(kind, id);
+  if (!filter)
+    throw TUsageError("There is no " + Lower(KindName(kind)) + " filter with the ID " +
+                      std::to_string(id) + ".");
+  return *filter;
+}
+
 int RemoveFilter(const TCommandLine& line, TArguments& arguments) {
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() != 3) throw TUsageError("filters remove needs a kind and an ID.");
   const uint8_t kind = KindByName(operands[1]);
   const int32_t id = ParseNumberArgument(operands[2], 0, INT32_MAX, "The ID");
   TFiltersOpened opened(line, TAccess::Change);
-  TFilter* filter = opened.list.FindByID(kind, id);
-  if (!filter)
-    throw TUsageError("There is no " + Lower(KindName(kind)) + " filter with the ID " +
-                      std::to_string(id) + ".");
-  if (filter->Origin == orSystem) throw TUsageError("System filters cannot be removed.");
-  opened.list.Delete(opened.list.IndexOf(filter));
+  TFilter& filter = FindFilter(opened.list, kind, id);
+  if (filter.Origin == orSystem) throw TUsageError("System filters cannot be removed.");
+  opened.list.Delete(opened.list.IndexOf(&filter));
   opened.list.SaveIfModified();
+  return 0;
+}
+
+int SetFilter(const TCommandLine& line, TArguments& arguments) {
+  const std::vector<std::string>& args = line.arguments;
+  if (args.size() < 3 || args[1].starts_with("-") || args[2].starts_with("-"))
+    throw TUsageError("filters set needs a kind and an ID, then what to change.");
+  const uint8_t kind = KindByName(args[1]);
+  const int32_t id = ParseNumberArgument(args[2], 0, INT32_MAX, "The ID");
+  if (args.size() == 3) throw TUsageError("filters set needs what to change, such as --action.");
+  TFiltersOpened opened(line, TAccess::Change);
+  TFilter& filter = FindFilter(opened.list, kind, id);
+  // Changed on a copy, so that a refused change leaves the filter as it was.
+  const std::unique_ptr<TFilter> changed = filter.Clone();
+  if (filter.Origin == orSystem) {
+    int position = 0;
+    while (position < opened.list.SystemFilterCount() &&
+           opened.list.SystemFilter(position) != &filter)
+      ++position;
+    EditSystem(arguments, *changed, position);
+  } else {
+    EditFilter(arguments, *changed, opened.list, false);
+  }
+  if (arguments.Operands().size() != 3) throw TUsageError("filters set takes no more operands.");
+  filter = *changed;
+  opened.list.FilterChanged(opened.list.IndexOf(&filter));
+  PrintFilter(filter);
   return 0;
 }
 
@@ -452,11 +617,13 @@ int Filters(const TCommandLine& line, TArguments& arguments) {
   if (verb == "list") return ListFilters(line, arguments);
   if (verb == "add") return AddFilter(line, arguments);
   if (verb == "remove") return RemoveFilter(line, arguments);
+  if (verb == "set") return SetFilter(line, arguments);
   if (verb == "block") return BlockCountries(line, arguments, true);
   if (verb == "unblock") return BlockCountries(line, arguments, false);
   if (verb == "blocked") return ListBlocked(line, arguments);
-  throw TUsageError(verb.empty() ? "filters needs list, add, remove, block, unblock or blocked."
-                                 : "unknown filters command \"" + verb + "\".");
+  throw TUsageError(verb.empty()
+                        ? "filters needs list, add, set, remove, block, unblock or blocked."
+                        : "unknown filters command \"" + verb + "\".");
 }
 
 }  // namespace

@@ -312,6 +312,7 @@ TEST_F(CommandsTest, ChangesWaitUntilTheRunningProgramEnds) {
   TSingleInstance running(InstanceLockPath(home.Path()), InstanceSocketPath(home.Path()));
   ASSERT_TRUE(running.Acquire([](int32_t) {}));
   for (const Args& change : {Args{"filters", "add", "subject", "--pattern", "x"},
+                             Args{"filters", "set", "header", "1", "--action", "ignore"},
                              Args{"filters", "block", "tk"}, Args{"accounts", "remove", "Home"}}) {
     const TRunResult refused = Run(change);
     EXPECT_EQ(refused.status, 1) << change[1];
