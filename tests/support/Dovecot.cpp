@@ -59,7 +59,7 @@ TDovecot::TDovecot(const TTls& tls) {
   std::filesystem::create_directories(dir_ / "mail");
   if (::chown((dir_ / "mail").c_str(), mailUid_, mailGid_) != 0)
     throw std::runtime_error("cannot hand the mail folder to the mail user");
-  WriteUsers();
+  std::filesystem::create_directories(dir_ / "users");
   const std::string config =
       "protocols = pop3\n"
       "listen = 127.0.0.1\n"
@@ -94,11 +94,14 @@ TDovecot::TDovecot(const TTls& tls) {
       "/%u\n"
       "mail_fsync = never\n"
       "pop3_no_flag_updates = yes\n"
+      // A file per user: Dovecot looks at a password file again at most once a second, so
+      // a user added to one shared file right after a login would be unknown for the rest of
+      // that second.
       "passdb {\n  driver = passwd-file\n  args = " +
-      dir_ / "users" +
+      dir_ / "users/%u" +
       "\n}\n"
       "userdb {\n  driver = passwd-file\n  args = " +
-      dir_ / "users" +
+      dir_ / "users/%u" +
       "\n}\n"
       "service pop3-login {\n"
       "  chroot =\n"
@@ -121,13 +124,6 @@ TDovecot::~TDovecot() { process_.reset(); }
 
 std::string TDovecot::MailDir(const std::string& user) const { return dir_ / "mail/" + user; }
 
-void TDovecot::WriteUsers() {
-  std::string text;
-  for (const std::string& line : users_) text += line + "\n";
-  WriteFileText(dir_ / "users.new", text);
-  std::filesystem::rename(dir_ / "users.new", dir_ / "users");
-}
-
 void TDovecot::AddUser(const std::string& name, const std::string& password) {
   const std::string home = MailDir(name);
   for (const char* sub : {"", "/new", "/cur", "/tmp"}) {
@@ -135,9 +131,9 @@ void TDovecot::AddUser(const std::string& name, const std::string& password) {
     if (::chown((home + sub).c_str(), mailUid_, mailGid_) != 0)
       throw std::runtime_error("cannot hand the mailbox to the mail user");
   }
-  users_.push_back(name + ":{PLAIN}" + password + ":" + std::to_string(mailUid_) + ":" +
-                   std::to_string(mailGid_) + "::" + home + "::");
-  WriteUsers();
+  WriteFileText(dir_ / "users/" + name, name + ":{PLAIN}" + password + ":" +
+                                            std::to_string(mailUid_) + ":" +
+                                            std::to_string(mailGid_) + "::" + home + "::\n");
 }
 
 void TDovecot::Deliver(const std::string& user, const std::string& text) {

@@ -28,7 +28,7 @@ class TDovecot {
 
   [[nodiscard]] int Port() const { return port_.Port(); }
   [[nodiscard]] int TlsPort() const { return tlsPort_ ? tlsPort_->Port() : 0; }
-  // Adds a user with an empty mailbox; Dovecot rereads its user file on the next login.
+  // Adds a user with an empty mailbox; Dovecot reads the user's file at its first login.
   void AddUser(const std::string& name, const std::string& password);
   // Puts a message (CR LF or LF lines) into the user's mailbox as new mail.
   void Deliver(const std::string& user, const std::string& text);
@@ -40,7 +40,6 @@ class TDovecot {
 
  private:
   [[nodiscard]] std::string MailDir(const std::string& user) const;
-  void WriteUsers();
 
   TTempDir dir_;
   TBoundPort port_;
@@ -48,7 +47,6 @@ class TDovecot {
   unsigned mailUid_ = 0;
   unsigned mailGid_ = 0;
   int delivered_ = 0;
-  std::vector<std::string> users_;
   std::unique_ptr<TChildProcess> process_;
 };
 
