@@ -1,6 +1,7 @@
 #include "app/AppWindow.h"
 
 #include <charconv>
+#include <optional>
 
 #include "accounts/Account.h"
 #include "accounts/AccountEvents.h"
@@ -46,11 +47,12 @@ const char* const kTerminate = "The program will terminate.";
 
 void Log(const std::string& text) { ProgramLog().Add(text); }
 
-int32_t NumberOrZero(std::string_view text) {
+std::optional<int32_t> Number(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   int32_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc() && end == text.data() + text.size() ? value : 0;
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
 }
 
 // Runs the action at the end of the scope, however the scope is left.
@@ -78,23 +80,29 @@ void Swallow(F action) {
 
 TSwitches ParseSwitches(const std::vector<std::string>& args) {
   TSwitches s;
+  // The position of the number that "/APPDELAY" took.
+  size_t delayValue = args.size();
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string arg = UpperCase(args[i]);
-    if (arg == "/OPEN" || arg == "OPEN") {
+    if (arg == "/OPEN" || arg == "OPEN" || arg == "--OPEN") {
       s.OpenOnStart = true;
-    } else if (arg == "/ONCE") {
+    } else if (arg == "/ONCE" || arg == "--ONCE") {
       s.CheckOnce = true;
-    } else if (arg == "/SUSPENDED" || arg == "SUSPEND") {
+    } else if (arg == "/SUSPENDED" || arg == "SUSPEND" || arg == "--SUSPENDED") {
       s.StartSuspended = true;
     } else if (arg == "/APPDELAY") {
       // The value is still looked at as a switch of its own.
-      s.AppDelay = i + 1 < args.size() ? NumberOrZero(args[i + 1]) : 0;
+      const std::optional<int32_t> delay = i + 1 < args.size() ? Number(args[i + 1]) : std::nullopt;
+      s.AppDelay = delay.value_or(0);
+      if (delay) delayValue = i + 1;
     } else if (arg == "RESUME") {
       s.ResumeRequested = true;
     } else if (arg == "ABOUT") {
       s.ShowAboutOnStart = true;
     } else if (arg == "SETTINGS") {
       s.ShowSettingsOnStart = true;
+    } else if (i != delayValue) {
+      s.Unknown.push_back(args[i]);
     }
   }
   return s;

@@ -23,8 +23,9 @@ class TSingleInstance;
 class TTemplates;
 class TTerminationSignals;
 
-// The program's switches. Each argument is upper-cased and compared whole; unknown ones are
-// ignored.
+// The program's switches. Each argument is upper-cased and compared whole; unknown ones have no
+// effect. "--open", "--once" and "--suspended" are the same as "/OPEN", "/ONCE" and
+// "/SUSPENDED".
 struct TSwitches {
   bool OpenOnStart = false;
   bool CheckOnce = false;
@@ -34,6 +35,9 @@ struct TSwitches {
   bool ShowSettingsOnStart = false;
   // The argument after "/APPDELAY" as a whole decimal number; 0 when missing or not a number.
   int32_t AppDelay = 0;
+  // The arguments that are no switch (the number after "/APPDELAY" is none of them), for a front
+  // end that refuses them.
+  std::vector<std::string> Unknown;
 };
 [[nodiscard]] TSwitches ParseSwitches(const std::vector<std::string>& args);
 // The code a second instance passes on for these switches.

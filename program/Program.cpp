@@ -25,31 +25,27 @@ const char* const kUsage =
     "Runs Tarnwell: checks the accounts at start and on their schedules until it is ended\n"
     "(SIGTERM or Ctrl+C). Without a display, messages go to standard error.\n"
     "Switches (letter case ignored):\n"
-    "  /ONCE               check every account once and end: status 0 when every check\n"
+    "  /ONCE, --once       check every account once and end: status 0 when every check\n"
     "                      succeeded, 1 when one reported an error, 2 when set-up is missing.\n"
     "                      It prints a line per checked account on standard output (new,\n"
     "                      from friends, possible spam, killed, complaints sent, errors), and\n"
     "                      the check's progress on a terminal\n"
     "  --quiet             leave out the lines and the progress; errors are still printed\n"
-    "  /SUSPENDED, SUSPEND start with checking suspended\n"
+    "  /SUSPENDED, SUSPEND, --suspended\n"
+    "                      start with checking suspended\n"
     "  /APPDELAY SECONDS   wait before starting the programs of account events\n"
-    "  /OPEN, OPEN, ABOUT, SETTINGS\n"
+    "  /OPEN, OPEN, --open, ABOUT, SETTINGS\n"
     "  RESUME              (to a running Tarnwell) resume checking\n"
     "A second Tarnwell on the same program folder passes its switches to the running one\n"
-    "and ends.\n";
+    "and ends. Anything else on the command line is refused with status 2.\n";
 
-bool IsSwitchWord(const std::string& arg) {
-  const std::string word = UpperCase(arg);
-  return word == "OPEN" || word == "SUSPEND" || word == "RESUME" || word == "ABOUT" ||
-         word == "SETTINGS";
-}
+bool IsSwitch(const std::string& arg) { return ParseSwitches({arg}).Unknown.empty(); }
 
 }  // namespace
 
 bool RunsProgram(const TCommandLine& line) {
   const std::string& command = line.command;
-  return command.empty() || command.front() == '/' || command.front() == '-' ||
-         IsSwitchWord(command);
+  return command.empty() || command.front() == '/' || command.front() == '-' || IsSwitch(command);
 }
 
 int RunProgram(const TCommandLine& line) {
@@ -75,6 +71,17 @@ int RunProgram(const TCommandLine& line) {
       // Until there is a desktop front end every run is headless.
       switches.push_back(arg);
     }
+  }
+  // A mistyped switch would otherwise start a program that checks, and deletes spam, at once.
+  const std::vector<std::string> unknown = ParseSwitches(switches).Unknown;
+  if (!unknown.empty()) {
+    const std::string& arg = unknown.front();
+    if (arg == "--home")
+      std::fputs("tarnwell: --home needs a folder.\n", stderr);
+    else
+      std::fprintf(stderr, "tarnwell: unknown switch \"%s\".\n", arg.c_str());
+    std::fputs(kUsage, stderr);
+    return 2;
   }
   try {
     TProgramFolders::SetProgramFolder(TProgramFolders::Resolve(home));

@@ -293,6 +293,30 @@ TEST(SwitchesTest, SwitchesAreUpperCasedComparedWholeAndChooseTheForwardedCode) 
   }
 }
 
+TEST(SwitchesTest, TheUnixSpellingsAreTheSwitchesAndAnythingElseIsKeptAsUnknown) {
+  const TSwitches unix = ParseSwitches({"--once", "--OPEN", "--suspended"});
+  EXPECT_TRUE(unix.CheckOnce);
+  EXPECT_TRUE(unix.OpenOnStart);
+  EXPECT_TRUE(unix.StartSuspended);
+  EXPECT_TRUE(unix.Unknown.empty());
+  using Args = std::vector<std::string>;
+  const struct {
+    Args args;
+    Args unknown;
+  } cases[] = {
+      {{"-once", "/ONEC", "--onc", "once", "/ONCE"}, {"-once", "/ONEC", "--onc", "once"}},
+      {{"--hme", "/tmp"}, {"--hme", "/tmp"}},
+      {{"/APPDELAY", "5", "7"}, {"7"}},
+      {{"/APPDELAY", "soon"}, {"soon"}},
+      {{"/APPDELAY", "/ONCE", "5"}, {"5"}},
+      {{"ABOUT", "SETTINGS", "RESUME", "SUSPEND", "OPEN", "/OPEN", "/SUSPENDED"}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    EXPECT_EQ(ParseSwitches(c.args).Unknown, c.unknown);
+  }
+}
+
 TEST_F(AppWindowTest, StartUpRunsASecondAfterCreationAndLogsItsSteps) {
   Prepare({"A"});
   app = std::make_unique<TAppWindow>(std::vector<std::string>{"/APPDELAY", "4"}, *loop);

@@ -152,6 +152,45 @@ TEST_F(ProgramTest, OnceKillsTheSpamOnTheServerAndKeepsItInKilledMail) {
   EXPECT_EQ(ListFiles(home / "Accounts/0000000001/Killed", ".hdr").size(), 1u);
 }
 
+// A mistyped switch once started the program on the default folder, which checked at once.
+TEST_F(ProgramTest, AMistypedSwitchOrWordEndsWithTheUsageBeforeAnythingIsLoaded) {
+  Dovecot().AddUser("mistyped", "pw");
+  SetUp(Dovecot().Port(), "mistyped", "pw");
+  Dovecot().Deliver("mistyped", Mail("Seller <deals@spammer.biz>", "Cheap viagra now"));
+  const std::string unmade = home / "unmade";
+  for (const Args& args : {Args{"-once"}, Args{"/ONEC"}, Args{"--hme", "/tmp"}, Args{"--onc"},
+                           Args{"chek"}, Args{"SUSPEND", "please"}, Args{"/ONCE", "--home"}}) {
+    SCOPED_TRACE(testing::PrintToString(args));
+    for (const std::string& folder : {home.Path(), unmade}) {
+      const test::TEnvironmentVariable variable("TARNWELL_HOME", folder);
+      const TRunResult run = RunTarnwell(args);
+      EXPECT_EQ(run.status, 2) << run.err;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err.rfind("tarnwell: ", 0), 0u) << run.err;
+      EXPECT_NE(run.err.find("\nUsage: tarnwell "), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(DirectoryExists(unmade));
+  }
+  EXPECT_EQ(Dovecot().Messages("mistyped").size(), 1u);
+}
+
+TEST_F(ProgramTest, TheUnixSpellingsOfTheSwitchesWork) {
+  SetUpForRunning("unix");
+  Dovecot().Deliver("unix", Mail("Seller <deals@spammer.biz>", "Cheap viagra now"));
+  const TRunResult once = Run({"--once"});
+  EXPECT_EQ(once.status, 0) << once.err;
+  EXPECT_TRUE(Dovecot().Messages("unix").empty());
+
+  const auto first = Start();
+  for (const auto& [spelling, logged] :
+       {std::pair{"--suspended", "Checking suspended"}, std::pair{"--open", "InvokeTarnwell 0"}}) {
+    const TRunResult second = Run({spelling});
+    EXPECT_EQ(second.status, 0) << second.err;
+    WaitForLog(*first, logged);
+  }
+  first->Stop();
+}
+
 TEST_F(ProgramTest, OnceReportsALinePerCheckedAccountAndQuietLeavesItOut) {
   for (const char* user : {"report-one", "report-two", "report-off"}) Dovecot().AddUser(user, "pw");
   Dovecot().Deliver("report-one", Mail("Ann <ann@friends.org>", "Lunch tomorrow"));
