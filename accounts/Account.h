@@ -79,6 +79,11 @@ using TErrorNotify = std::function<void(const std::exception& error)>;
 // Position counts from 1.
 using TSendNotify = std::function<void(TEmail& message, int position, int count)>;
 
+// Whether a check ends by letting the front end's windows catch up with it: pending events run,
+// half a second passes, and they run again. On unless a front end without windows turns it off.
+void SetSettleAfterCheck(bool settle);
+[[nodiscard]] bool SettlesAfterCheck();
+
 // What every account kind shares: settings, schedule, events, the Live Mail and Killed Mail
 // folders, the queue of outgoing complaints and the check itself. The protocol work is the
 // kinds' (the pure virtual operations below).

@@ -16,6 +16,8 @@ namespace {
 
 void Log(const std::string& text) { ProgramLog().Add(text); }
 
+bool settleAfterCheck = true;
+
 // One error telling what `first` and then `then` say, on lines of their own.
 std::exception_ptr Joined(const std::exception_ptr& first, const std::exception& then) {
   try {
@@ -31,6 +33,10 @@ std::exception_ptr Joined(const std::exception_ptr& first, const std::exception&
 }
 
 }  // namespace
+
+void SetSettleAfterCheck(bool settle) { settleAfterCheck = settle; }
+
+bool SettlesAfterCheck() { return settleAfterCheck; }
 
 void TAccount::Check() {
   Cancelled = false;
@@ -60,8 +66,10 @@ void TAccount::Check() {
     ReportError(TError("An unknown error occurred."));
   }
   ProcessMessages();
-  WaitMs(500);
-  ProcessMessages();
+  if (settleAfterCheck) {
+    WaitMs(500);
+    ProcessMessages();
+  }
   DetermineNextCheck();
 }
 

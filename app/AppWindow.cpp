@@ -132,6 +132,7 @@ bool TAppWindow::FormCreate() {
   StartSuspended = switches_.StartSuspended;
   AppDelay = switches_.AppDelay;
   SetAppDelay(AppDelay);
+  SetSettleAfterCheck(FrontEndHasWindows());
 
   const std::string& folder = TProgramFolders::ProgramFolder();
   instance_ = std::make_unique<TSingleInstance>(InstanceLockPath(folder),
@@ -148,7 +149,8 @@ bool TAppWindow::FormCreate() {
   signals_ = std::make_unique<TTerminationSignals>([this] { Close(); }, loop_);
 
   timer_.SetOnTimer([this] { Startup(); });
-  timer_.SetInterval(kStartupDelayMs);
+  // The second lets the windows of a desktop finish their creation.
+  timer_.SetInterval(FrontEndHasWindows() ? kStartupDelayMs : 0);
   timer_.SetEnabled(true);
   return true;
 }

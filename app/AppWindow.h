@@ -67,8 +67,8 @@ class TAppWindow {
   void SetUpdatesFactory(TUpdatesFactory factory) { updatesFactory_ = std::move(factory); }
 
   // Parses the switches, passes them to a running instance or becomes the running one, and
-  // arms the start-up, which runs a second later. False when another instance took them; the
-  // program then ends with `ExitStatus`.
+  // arms the start-up, which runs a second later when the front end has windows and at once
+  // otherwise. False when another instance took them; the program then ends with `ExitStatus`.
   bool FormCreate();
   // `FormCreate`, the events until the program ends, then `FormDestroy`; the exit status.
   int Run();

@@ -29,5 +29,6 @@ TMainWindowHost& MainWindow() { return PartOr<TNoMainWindow>(installed.MainWindo
 TPopUpNotice& PopUpNotice() { return PartOr<TNoPopUpNotice>(installed.PopUp); }
 TCheckProgress& CheckProgress() { return PartOr<TNoCheckProgress>(installed.Progress); }
 TWizards& Wizards() { return PartOr<TNoWizards>(installed.Wizards); }
+bool FrontEndHasWindows() { return installed.HasWindows; }
 
 }  // namespace tarnwell

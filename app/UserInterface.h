@@ -19,6 +19,9 @@ struct TUserInterface {
   TPopUpNotice* PopUp = nullptr;
   TCheckProgress* Progress = nullptr;
   TWizards* Wizards = nullptr;
+  // The front end shows windows, whose events need a moment to run before the program goes on
+  // after its form is created and after each check. Without windows it goes on at once.
+  bool HasWindows = false;
 };
 
 // Installs the front end's parts; the caller keeps ownership. `{}` restores the parts without
@@ -32,5 +35,6 @@ void InstallUserInterface(const TUserInterface& parts);
 [[nodiscard]] TPopUpNotice& PopUpNotice();
 [[nodiscard]] TCheckProgress& CheckProgress();
 [[nodiscard]] TWizards& Wizards();
+[[nodiscard]] bool FrontEndHasWindows();
 
 }  // namespace tarnwell

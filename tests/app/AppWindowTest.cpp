@@ -139,11 +139,7 @@ struct TFakeUi {
 class AppWindowTest : public ::testing::Test {
  protected:
   AppWindowTest() {
-    InstallUserInterface({.Dialogs = &ui.Dialogs,
-                          .Tray = &ui.Tray,
-                          .MainWindow = &ui.MainWindow,
-                          .Progress = &ui.Progress,
-                          .Wizards = &ui.Wizards});
+    InstallUi(true);
     RegisterAccountKind(akPOP3, [] { return std::make_unique<TFakeAccount>(); });
     fakeServer = &server;
     Fresh();
@@ -156,6 +152,16 @@ class AppWindowTest : public ::testing::Test {
     RegisterAccountKind(akPOP3, {});
     InstallUserInterface({});
     TEventLoop::Install(nullptr);
+  }
+
+  // The fake parts as the front end, one with windows (a desktop) or one without.
+  void InstallUi(bool windows) {
+    InstallUserInterface({.Dialogs = &ui.Dialogs,
+                          .Tray = &ui.Tray,
+                          .MainWindow = &ui.MainWindow,
+                          .Progress = &ui.Progress,
+                          .Wizards = &ui.Wizards,
+                          .HasWindows = windows});
   }
 
   // A new program folder, event loop, server and user, for one more run of the program.
@@ -314,6 +320,25 @@ TEST(SwitchesTest, TheUnixSpellingsAreTheSwitchesAndAnythingElseIsKeptAsUnknown)
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
     EXPECT_EQ(ParseSwitches(c.args).Unknown, c.unknown);
+  }
+}
+
+TEST_F(AppWindowTest, TheStartUpAndEachCheckWaitForTheWindowsOnlyWhenThereAreAny) {
+  for (const bool windows : {true, false}) {
+    SCOPED_TRACE(windows ? "with windows" : "without");
+    Fresh();
+    InstallUi(windows);
+    Prepare({"A", "B"});
+    const int64_t created = clock.MonotonicMs();
+    app = std::make_unique<TAppWindow>(std::vector<std::string>{"/ONCE"}, *loop);
+    ASSERT_TRUE(app->FormCreate());
+    loop->Pump(0);
+    EXPECT_EQ(app->Initialized, !windows);
+    if (windows) Advance(1000);
+    ASSERT_TRUE(loop->Terminated());
+    EXPECT_EQ(server.Logins, (std::vector<std::string>{"A", "B"}));
+    // With windows: the second before the start-up, and half a second after each check.
+    EXPECT_EQ(clock.MonotonicMs() - created, windows ? 2000 : 0);
   }
 }
 
