@@ -44,6 +44,9 @@ constexpr uint32_t kStartupDelayMs = 1000;
 constexpr uint32_t kCheckIntervalMs = 7000;
 const char* const kStartupPrefix = "An error occurred during startup: ";
 const char* const kTerminate = "The program will terminate.";
+const char* const kRunningNothingChecked =
+    "Halvora Tarnwell is running already on this program folder, so nothing was checked: it "
+    "checks the accounts on their schedules. End it to check them from here.";
 
 void Log(const std::string& text) { ProgramLog().Add(text); }
 
@@ -138,10 +141,16 @@ bool TAppWindow::FormCreate() {
   instance_ = std::make_unique<TSingleInstance>(InstanceLockPath(folder),
                                                 InstanceSocketPath(folder), loop_);
   if (!instance_->Acquire([this](int32_t code) { InvokeTarnwell(code); })) {
-    forwarded_ = true;
-    if (!instance_->Send(InvokeCodeOf(switches_))) {
-      MessageDialogs().ShowError("Halvora Tarnwell is running already, but it does not answer.");
+    if (CheckOnce && !FrontEndHasWindows()) {
+      // No code asks for a check, and the running instance could not say how it went.
+      MessageDialogs().ShowError(kRunningNothingChecked);
       exitStatus_ = esFailed;
+    } else {
+      forwarded_ = true;
+      if (!instance_->Send(InvokeCodeOf(switches_))) {
+        MessageDialogs().ShowError("Halvora Tarnwell is running already, but it does not answer.");
+        exitStatus_ = esFailed;
+      }
     }
     instance_.reset();
     return false;

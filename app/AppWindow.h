@@ -68,7 +68,9 @@ class TAppWindow {
 
   // Parses the switches, passes them to a running instance or becomes the running one, and
   // arms the start-up, which runs a second later when the front end has windows and at once
-  // otherwise. False when another instance took them; the program then ends with `ExitStatus`.
+  // otherwise. False when another instance runs; the program then ends with `ExitStatus`.
+  // Without windows "/ONCE" is not passed on: the check it asks for cannot happen here, and the
+  // program ends with an error.
   bool FormCreate();
   // `FormCreate`, the events until the program ends, then `FormDestroy`; the exit status.
   int Run();

@@ -342,6 +342,30 @@ TEST_F(AppWindowTest, TheStartUpAndEachCheckWaitForTheWindowsOnlyWhenThereAreAny
   }
 }
 
+TEST_F(AppWindowTest, OnceMeetingARunningProgramIsPassedOnWithWindowsAndRefusedWithout) {
+  Prepare({"A"});
+  Start({});
+  ASSERT_TRUE(app->Initialized);
+  for (const bool windows : {true, false}) {
+    SCOPED_TRACE(windows ? "with windows" : "without");
+    InstallUi(windows);
+    {
+      TAppWindow second({"/ONCE"}, *loop);
+      EXPECT_FALSE(second.FormCreate());
+      EXPECT_EQ(second.Forwarded(), windows);
+      EXPECT_EQ(second.ExitStatus(), windows ? esOk : esFailed);
+    }
+    Deliver();
+  }
+  EXPECT_EQ(ui.MainWindow.Opened, 1) << "only the code passed on opens the main window";
+  EXPECT_EQ(ui.Dialogs.Errors,
+            std::vector<std::string>{
+                "Halvora Tarnwell is running already on this program folder, so nothing was "
+                "checked: it checks the accounts on their schedules. End it to check them from "
+                "here."});
+  EXPECT_EQ(server.Logins, std::vector<std::string>{"A"}) << "the start-up's check alone";
+}
+
 TEST_F(AppWindowTest, StartUpRunsASecondAfterCreationAndLogsItsSteps) {
   Prepare({"A"});
   app = std::make_unique<TAppWindow>(std::vector<std::string>{"/APPDELAY", "4"}, *loop);

@@ -191,6 +191,21 @@ TEST_F(ProgramTest, TheUnixSpellingsOfTheSwitchesWork) {
   first->Stop();
 }
 
+// The running program cannot be asked to check, nor tell how a check went.
+TEST_F(ProgramTest, OnceWhileTheProgramRunsChecksNothingAndSaysSo) {
+  SetUpForRunning("running");
+  const auto first = Start();
+  Dovecot().Deliver("running", Mail("Seller <deals@spammer.biz>", "Cheap viagra now"));
+  const TRunResult once = Run({"/ONCE"});
+  EXPECT_EQ(once.status, 1);
+  EXPECT_EQ(once.err,
+            "Halvora Tarnwell is running already on this program folder, so nothing was checked: "
+            "it checks the accounts on their schedules. End it to check them from here.\n");
+  EXPECT_EQ(Dovecot().Messages("running").size(), 1u);
+  first->Stop();
+  EXPECT_EQ(Log().find("InvokeTarnwell"), std::string::npos) << Log();
+}
+
 TEST_F(ProgramTest, OnceReportsALinePerCheckedAccountAndQuietLeavesItOut) {
   for (const char* user : {"report-one", "report-two", "report-off"}) Dovecot().AddUser(user, "pw");
   Dovecot().Deliver("report-one", Mail("Ann <ann@friends.org>", "Lunch tomorrow"));
