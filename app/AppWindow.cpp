@@ -302,17 +302,14 @@ void TAppWindow::CreateObjects() {
 
 bool TAppWindow::WarnAboutPasswords() {
   Log("Init: Passwords");
-  std::string names;
+  std::vector<std::string> descriptions;
   for (int i = 0; i < accounts_->Count(); ++i) {
     const TAccount& account = *accounts_->Items(i);
     if (account.Type == akPOP3 && account.Password.empty())
-      names = account.Description + "\r" + names;
+      descriptions.push_back(account.Description);
   }
-  if (names.empty()) return true;
-  MessageDialogs().ShowWarning(
-      "There is no password entered for some of your email accounts.\r\rPlease go to Accounts, "
-      "Properties and enter the correct password \rfor these accounts:\r\r" +
-      names);
+  if (descriptions.empty()) return true;
+  MessageDialogs().ShowWarning(MainWindow().NoPasswordWarning(descriptions));
   if (CheckOnce && !MainWindow().Available()) {
     // The password cannot be entered here, and the check would fail without it.
     Terminate(esNeedsSetup);

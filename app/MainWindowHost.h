@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tarnwell {
 
@@ -27,6 +28,16 @@ class TMainWindowHost {
   virtual void UpdateSuspendButton() = 0;
   // Brings the program's visible windows to the front.
   virtual void BringToForeground() = 0;
+  // The start-up's warning that the accounts `descriptions` (in list order) have no password,
+  // saying where to enter them: the account's Properties on the Accounts page.
+  [[nodiscard]] virtual std::string NoPasswordWarning(
+      const std::vector<std::string>& descriptions) const {
+    std::string names;
+    for (const std::string& description : descriptions) names = description + "\r" + names;
+    return "There is no password entered for some of your email accounts.\r\rPlease go to "
+           "Accounts, Properties and enter the correct password \rfor these accounts:\r\r" +
+           names;
+  }
 };
 
 // A front end without a main window.

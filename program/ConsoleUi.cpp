@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "accounts/Account.h"
 #include "accounts/AccountList.h"
@@ -82,6 +83,16 @@ void TConsoleProgress::Create(TAccountList& accounts) {
 }
 
 void TConsoleProgress::PrepareForCheck(TAccountList&) { printed_ = 0; }
+
+std::string TConsoleMainWindow::NoPasswordWarning(
+    const std::vector<std::string>& descriptions) const {
+  std::string text =
+      "There is no password entered for some of your email accounts. Enter it from the shell, "
+      "as the first line of the command's standard input:\r";
+  for (const std::string& description : descriptions)
+    text += "\r  tarnwell accounts set " + ShellWord(description) + " --password-stdin";
+  return text;
+}
 
 void TConsoleProgress::FinishCheck(TAccountList& accounts) {
   ClearProgress();

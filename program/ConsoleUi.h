@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/CheckProgress.h"
 #include "app/MainWindowHost.h"
@@ -42,11 +43,13 @@ class TConsoleDialogs : public TSilentDialogs {
   std::FILE* output_;
 };
 
-// Says that the main window needs a display.
+// Says that the main window needs a display, and names the commands that do its work.
 class TConsoleMainWindow : public TNoMainWindow {
  public:
   explicit TConsoleMainWindow(std::FILE* output) : output_(output) {}
   void Open(bool maximised) override;
+  [[nodiscard]] std::string NoPasswordWarning(
+      const std::vector<std::string>& descriptions) const override;
 
  private:
   std::FILE* output_;

@@ -206,6 +206,23 @@ TEST_F(ProgramTest, OnceWhileTheProgramRunsChecksNothingAndSaysSo) {
   EXPECT_EQ(Log().find("InvokeTarnwell"), std::string::npos) << Log();
 }
 
+TEST_F(ProgramTest, OnceWithoutAPasswordNamesTheCommandThatSetsIt) {
+  SetUp(Dovecot().Port(), "nopassword", "pw");
+  {
+    TRegistryStore store(home / "Registry.db");
+    TRegistry registry(store);
+    ASSERT_TRUE(registry.OpenKey("\\Software\\Halvora\\Tarnwell\\Accounts\\0000000001", false));
+    registry.WriteString("Password", "");
+    registry.WriteString("Description", "Pat's mail");
+  }
+  const TRunResult run = Run({"/ONCE"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("\n  tarnwell accounts set 'Pat'\\''s mail' --password-stdin\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Accounts, Properties"), std::string::npos) << run.err;
+}
+
 TEST_F(ProgramTest, OnceReportsALinePerCheckedAccountAndQuietLeavesItOut) {
   for (const char* user : {"report-one", "report-two", "report-off"}) Dovecot().AddUser(user, "pw");
   Dovecot().Deliver("report-one", Mail("Ann <ann@friends.org>", "Lunch tomorrow"));
