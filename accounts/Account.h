@@ -254,6 +254,8 @@ class TAccount {
   void HandleBounce(int index, int32_t number);
 
  private:
+  // Writes what the check leaves in Live Mail, with its statuses, for the commands to list.
+  void SaveLiveMailList();
   // Step 5 of the check: counts, next numbers, last check and logout. Raises `failure`, the
   // error of the steps before, when there is one, else its own first error.
   void FinishIncoming(std::exception_ptr failure);

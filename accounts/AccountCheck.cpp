@@ -3,6 +3,7 @@
 #include "filtering/AutoReply.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
+#include "message/LiveMail.h"
 #include "message/QStrings.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
@@ -53,6 +54,7 @@ void TAccount::Check() {
     } catch (...) {
       failure = std::current_exception();
     }
+    SaveLiveMailList();
     FinishIncoming(failure);
     if (!Cancelled) {
       SendComplaints(true);
@@ -71,6 +73,15 @@ void TAccount::Check() {
     ProcessMessages();
   }
   DetermineNextCheck();
+}
+
+void TAccount::SaveLiveMailList() {
+  // Only the commands read the list; a check does not fail for it.
+  try {
+    WriteLiveMailList(Inbox, FolderPath() + kLiveMailListName);
+  } catch (const std::exception& error) {
+    Log(std::string("Could not save the Live Mail list: ") + error.what());
+  }
 }
 
 void TAccount::FinishIncoming(std::exception_ptr failure) {
