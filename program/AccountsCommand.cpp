@@ -3,13 +3,18 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "accounts/AccountList.h"
 #include "message/QStrings.h"
+#include "message/SvcString.h"
+#include "platform/DateTime.h"
+#include "platform/Registry.h"
 #include "program/AccountOptions.h"
 #include "program/CommandLine.h"
 #include "program/CommandSupport.h"
 #include "program/ConsoleUi.h"
+#include "program/ListOutput.h"
 #include "transport/AccountTest.h"
 #include "transport/POP3Account.h"
 #include "transport/Security.h"
@@ -19,7 +24,8 @@ namespace tarnwell {
 namespace {
 
 const char* const kUsage =
-    "Usage: tarnwell [--home DIR] accounts list\n"
+    "Usage: tarnwell [--home DIR] accounts list [--json]\n"
+    "       tarnwell [--home DIR] accounts show DESCRIPTION [--json]\n"
     "       tarnwell [--home DIR] accounts add pop3 --description D --name N --email E\n"
     "                --pop3 HOST[:PORT] --user U --smtp HOST[:PORT] [OPTION...]\n"
     "       tarnwell [--home DIR] accounts set DESCRIPTION OPTION...\n"
@@ -27,12 +33,16 @@ const char* const kUsage =
     "       tarnwell [--home DIR] accounts test DESCRIPTION\n"
     "list prints one line per account, fields separated by tabs: the position, \"yes\" or\n"
     "\"no\" for active, the description, the account type, the connection, the e-mail\n"
-    "address and the security of the incoming and the outgoing server. add and set print\n"
-    "the account's line afterwards; set changes only the settings given.\n"
+    "address, the security of the incoming and the outgoing server, the incoming server and\n"
+    "the user name on it. add and set print the account's line afterwards; set changes only\n"
+    "the settings given. show prints every setting of the account but its passwords, one\n"
+    "\"name<TAB>value\" line each, named as the settings store names them (\"OnSpam/Sound\"\n"
+    "for a value of an event).\n"
     "remove takes the description exactly as listed. An account that holds Killed Mail is\n"
     "removed with it only with --delete-killed-mail, or when confirmed on the terminal.\n"
     "test logs in to the account's POP3 and SMTP servers and out again, touching no\n"
     "message, and tells what happened: status 0 when both logins succeeded, else 1.\n"
+    "  --json            list: one JSON object per line; show: one object of all settings\n"
     "Options of add and set:\n"
     "  --description D   the account's name in Tarnwell (unique)\n"
     "  --name N          your full name, the sender name of complaints\n"
@@ -73,15 +83,87 @@ const char* SecurityName(int32_t security) {
   }
 }
 
-void PrintAccount(const TStoredAccount& account) {
-  std::printf("%d\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n", account.Position, account.Active ? "yes" : "no",
-              ListField(account.Description).c_str(), account.TypeName.c_str(),
-              ListField(account.ConnectionName).c_str(), ListField(account.Email).c_str(),
-              SecurityName(account.POP3Security), SecurityName(account.SMTPSecurity));
+void PrintAccount(const TStoredAccount& account, TListOutput& output) {
+  output.Number("position", account.Position)
+      .Flag("active", account.Active)
+      .Text("description", account.Description)
+      .Named("type", account.TypeName, AccountTypeKeyword(account.Type))
+      .Text("connection", account.ConnectionName)
+      .Text("email", account.Email)
+      .Named("pop3_security", SecurityName(account.POP3Security),
+             SecurityName(account.POP3Security))
+      .Named("smtp_security", SecurityName(account.SMTPSecurity),
+             SecurityName(account.SMTPSecurity))
+      .Text("pop3_server", account.POP3Server)
+      .Text("pop3_user", account.POP3UserName)
+      .EndLine();
 }
 
 void PrintAccountLine(std::string_view description) {
-  PrintAccount(FindStoredAccount(ReadStoredAccounts(), description));
+  TListOutput output(false);
+  PrintAccount(FindStoredAccount(ReadStoredAccounts(), description), output);
+}
+
+// A stored value of an account as text (`json` false) or as a JSON value.
+std::string StoredValueText(const TRegistry& key, const std::string& name, bool json) {
+  const auto text = [json](const std::string& value) {
+    return json ? JsonString(ListField(value)) : ListField(value);
+  };
+  switch (key.GetDataType(name)) {
+    case TRegDataType::Integer: return std::to_string(key.ReadInteger(name));
+    case TRegDataType::String: return text(key.ReadString(name));
+    default: break;
+  }
+  const std::string data = key.ReadBinary(name);
+  if (data.size() == 1) return std::to_string(static_cast<unsigned char>(data[0]));
+  if (data.size() == sizeof(double) && SameText(name, "LastCheck")) {
+    const std::string date = IsoDateText(key.ReadFloat(name));
+    return json && date.empty() ? "null" : text(date);
+  }
+  if (data.size() == sizeof(double) && SameText(name, "Time")) {
+    // The interval of the schedule, or the time of day of a daily check.
+    const auto seconds = static_cast<int64_t>(key.ReadFloat(name) * kSecondsPerDay + 0.5);
+    char clock[48];
+    std::snprintf(clock, sizeof clock, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text(clock);
+  }
+  std::string hex;
+  for (const char c : data) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(c));
+    hex += digits;
+  }
+  return text(hex);
+}
+
+// Prints the values of the account key at `path` and of its sub-keys but the passwords, as
+// "name<TAB>value" lines or as one JSON object.
+void PrintStoredSettings(const std::string& path, bool json) {
+  TRegistry key;
+  if (!key.OpenKeyReadOnly(path)) throw TError("Could not retrieve account settings.");
+  std::vector<std::pair<std::string, std::string>> values;
+  const auto collect = [&](const std::string& prefix) {
+    for (const std::string& name : key.GetValueNames()) {
+      const std::string lower = LowerCase(name);
+      if (lower.ends_with("password") || lower.ends_with("pass")) continue;
+      values.emplace_back(prefix + name, StoredValueText(key, name, json));
+    }
+  };
+  collect("");
+  for (const std::string& sub : key.GetKeyNames()) {
+    if (!key.OpenKeyReadOnly(path + "\\" + sub)) continue;
+    collect(sub + "/");
+  }
+  std::string out;
+  for (const auto& [name, value] : values) {
+    if (json)
+      out += (out.empty() ? "{" : ",") + JsonString(ListField(name)) + ":" + value;
+    else
+      out += ListField(name) + "\t" + value + "\n";
+  }
+  if (json) out += out.empty() ? "{}\n" : "}\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
 int AddAccount(const TCommandLine& line, TArguments& arguments) {
@@ -202,20 +284,32 @@ int TestAccount(const TCommandLine& line, TArguments& arguments) {
 }
 
 int ListAccounts(const TCommandLine& line, TArguments& arguments) {
+  TListOutput output(arguments);
   if (arguments.Operands().size() != 1) throw TUsageError("accounts list takes no operands.");
   TCommandSession session(line, TAccess::Read);
-  for (const TStoredAccount& account : ReadStoredAccounts()) PrintAccount(account);
+  for (const TStoredAccount& account : ReadStoredAccounts()) PrintAccount(account, output);
+  return 0;
+}
+
+int ShowAccount(const TCommandLine& line, TArguments& arguments) {
+  const bool json = arguments.TakeFlag("--json");
+  const std::vector<std::string> operands = arguments.Operands();
+  if (operands.size() != 2) throw TUsageError("accounts show needs one description.");
+  TCommandSession session(line, TAccess::Read);
+  const TStoredAccount account = FindStoredAccount(ReadStoredAccounts(), operands[1]);
+  PrintStoredSettings(std::string(TAccount::kAccountsKey) + "\\" + account.KeyName(), json);
   return 0;
 }
 
 int Accounts(const TCommandLine& line, TArguments& arguments) {
   const std::string verb = line.arguments.empty() ? std::string() : line.arguments.front();
   if (verb == "list") return ListAccounts(line, arguments);
+  if (verb == "show") return ShowAccount(line, arguments);
   if (verb == "add") return AddAccount(line, arguments);
   if (verb == "remove") return RemoveAccount(line, arguments);
   if (verb == "set") return SetAccount(line, arguments);
   if (verb == "test") return TestAccount(line, arguments);
-  throw TUsageError(verb.empty() ? "accounts needs list, add, remove, set or test."
+  throw TUsageError(verb.empty() ? "accounts needs list, show, add, remove, set or test."
                                  : "unknown accounts command \"" + verb + "\".");
 }
 

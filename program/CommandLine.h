@@ -26,6 +26,9 @@ int RunClassify(const TCommandLine& line);
 int RunAccounts(const TCommandLine& line);
 int RunFilters(const TCommandLine& line);
 int RunKilled(const TCommandLine& line);
+int RunLive(const TCommandLine& line);
+int RunLog(const TCommandLine& line);
+int RunSettings(const TCommandLine& line);
 // Runs one check against an embedded demo mail server in a throw-away program folder.
 int RunDemo(const TCommandLine& line);
 

@@ -11,6 +11,7 @@
 #include "platform/SingleInstance.h"
 #include "program/CommandLine.h"
 #include "program/ConsoleUi.h"
+#include "program/DisplayText.h"
 #include "shell/ErrorReport.h"
 #include "shell/ProgramFolders.h"
 #include "transport/POP3Account.h"
@@ -88,11 +89,17 @@ TCommandSession::~TCommandSession() {
   TRegistryStore::Install(nullptr);
 }
 
-std::string TStoredAccount::KilledFolder() const {
+std::string TStoredAccount::KeyName() const {
   char name[16];
   std::snprintf(name, sizeof name, "%010d", ID);
-  return TProgramFolders::AccountsFolder() + name + "/Killed";
+  return name;
 }
+
+std::string TStoredAccount::Folder() const {
+  return TProgramFolders::AccountsFolder() + KeyName() + "/";
+}
+
+std::string TStoredAccount::KilledFolder() const { return Folder() + "Killed"; }
 
 std::vector<TStoredAccount> ReadStoredAccounts() {
   std::vector<TStoredAccount> accounts;
@@ -119,11 +126,21 @@ std::vector<TStoredAccount> ReadStoredAccounts() {
         account.POP3Security = key.ReadInteger("POP3Security");
       if (key.GetDataType("SMTPSecurity") == TRegDataType::Integer)
         account.SMTPSecurity = key.ReadInteger("SMTPSecurity");
+      if (key.GetDataType("POP3Server") == TRegDataType::String)
+        account.POP3Server = key.ReadString("POP3Server");
+      if (key.GetDataType("POP3UserName") == TRegDataType::String)
+        account.POP3UserName = key.ReadString("POP3UserName");
       accounts.push_back(std::move(account));
     }
   } catch (const std::exception&) {
     throw TError("Could not retrieve account settings.");
   }
+  return accounts;
+}
+
+std::vector<TStoredAccount> AccountsOrOne(const std::vector<std::string>& operands) {
+  std::vector<TStoredAccount> accounts = ReadStoredAccounts();
+  if (operands.size() >= 2) accounts = {FindStoredAccount(accounts, operands[1])};
   return accounts;
 }
 
@@ -135,11 +152,7 @@ TStoredAccount FindStoredAccount(const std::vector<TStoredAccount>& accounts,
   throw TUsageError("There is no account with the description \"" + wanted + "\".");
 }
 
-std::string ListField(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < ' ') c = ' ';
-  return text;
-}
+std::string ListField(std::string_view text) { return CleanField(DisplayText(text)); }
 
 int32_t ParseNumberArgument(std::string_view text, int32_t low, int32_t high,
                             std::string_view what) {

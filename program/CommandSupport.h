@@ -73,18 +73,28 @@ struct TStoredAccount {
   // upgrade); kinds without them and older stores read as none.
   int32_t POP3Security = 0;
   int32_t SMTPSecurity = 0;
+  // The incoming server and the user name on it; empty for kinds without them.
+  std::string POP3Server;
+  std::string POP3UserName;
+  // The account's key below the accounts key and its folder's name: the ID in ten digits.
+  [[nodiscard]] std::string KeyName() const;
+  // The account's folder, with a trailing "/".
+  [[nodiscard]] std::string Folder() const;
   [[nodiscard]] std::string KilledFolder() const;
 };
 // The accounts of the kinds this program knows, in list order. Raises "Could not retrieve
 // account settings." when a stored account cannot be read.
 [[nodiscard]] std::vector<TStoredAccount> ReadStoredAccounts();
+// Every stored account, or, when the operands after the command's verb name a description, the
+// one account with it; raises TUsageError.
+[[nodiscard]] std::vector<TStoredAccount> AccountsOrOne(const std::vector<std::string>& operands);
 // The account of that description (trimmed, letter case ignored); raises TUsageError.
 [[nodiscard]] TStoredAccount FindStoredAccount(const std::vector<TStoredAccount>& accounts,
                                                std::string_view description);
 
-// A field of a tab-separated list line: tabs and line breaks would split it, so every control
-// character becomes a blank.
-[[nodiscard]] std::string ListField(std::string text);
+// A field of a tab-separated list line: the text as UTF-8 (DisplayText), with control characters
+// as blanks, since tabs and line breaks would split the line.
+[[nodiscard]] std::string ListField(std::string_view text);
 
 // A whole number in [low, high]; raises TUsageError naming `what`.
 [[nodiscard]] int32_t ParseNumberArgument(std::string_view text, int32_t low, int32_t high,

@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "program/CommandLine.h"
 #include "program/CommandSupport.h"
+#include "program/ListOutput.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
 
@@ -19,7 +20,7 @@ namespace tarnwell {
 namespace {
 
 const char* const kUsage =
-    "Usage: tarnwell [--home DIR] filters list [KIND]\n"
+    "Usage: tarnwell [--home DIR] filters list [KIND] [--json]\n"
     "       tarnwell [--home DIR] filters add sender [--user-condition C] [--user PATTERN]\n"
     "                [--domain-condition C] [--domain PATTERN] [--headers NAME,...] [ACTION]\n"
     "       tarnwell [--home DIR] filters add subject|text [--condition C] [--pattern PATTERN]\n"
@@ -31,11 +32,13 @@ const char* const kUsage =
     "       tarnwell [--home DIR] filters set KIND ID OPTION...\n"
     "       tarnwell [--home DIR] filters remove KIND ID\n"
     "       tarnwell [--home DIR] filters block|unblock COUNTRY-CODE...\n"
-    "       tarnwell [--home DIR] filters blocked\n"
+    "       tarnwell [--home DIR] filters blocked [--json]\n"
     "list prints one line per filter, fields separated by tabs: the kind, the ID, the origin,\n"
     "the action, the hits and the description. add and set print the filter's line; block and\n"
     "unblock print the code, the name and the new state of each country; blocked lists the\n"
-    "blocked countries. KIND is sender, friend, subject, text, country or header.\n"
+    "blocked countries. KIND is sender, friend, subject, text, country or header. With --json\n"
+    "list and blocked print one JSON object per line, with keywords for kind, origin and action\n"
+    "(such as \"subject\", \"user\", \"kill\").\n"
     "Conditions are named as in the filter dialogs, letter case ignored, \"-\" for a blank:\n"
     "contains, contains-word, does-not-contain, equals, does-not-equal, starts-with,\n"
     "does-not-start-with, ends-with, does-not-end-with, is-present, is-missing, is-blank,\n"
@@ -155,17 +158,6 @@ std::vector<std::string> SplitCommas(const std::string& text) {
   }
 }
 
-// Indexed by the action code.
-const struct {
-  const char* name;
-  uint8_t action;
-} kActionNames[] = {{"ignore", acIgnore},
-                    {"accept", acAccept},
-                    {"mark", acMark},
-                    {"kill", acKill},
-                    {"complain", acKillAfterComplaint},
-                    {"error-message", acKillAfterErrorMessage}};
-
 // The actions the filter dialogs offer.
 const std::vector<uint8_t> kDialogActions = {acAccept, acMark, acKill, acKillAfterComplaint,
                                              acKillAfterErrorMessage};
@@ -174,18 +166,18 @@ std::string ActionList(const std::vector<uint8_t>& offered) {
   std::string text;
   for (size_t i = 0; i < offered.size(); ++i) {
     if (i > 0) text += i + 1 == offered.size() ? " or " : ", ";
-    text += kActionNames[offered[i]].name;
+    text += ActionKeyword(offered[i]);
   }
   return text;
 }
 
 uint8_t ParseAction(const std::string& text, const std::vector<uint8_t>& offered) {
-  for (const auto& entry : kActionNames) {
-    if (!SameText(text, entry.name) && !SameText(text, ActionName(entry.action))) continue;
-    if (std::find(offered.begin(), offered.end(), entry.action) == offered.end())
-      throw TUsageError("--action: \"" + ActionName(entry.action) +
+  for (uint8_t action = acIgnore; action <= acKillAfterErrorMessage; ++action) {
+    if (!SameText(text, ActionKeyword(action)) && !SameText(text, ActionName(action))) continue;
+    if (std::find(offered.begin(), offered.end(), action) == offered.end())
+      throw TUsageError("--action: \"" + ActionName(action) +
                         "\" is not an action of this filter; use " + ActionList(offered) + ".");
-    return entry.action;
+    return action;
   }
   throw TUsageError("--action: unknown action \"" + text + "\"; use " + ActionList(offered) + ".");
 }
@@ -483,10 +475,14 @@ void EditFilter(TArguments& arguments, TFilter& filter, const TFilterList& list,
   }
 }
 
-void PrintFilter(const TFilter& filter) {
-  std::printf("%s\t%d\t%s\t%s\t%d\t%s\n", KindName(filter.Kind).c_str(), filter.ID,
-              OriginName(filter.Origin).c_str(), ActionName(filter.Action).c_str(), filter.Hits,
-              ListField(filter.Description()).c_str());
+void PrintFilter(const TFilter& filter, TListOutput& output) {
+  output.Named("kind", KindName(filter.Kind), KindKeyword(filter.Kind))
+      .Number("id", filter.ID)
+      .Named("origin", OriginName(filter.Origin), OriginKeyword(filter.Origin))
+      .Named("action", ActionName(filter.Action), ActionKeyword(filter.Action))
+      .Number("hits", filter.Hits)
+      .Text("description", filter.Description())
+      .EndLine();
 }
 
 struct TFiltersOpened {
@@ -500,13 +496,14 @@ struct TFiltersOpened {
 };
 
 int ListFilters(const TCommandLine& line, TArguments& arguments) {
+  TListOutput output(arguments);
   const std::vector<std::string> operands = arguments.Operands();
   if (operands.size() > 2) throw TUsageError("filters list takes at most one kind.");
   const int kind = operands.size() == 2 ? KindByName(operands[1]) : -1;
   TFiltersOpened opened(line, TAccess::Read);
   for (int i = 0; i < opened.list.Count(); ++i) {
     const TFilter& filter = *opened.list.Filter(i);
-    if (kind < 0 || filter.Kind == kind) PrintFilter(filter);
+    if (kind < 0 || filter.Kind == kind) PrintFilter(filter, output);
   }
   return 0;
 }
@@ -529,7 +526,8 @@ int AddFilter(const TCommandLine& line, TArguments& arguments) {
   filter->Origin = orUser;
   TFilter* added = opened.list.Add(std::move(filter));
   opened.list.Save();
-  PrintFilter(*added);
+  TListOutput output(false);
+  PrintFilter(*added, output);
   return 0;
 }
 
@@ -578,7 +576,8 @@ int SetFilter(const TCommandLine& line, TArguments& arguments) {
   if (arguments.Operands().size() != 3) throw TUsageError("filters set takes no more operands.");
   filter = *changed;
   opened.list.FilterChanged(opened.list.IndexOf(&filter));
-  PrintFilter(filter);
+  TListOutput output(false);
+  PrintFilter(filter, output);
   return 0;
 }
 
@@ -603,12 +602,13 @@ int BlockCountries(const TCommandLine& line, TArguments& arguments, bool block) 
 }
 
 int ListBlocked(const TCommandLine& line, TArguments& arguments) {
+  TListOutput output(arguments);
   if (arguments.Operands().size() != 1) throw TUsageError("filters blocked takes no operands.");
   TFiltersOpened opened(line, TAccess::Read);
   const TLandInfo& countries = *opened.list.Countries();
   for (int i = 0; i < countries.Count(); ++i)
     if (countries.IsBlocked(i))
-      std::printf("%s\t%s\n", countries.Code(i).c_str(), countries.Name(i).c_str());
+      output.Text("code", countries.Code(i)).Text("name", countries.Name(i)).EndLine();
   return 0;
 }
 

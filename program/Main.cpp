@@ -16,10 +16,14 @@ const char* const kUsage =
     "Commands:\n"
     "  classify SOURCE... classify messages (files, -, a Maildir, an mbox) with the program\n"
     "                     folder's filters (classify --help)\n"
-    "  accounts ...       list, add, change, remove and test accounts (accounts --help)\n"
+    "  accounts ...       list, show, add, change, remove and test accounts (accounts --help)\n"
     "  filters ...        list, add, change and remove filters, block countries\n"
     "                     (filters --help)\n"
-    "  killed ...         list and show the messages in Killed Mail (killed --help)\n"
+    "  killed ...         list, show, rescue, delete and purge the messages in Killed Mail\n"
+    "                     (killed --help)\n"
+    "  live list          the messages in Live Mail as the last check left them (live --help)\n"
+    "  log [-f]           print (and follow) the program log\n"
+    "  settings ...       list, get and set the settings (settings --help)\n"
     "  demo [--keep]      one check against an embedded demo mail server, with a report\n"
     "Options:\n"
     "  --home DIR         the program folder (default: $TARNWELL_HOME, else\n"
@@ -51,6 +55,9 @@ int main(int argc, char** argv) {
   if (line.command == "accounts") return RunAccounts(line);
   if (line.command == "filters") return RunFilters(line);
   if (line.command == "killed") return RunKilled(line);
+  if (line.command == "live") return RunLive(line);
+  if (line.command == "log") return RunLog(line);
+  if (line.command == "settings") return RunSettings(line);
   if (line.command == "demo") return RunDemo(line);
   if (line.command.empty() && line.help) {
     std::fputs(kUsage, stdout);

@@ -85,9 +85,10 @@ TEST_F(CommandsTest, AccountsAddListSetRemoveRoundTrip) {
   TRunResult list = Run({"accounts", "list"});
   ASSERT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(list.out,
-            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\n"
+            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\t"
+            "127.0.0.1\tpat\n"
             "2\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\ttls\t"
-            "none\n");
+            "none\tpop.work.example.org\tpat\n");
 
   // The description is compared without regard to case, as the wizard does.
   const TRunResult duplicate =
@@ -124,13 +125,15 @@ TEST_F(CommandsTest, AccountsAddListSetRemoveRoundTrip) {
   const TRunResult set = Run({"accounts", "set", "HOME", "--active", "no"});
   ASSERT_EQ(set.status, 0) << set.err;
   EXPECT_EQ(set.out,
-            "1\tno\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\n");
+            "1\tno\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\t"
+            "127.0.0.1\tpat\n");
 
   const TRunResult removed = Run({"accounts", "remove", "Home"});
   ASSERT_EQ(removed.status, 0) << removed.err;
   list = Run({"accounts", "list"});
   EXPECT_EQ(list.out,
-            "1\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\ttls\tnone\n");
+            "1\tyes\tWork\tInternet (POP3)\tDirect connection\tpat@work.example.org\ttls\tnone\t"
+            "pop.work.example.org\tpat\n");
   EXPECT_EQ(StoredString("0000000001", "Description"), "(no key)");
   EXPECT_FALSE(DirectoryExists(home / "Accounts/0000000001"));
   EXPECT_TRUE(DirectoryExists(home / "Accounts/0000000002/Killed"));
@@ -178,7 +181,8 @@ TEST_F(CommandsTest, AccountsRefuseBadInputWithStatus2) {
   EXPECT_EQ(Run({"accounts", "set", "Home", "--active", "maybe"}).status, 2);
   // Nothing of the refused commands reached the store.
   EXPECT_EQ(Run({"accounts", "list"}).out,
-            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\n");
+            "1\tyes\tHome\tInternet (POP3)\tDirect connection\tpat@example.com\ttls\tstarttls\t"
+            "127.0.0.1\tpat\n");
 }
 
 TEST_F(CommandsTest, FiltersValidateAddListRemoveAndBlock) {
@@ -290,9 +294,10 @@ TEST_F(CommandsTest, KilledListAndShow) {
 
   TRunResult list = Run({"killed", "list"});
   ASSERT_EQ(list.status, 0) << list.err;
-  EXPECT_EQ(list.out,
-            "Home\t3\t2024-03-14 08:00\tSeller <deals@spammer.example>\tCheap pills\tKill after "
-            "complaining\tSubject contains 'pills'\n");
+  EXPECT_EQ(
+      list.out,
+      "Home\t3\t2024-03-14T08:00:00+00:00\tSeller <deals@spammer.example>\tCheap pills\tKill after "
+      "complaining\tSubject contains 'pills'\n");
   EXPECT_EQ(Run({"killed", "list", "home"}).out, list.out);
 
   const TRunResult shown = Run({"killed", "show", "Home", "3"});
