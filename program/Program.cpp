@@ -36,6 +36,8 @@ const char* const kUsage =
     "                      start with checking suspended\n"
     "  /APPDELAY SECONDS   wait before starting the programs of account events\n"
     "  /OPEN, OPEN, --open, ABOUT, SETTINGS\n"
+    "                      open the main window, the About box or the settings (with a\n"
+    "                      display)\n"
     "  RESUME              (to a running Tarnwell) resume checking\n"
     "A second Tarnwell on the same program folder passes its switches to the running one\n"
     "and ends. Anything else on the command line is refused with status 2.\n";
