@@ -31,6 +31,19 @@ function(tarnwell_library name)
   tarnwell_warnings(${name})
 endfunction()
 
+# The Qt library of a `<subsystem>/ui/` folder, from the folder's sources and resources (.qrc).
+# Only these libraries, their tests and the program link Qt.
+function(tarnwell_ui_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  add_library(${name} STATIC ${sources})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} Qt6::Widgets)
+  tarnwell_warnings(${name})
+endfunction()
+
 # Every test ends by this many seconds: a fault that hangs fails its test instead of the run. The
 # slowest tests take a few seconds.
 set(TARNWELL_TEST_TIMEOUT 60)
@@ -44,6 +57,23 @@ function(tarnwell_test name)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tarnwell_test_support GTest::gtest GTest::gtest_main)
+  tarnwell_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "TARNWELL_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures"
+               TIMEOUT ${TARNWELL_TEST_TIMEOUT})
+endfunction()
+
+# The test program of the Qt front end (its main draws the windows offscreen).
+function(tarnwell_ui_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} tarnwell_test_support Qt6::Widgets Qt6::Test
+    GTest::gtest)
   tarnwell_warnings(${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "TARNWELL_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/fixtures"

@@ -15,6 +15,10 @@ packages=(
   time
   # real mail servers the protocol tests start on 127.0.0.1 (never as system services)
   dovecot-core dovecot-pop3d python3-aiosmtpd sasl2-bin libsasl2-modules openssl
+  # the desktop front end
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+  # the desktop the front-end tests start: an X server, a window manager, a tray, a driver
+  xvfb openbox trayer xdotool x11-utils
 )
 
 missing=()
