@@ -2,8 +2,9 @@
 BUILD ?= build
 RELEASE_BUILD ?= build-release
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build release test demo fuzz clean
+.PHONY: all deps configure build release test demo install fuzz clean
 
 all: build
 
@@ -27,6 +28,11 @@ test: build release
 
 demo: build
 	$(BUILD)/bin/tarnwell demo
+
+# The Release build of the program with its data files, manual page, shell completions and
+# systemd user unit, under $(PREFIX); DESTDIR=/some/folder puts the tree there instead of /.
+install: release
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_BUILD) --prefix "$(PREFIX)"
 
 # Fuzz targets with libFuzzer and sanitizers, in build-fuzz/; run one with
 #   build-fuzz/bin/NAME -max_total_time=600 fuzz/corpus/NAME
