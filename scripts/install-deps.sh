@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   # the peak memory the large-message benchmark reads
   time
+  # the installed tree's test: the manual page and the bash and zsh completions on a terminal
+  groff-base man-db bash-completion zsh python3
   # real mail servers the protocol tests start on 127.0.0.1 (never as system services)
   dovecot-core dovecot-pop3d python3-aiosmtpd sasl2-bin libsasl2-modules openssl
   # the desktop front end
