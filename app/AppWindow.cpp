@@ -597,11 +597,11 @@ void TAppWindow::ShellRestarted() {
 void TAppWindow::TrayLeftButtonDown() {
   if (!accounts_ || (updates_ && updates_->IsBusy())) return;
   if (accounts_->Suspended || accounts_->Busy) return;
-  if (TrayIcon().Depth() > 2) {
-    TrayIcon().Pop();
-    TrayIcon().SetBlink(false);
-    IconAcknowledged = true;
-  }
+  // Only an image over a second one comes off; the new-mail image alone stays, but stops
+  // blinking.
+  if (TrayIcon().Depth() > 2) TrayIcon().Pop();
+  TrayIcon().SetBlink(false);
+  IconAcknowledged = true;
 }
 
 void TAppWindow::TrayDoubleClick() {

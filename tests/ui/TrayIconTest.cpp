@@ -541,6 +541,27 @@ class TrayIconRulesTest : public ::testing::Test {
   std::set<Image> Shown;
 };
 
+TEST_F(TrayIconRulesTest, NewMailBlinksAClickStopsItAndACheckWithNothingNewLeavesTheImage) {
+  Start(0);
+  Check({Mail("1", "Lunch on Friday?")});
+  EXPECT_EQ(tray.Depth(), 2);
+  EXPECT_TRUE(Showing(tray, Image::NewMail));
+  EXPECT_TRUE(tray.Blinking());
+  ASSERT_TRUE(NextBlink(tray));
+  EXPECT_TRUE(Showing(tray, Image::Normal));
+
+  Click();
+  EXPECT_FALSE(tray.Blinking());
+  EXPECT_TRUE(Showing(tray, Image::NewMail));
+  EXPECT_TRUE(app->IconAcknowledged);
+
+  Check();
+  EXPECT_EQ(tray.Depth(), 2);
+  EXPECT_TRUE(Showing(tray, Image::NewMail));
+  EXPECT_FALSE(tray.Blinking());
+  EXPECT_EQ(tray.ShownTip().toStdString(), app->Accounts()->Summary());
+}
+
 TEST_F(TrayIconRulesTest, KilledSpamAloneShowsTheSpamImageBlinkingOnTop) {
   Start(0);
   Check({Mail("1", "Cheap viagra")});
