@@ -494,10 +494,12 @@ void TAppWindow::miSuspendClick(bool fromMainWindow) {
   if (!accounts_) return;
   accounts_->Suspended = !accounts_->Suspended;
   if (MainWindow().IsVisible() && !fromMainWindow) MainWindow().UpdateSuspendButton();
-  if (accounts_->Suspended)
+  if (accounts_->Suspended) {
     TrayIcon().Push(TTrayImage::Suspend);
-  else
+  } else if (TrayIcon().Top() == TTrayImage::Suspend) {
+    // Not so while a check that began suspended runs: it took the suspend image off for its own.
     TrayIcon().Pop();
+  }
   UpdateTip();
   Log(accounts_->Suspended ? "Checking suspended" : "Checking resumed");
 }
@@ -661,6 +663,9 @@ void TAppWindow::PopToBase() {
 void TAppWindow::UpdateIconAfterCheck() {
   TTrayIcon& tray = TrayIcon();
   const TAccountList& list = *accounts_;
+  // A suspension during the check put its image over the checking image; it goes back on top
+  // at the end.
+  if (tray.Top() == TTrayImage::Suspend) tray.Pop();
   tray.Pop();
   if (!IconAcknowledged) {
     const uint8_t mode = Settings().IconMode;

@@ -20,6 +20,7 @@
 #include "filtering/Filters.h"
 #include "message/SvcString.h"
 #include "platform/Registry.h"
+#include "platform/SingleInstance.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
@@ -524,6 +525,12 @@ class TrayIconRulesTest : public ::testing::Test {
     app->miCheckAllClick();
   }
 
+  // What a second program started with "/SUSPENDED" (`icSuspend`) or "RESUME" (`icResume`)
+  // passes on while each check reads the list.
+  void DuringTheCheck(int32_t code) {
+    app->Accounts()->OnReadingList = [this, code](TAccount&) { app->InvokeTarnwell(code); };
+  }
+
   void Click() {
     emit tray.SystemTrayIcon().activated(QSystemTrayIcon::Trigger);
     QCoreApplication::processEvents();
@@ -589,6 +596,43 @@ TEST_F(TrayIconRulesTest, IconModeTwoShowsNothingButTheCheckingAndTheSuspendImag
   EXPECT_EQ(Shown, (std::set<Image>{Image::Normal, Image::Checking, Image::Suspend}));
   EXPECT_EQ(tray.Depth(), 1);
   EXPECT_FALSE(tray.Blinking());
+}
+
+TEST_F(TrayIconRulesTest, SuspendingDuringACheckEndsWithTheResultUnderTheSuspendImage) {
+  Start(0);
+  DuringTheCheck(icSuspend);
+  Check({Mail("1", "Lunch on Friday?")});
+  ASSERT_TRUE(app->Accounts()->Suspended);
+  EXPECT_TRUE(Showing(tray, Image::Suspend));
+  EXPECT_EQ(tray.ShownTip(), "Halvora Tarnwell is suspended.");
+  app->miSuspendClick();
+  EXPECT_TRUE(Showing(tray, Image::NewMail));
+  EXPECT_TRUE(tray.Blinking());
+  EXPECT_EQ(tray.Depth(), 2);
+
+  // Nothing new: the image of the check before stays under the suspend image.
+  Check();
+  EXPECT_TRUE(Showing(tray, Image::Suspend));
+  app->miSuspendClick();
+  EXPECT_TRUE(Showing(tray, Image::NewMail));
+  EXPECT_EQ(tray.Depth(), 2);
+  EXPECT_EQ(tray.ShownTip().toStdString(), app->Accounts()->Summary());
+}
+
+TEST_F(TrayIconRulesTest, ResumingDuringACheckLeavesTheBaseImageInPlace) {
+  Start(0);
+  app->miSuspendClick();
+  DuringTheCheck(icResume);
+  Check();
+  ASSERT_FALSE(app->Accounts()->Suspended);
+  EXPECT_EQ(tray.Depth(), 1);
+  EXPECT_TRUE(Showing(tray, Image::Normal));
+
+  Check({Mail("1", "Lunch on Friday?")});
+  EXPECT_EQ(tray.Depth(), 2);
+  EXPECT_TRUE(Showing(tray, Image::NewMail));
+  EXPECT_TRUE(tray.Blinking());
+  EXPECT_EQ(tray.ShownTip().toStdString(), app->Accounts()->Summary());
 }
 
 }  // namespace
