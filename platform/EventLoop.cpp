@@ -32,48 +32,31 @@ void TEventLoop::Run() {
   while (!terminated_) Pump(1000);
 }
 
-void TPollEventLoop::Post(THandler handler) { posted_.push_back(std::move(handler)); }
-
-int TPollEventLoop::CreateTimer(THandler handler) {
+int TLoopTimers::Create(TEventLoop::THandler handler) {
   const int id = nextId_++;
-  timers_[id].handler = std::make_shared<THandler>(std::move(handler));
+  timers_[id].handler = std::make_shared<TEventLoop::THandler>(std::move(handler));
   return id;
 }
 
-void TPollEventLoop::SetTimer(int id, uint32_t intervalMs, bool enabled) {
+void TLoopTimers::Set(int id, uint32_t intervalMs, bool enabled) {
   auto it = timers_.find(id);
   if (it == timers_.end()) return;
   it->second.interval = intervalMs;
   it->second.enabled = enabled;
   if (enabled) it->second.due = TClock::Current().MonotonicMs() + intervalMs;
+  Changed();
 }
 
-void TPollEventLoop::DestroyTimer(int id) { timers_.erase(id); }
-
-int TPollEventLoop::Watch(int fd, unsigned events, TFdHandler handler) {
-  const int id = nextId_++;
-  watches_[id] = TWatchEntry{fd, events, std::make_shared<TFdHandler>(std::move(handler))};
-  return id;
+void TLoopTimers::Destroy(int id) {
+  timers_.erase(id);
+  Changed();
 }
 
-void TPollEventLoop::SetWatchEvents(int id, unsigned events) {
-  auto it = watches_.find(id);
-  if (it != watches_.end()) it->second.events = events;
+void TLoopTimers::Changed() const {
+  if (OnChange) OnChange();
 }
 
-void TPollEventLoop::Unwatch(int id) { watches_.erase(id); }
-
-bool TPollEventLoop::RunPosted() {
-  if (posted_.empty()) return false;
-  // Calls posted by these handlers wait for the next pump, so a handler that posts itself
-  // cannot keep one pump busy forever.
-  std::vector<THandler> batch;
-  batch.swap(posted_);
-  for (auto& handler : batch) handler();
-  return true;
-}
-
-bool TPollEventLoop::RunDueTimers() {
+bool TLoopTimers::RunDue() {
   const int64_t now = TClock::Current().MonotonicMs();
   std::vector<int> due;
   for (const auto& [id, timer] : timers_)
@@ -84,34 +67,74 @@ bool TPollEventLoop::RunDueTimers() {
     if (it == timers_.end() || !it->second.enabled || it->second.running) continue;
     it->second.due = now + it->second.interval;
     it->second.running = true;
+    Changed();
     auto handler = it->second.handler;  // keeps the handler alive if the timer is destroyed
     try {
       (*handler)();
     } catch (...) {
-      if (auto again = timers_.find(id); again != timers_.end()) again->second.running = false;
+      Finish(id);
       throw;
     }
-    if (auto again = timers_.find(id); again != timers_.end()) again->second.running = false;
+    Finish(id);
   }
   return !due.empty();
 }
 
-int64_t TPollEventLoop::NextTimerDue() const {
+void TLoopTimers::Finish(int id) {
+  if (auto it = timers_.find(id); it != timers_.end()) it->second.running = false;
+  Changed();
+}
+
+int64_t TLoopTimers::NextDue() const {
   int64_t next = std::numeric_limits<int64_t>::max();
   for (const auto& [id, timer] : timers_)
     if (timer.enabled && !timer.running) next = std::min(next, timer.due);
   return next;
 }
 
-bool TPollEventLoop::PollOnce(int timeoutMs) {
+int TLoopWatches::Add(int fd, unsigned events, TEventLoop::TFdHandler handler) {
+  const int id = nextId_++;
+  watches_[id] =
+      TEntry{fd, events, std::make_shared<TEventLoop::TFdHandler>(std::move(handler)), 0};
+  Changed(fd);
+  return id;
+}
+
+void TLoopWatches::SetEvents(int id, unsigned events) {
+  auto it = watches_.find(id);
+  if (it == watches_.end() || it->second.events == events) return;
+  it->second.events = events;
+  Changed(it->second.fd);
+}
+
+void TLoopWatches::Remove(int id) {
+  auto it = watches_.find(id);
+  if (it == watches_.end()) return;
+  const int fd = it->second.fd;
+  watches_.erase(it);
+  Changed(fd);
+}
+
+void TLoopWatches::Changed(int fd) const {
+  if (OnChange) OnChange(fd);
+}
+
+std::optional<unsigned> TLoopWatches::Interest(int fd) const {
+  std::optional<unsigned> interest;
+  for (const auto& [id, watch] : watches_)
+    if (watch.fd == fd) interest = interest.value_or(0) | watch.events;
+  return interest;
+}
+
+bool TLoopWatches::Poll(int timeoutMs, uint64_t since, uint64_t round) {
   std::vector<pollfd> fds;
   std::vector<int> ids;
   fds.reserve(watches_.size());
   for (const auto& [id, watch] : watches_) {
     short interest = 0;
-    if (watch.events & evRead) interest |= POLLIN;
-    if (watch.events & evWrite) interest |= POLLOUT;
-    if (interest == 0) continue;
+    if (watch.events & TEventLoop::evRead) interest |= POLLIN;
+    if (watch.events & TEventLoop::evWrite) interest |= POLLOUT;
+    if (interest == 0 || watch.round >= since) continue;
     fds.push_back(pollfd{watch.fd, interest, 0});
     ids.push_back(id);
   }
@@ -124,11 +147,12 @@ bool TPollEventLoop::PollOnce(int timeoutMs) {
     auto it = watches_.find(ids[i]);
     if (it == watches_.end()) continue;  // removed by an earlier handler of this round
     unsigned events = 0;
-    if (fds[i].revents & (POLLIN | POLLHUP)) events |= evRead;
-    if (fds[i].revents & POLLOUT) events |= evWrite;
-    if (fds[i].revents & (POLLERR | POLLNVAL)) events |= evError;
-    events &= it->second.events | evError;
+    if (fds[i].revents & (POLLIN | POLLHUP)) events |= TEventLoop::evRead;
+    if (fds[i].revents & POLLOUT) events |= TEventLoop::evWrite;
+    if (fds[i].revents & (POLLERR | POLLNVAL)) events |= TEventLoop::evError;
+    events &= it->second.events | TEventLoop::evError;
     if (events == 0) continue;
+    it->second.round = round;
     auto handler = it->second.handler;
     (*handler)(events);
     ran = true;
@@ -136,16 +160,44 @@ bool TPollEventLoop::PollOnce(int timeoutMs) {
   return ran;
 }
 
+void TPollEventLoop::Post(THandler handler) { posted_.push_back(std::move(handler)); }
+
+int TPollEventLoop::CreateTimer(THandler handler) { return timers_.Create(std::move(handler)); }
+
+void TPollEventLoop::SetTimer(int id, uint32_t intervalMs, bool enabled) {
+  timers_.Set(id, intervalMs, enabled);
+}
+
+void TPollEventLoop::DestroyTimer(int id) { timers_.Destroy(id); }
+
+int TPollEventLoop::Watch(int fd, unsigned events, TFdHandler handler) {
+  return watches_.Add(fd, events, std::move(handler));
+}
+
+void TPollEventLoop::SetWatchEvents(int id, unsigned events) { watches_.SetEvents(id, events); }
+
+void TPollEventLoop::Unwatch(int id) { watches_.Remove(id); }
+
+bool TPollEventLoop::RunPosted() {
+  if (posted_.empty()) return false;
+  // Calls posted by these handlers wait for the next pump, so a handler that posts itself
+  // cannot keep one pump busy forever.
+  std::vector<THandler> batch;
+  batch.swap(posted_);
+  for (auto& handler : batch) handler();
+  return true;
+}
+
 void TPollEventLoop::Pump(int ms) {
   bool ran = RunPosted();
-  ran |= PollOnce(0);
-  ran |= RunDueTimers();
+  ran |= watches_.Poll(0);
+  ran |= timers_.RunDue();
   if (ran || ms <= 0) return;
   const int64_t now = TClock::Current().MonotonicMs();
-  const int64_t untilTimer = NextTimerDue() - now;
+  const int64_t untilTimer = timers_.NextDue() - now;
   const int timeout = static_cast<int>(std::clamp<int64_t>(untilTimer, 0, ms));
-  PollOnce(timeout);
-  RunDueTimers();
+  watches_.Poll(timeout);
+  timers_.RunDue();
   RunPosted();
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tarnwell {
@@ -50,6 +51,63 @@ class TEventLoop {
   bool terminated_ = false;
 };
 
+// The timers of a loop, on TClock's MonotonicMs. A handler does not run again while it runs
+// (a handler that waits lets the others run) and may destroy its own timer.
+class TLoopTimers {
+ public:
+  int Create(TEventLoop::THandler handler);
+  void Set(int id, uint32_t intervalMs, bool enabled);
+  void Destroy(int id);
+  // Runs the handlers of the timers that are due; true when there were any.
+  bool RunDue();
+  // When the next timer that may run is due; INT64_MAX when none is.
+  [[nodiscard]] int64_t NextDue() const;
+  // Told whenever NextDue may have moved, before each handler too.
+  std::function<void()> OnChange;
+
+ private:
+  struct TEntry {
+    std::shared_ptr<TEventLoop::THandler> handler;
+    uint32_t interval = 0;
+    bool enabled = false;
+    bool running = false;
+    int64_t due = 0;
+  };
+  void Finish(int id);
+  void Changed() const;
+
+  std::map<int, TEntry> timers_;
+  int nextId_ = 1;
+};
+
+// The descriptor watches of a loop, with poll(2)'s states as the loop's events.
+class TLoopWatches {
+ public:
+  int Add(int fd, unsigned events, TEventLoop::TFdHandler handler);
+  void SetEvents(int id, unsigned events);
+  void Remove(int id);
+  // Waits up to `timeoutMs` for a watched descriptor and runs the handlers of the ready ones in
+  // watch order, leaving out those run in round `since` or later; they are marked with `round`.
+  // True when a handler ran.
+  bool Poll(int timeoutMs, uint64_t since = UINT64_MAX, uint64_t round = 0);
+  // The events the watches of `fd` want together, or nothing when it has none.
+  [[nodiscard]] std::optional<unsigned> Interest(int fd) const;
+  // Told with the descriptor whenever a watch of it comes, goes or changes its events.
+  std::function<void(int fd)> OnChange;
+
+ private:
+  struct TEntry {
+    int fd = -1;
+    unsigned events = 0;
+    std::shared_ptr<TEventLoop::TFdHandler> handler;
+    uint64_t round = 0;
+  };
+  void Changed(int fd) const;
+
+  std::map<int, TEntry> watches_;
+  int nextId_ = 1;
+};
+
 // A poll(2) implementation of the loop.
 class TPollEventLoop : public TEventLoop {
  public:
@@ -63,29 +121,11 @@ class TPollEventLoop : public TEventLoop {
   void Pump(int ms) override;
 
  private:
-  struct TTimerEntry {
-    std::shared_ptr<THandler> handler;
-    uint32_t interval = 0;
-    bool enabled = false;
-    bool running = false;
-    int64_t due = 0;
-  };
-  struct TWatchEntry {
-    int fd = -1;
-    unsigned events = 0;
-    std::shared_ptr<TFdHandler> handler;
-  };
-
   bool RunPosted();
-  bool RunDueTimers();
-  // Polls the watched descriptors for up to `timeoutMs` and runs the handlers of ready ones.
-  bool PollOnce(int timeoutMs);
-  [[nodiscard]] int64_t NextTimerDue() const;
 
   std::vector<THandler> posted_;
-  std::map<int, TTimerEntry> timers_;
-  std::map<int, TWatchEntry> watches_;
-  int nextId_ = 1;
+  TLoopTimers timers_;
+  TLoopWatches watches_;
 };
 
 // A timer of the current loop with the interval/enabled/handler shape of a window timer.
