@@ -130,6 +130,7 @@ class TDemoPop3Session : public TDemoLineSession {
         Send("-ERR the mailbox is in use\r\n");
       } else {
         server_.locked_ = locked_ = true;
+        if (server_.onLogin_) server_.onLogin_();
         for (const auto& message : server_.mailbox_) entries_.push_back({message});
         Send("+OK " + std::to_string(entries_.size()) + " messages\r\n");
       }

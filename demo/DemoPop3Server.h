@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ class TDemoPop3Server {
   [[nodiscard]] const std::vector<TMessage>& Mailbox() const { return mailbox_; }
   // UIDs of the messages that sessions deleted, in the order they went.
   [[nodiscard]] const std::vector<std::string>& DeletedUids() const { return deleted_; }
+  // Runs at each login that takes the mailbox, before the session sees it: mail that "arrives"
+  // between two checks is added here.
+  void SetOnLogin(std::function<void()> onLogin) { onLogin_ = std::move(onLogin); }
 
  private:
   friend class TDemoPop3Session;
@@ -39,6 +43,7 @@ class TDemoPop3Server {
   std::vector<std::string> deleted_;
   bool locked_ = false;
   int nextUid_ = 1;
+  std::function<void()> onLogin_;
   TDemoListener listener_;
 };
 

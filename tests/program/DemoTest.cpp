@@ -139,11 +139,16 @@ TEST(DemoPop3ServerTest, SpeaksPop3WithDotStuffingAndDeletesOnlyAtQuit) {
     EXPECT_TRUE(Replies(broken, "USER alex\r\nPASS pass word\r\nDELE 1\r\n",
                         "+OK send your password\r\n+OK 1 messages\r\n+OK message 1 deleted\r\n"));
   }
+  // Mail that arrives at a login is in the mailbox the session sees.
+  int logins = 0;
+  server.SetOnLogin([&] { server.AddMessage("Subject: arrived #" + std::to_string(++logins)); });
   TRawClient last(server.Port());
   EXPECT_TRUE(Replies(last, "", "+OK Tarnwell demo POP3 server ready\r\n"));
-  EXPECT_TRUE(Replies(last, "USER alex\r\nPASS pass word\r\n",
-                      "+OK send your password\r\n+OK 1 messages\r\n"));
-  EXPECT_EQ(server.Mailbox().size(), 1u);
+  EXPECT_TRUE(Replies(last, "USER alex\r\nPASS wrong\r\nUSER alex\r\nPASS pass word\r\n",
+                      "+OK send your password\r\n-ERR invalid user name or password\r\n"
+                      "+OK send your password\r\n+OK 2 messages\r\n"));
+  EXPECT_EQ(logins, 1);
+  EXPECT_EQ(server.Mailbox().size(), 2u);
 }
 
 TEST(DemoSmtpServerTest, KeepsWhatItReceivesWithDotsUnstuffed) {
