@@ -146,6 +146,13 @@ void TQtEventLoop::NoteClosedDescriptors() {
 }
 
 void TQtEventLoop::Pump(int ms) {
+  struct TDepth {
+    int& depth;
+    ~TDepth() { --depth; }
+  } depth{++pumpDepth_};
+  // Objects that code outside any Qt event let go of with deleteLater() are freed by no Qt loop
+  // of ours; the outermost pump frees them, as no handler that might still use them runs there.
+  if (pumpDepth_ == 1) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   const uint64_t handlersBefore = handlersRun_;
   const uint64_t postedBefore = nextPosted_;
   const uint64_t turn = ++turn_;

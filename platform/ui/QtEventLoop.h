@@ -69,6 +69,8 @@ class TQtEventLoop : public TEventLoop {
   // Each pass of Qt's loop and each Pump is a turn of its own.
   uint64_t turn_ = 1;
   uint64_t handlersRun_ = 0;
+  // Pumps under way, the outermost counting 1.
+  int pumpDepth_ = 0;
   int64_t wakeDue_ = 0;
   std::exception_ptr error_;
   QTimer timerWake_;

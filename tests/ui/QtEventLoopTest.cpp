@@ -279,5 +279,25 @@ TEST_F(QtEventLoopTest, APop3LoginRunsUnderAModalDialog) {
   EXPECT_TRUE(server.Finished()) << server.Transcript();
 }
 
+// A posted call or a timer runs outside any Qt event, and what it lets go of with deleteLater()
+// would wait for a Qt loop that never runs: the outermost Pump frees it, a nested one does not,
+// as the handler that let go of it may still use it.
+TEST_F(QtEventLoopTest, WhatHandlersLetGoOfIsFreedByTheOutermostPump) {
+  TEventLoop& loop = loop_;
+  QObject* object = new QObject;
+  bool gone = false;
+  QObject::connect(object, &QObject::destroyed, [&] { gone = true; });
+  bool goneInside = true;
+  loop.Post([&] {
+    object->deleteLater();
+    loop.Pump(0);
+    goneInside = gone;
+  });
+  loop.Pump(0);
+  EXPECT_FALSE(goneInside);
+  loop.Pump(0);
+  EXPECT_TRUE(gone);
+}
+
 }  // namespace
 }  // namespace tarnwell
