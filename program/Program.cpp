@@ -14,6 +14,7 @@
 #include "program/CheckReport.h"
 #include "program/CommandLine.h"
 #include "program/ConsoleUi.h"
+#include "program/DesktopProgram.h"
 #include "shell/ProgramFolders.h"
 
 namespace tarnwell {
@@ -23,7 +24,9 @@ namespace {
 const char* const kUsage =
     "Usage: tarnwell [--home DIR] [--headless] [SWITCHES]\n"
     "Runs Tarnwell: checks the accounts at start and on their schedules until it is ended\n"
-    "(SIGTERM or Ctrl+C). Without a display, messages go to standard error.\n"
+    "(Exit in the tray menu, SIGTERM or Ctrl+C). On a desktop (DISPLAY or WAYLAND_DISPLAY) it\n"
+    "shows a tray icon and windows; with --headless or /ONCE, or without a display, it shows\n"
+    "none and its messages go to standard error.\n"
     "Switches (letter case ignored):\n"
     "  /ONCE, --once       check every account once and end: status 0 when every check\n"
     "                      succeeded, 1 when one reported an error or Tarnwell runs already\n"
@@ -57,6 +60,7 @@ int RunProgram(const TCommandLine& line) {
   args.insert(args.end(), line.arguments.begin(), line.arguments.end());
   std::optional<std::string> home = line.home;
   bool quiet = false;
+  bool headless = false;
   std::vector<std::string> switches;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -70,8 +74,9 @@ int RunProgram(const TCommandLine& line) {
       home = arg.substr(7);
     } else if (arg == "--quiet") {
       quiet = true;
-    } else if (arg != "--headless") {
-      // Until there is a desktop front end every run is headless.
+    } else if (arg == "--headless") {
+      headless = true;
+    } else {
       switches.push_back(arg);
     }
   }
@@ -91,6 +96,14 @@ int RunProgram(const TCommandLine& line) {
   } catch (const std::exception& error) {
     std::fprintf(stderr, "tarnwell: %s\n", error.what());
     return esFailed;
+  }
+  // "/ONCE" is for scripts and timers: its report goes to the terminal, and a dialog waiting for
+  // an answer would hold up the run.
+  if (!headless && !ParseSwitches(switches).CheckOnce) {
+    bool named = false;
+    const std::string why = WhyNoDesktop(named);
+    if (why.empty()) return RunDesktopProgram(switches);
+    if (named) std::fprintf(stderr, "tarnwell: %s; Tarnwell runs without windows.\n", why.c_str());
   }
   TConsoleUi ui;
   TCheckReporting reporting;
