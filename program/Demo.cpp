@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "accounts/AccountList.h"
+#include "app/ui/DesktopUi.h"
 #include "complaints/ComplaintHooks.h"
 #include "complaints/Templates.h"
 #include "demo/DemoPop3Server.h"
@@ -20,6 +21,7 @@
 #include "platform/Error.h"
 #include "platform/Registry.h"
 #include "program/CommandLine.h"
+#include "program/DesktopProgram.h"
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
@@ -30,13 +32,16 @@ namespace tarnwell {
 namespace {
 
 const char* const kUsage =
-    "Usage: tarnwell demo [--keep]\n"
+    "Usage: tarnwell demo [--keep] [--desktop]\n"
     "Makes a throw-away program folder, starts a demo POP3 and SMTP server on 127.0.0.1 holding\n"
     "a dozen sample messages, sets up an account and a few filters, checks the account once and\n"
     "reports what stayed in Live Mail, what went to Killed Mail and which complaints the SMTP\n"
     "server received.\n"
-    "  --keep  leave the program folder (its path is printed) to look at with the other\n"
-    "          commands, e.g. tarnwell --home FOLDER killed list\n";
+    "  --keep     leave the program folder (its path is printed) to look at with the other\n"
+    "             commands, e.g. tarnwell --home FOLDER killed list\n"
+    "  --desktop  run Tarnwell itself on the desktop, in the tray, against the same servers,\n"
+    "             which receive a new message before every check but the first; it checks\n"
+    "             every minute until \"Exit\" in its tray menu\n";
 
 constexpr const char* kDescription = "Demo account";
 constexpr const char* kUser = "alex";
@@ -90,6 +95,22 @@ class TDemoInstallation {
   }
   TDemoInstallation(const TDemoInstallation&) = delete;
   TDemoInstallation& operator=(const TDemoInstallation&) = delete;
+};
+
+// The demo's settings (sounds off, the log on, the pop-up notice as asked), stored and installed
+// for the program with its store and templates while the object lives.
+struct TDemoSetUp {
+  TDemoSetUp(const std::string& folder, bool popUp)
+      : store(folder + "Registry.db"), settings(&store), installation(store, settings, templates) {
+    settings.EnableSounds = false;
+    settings.Logging = true;
+    settings.ShowPopUp = popUp;
+    settings.SaveAll();
+  }
+  TRegistryStore store;
+  TSettings settings;
+  TTemplates templates;
+  TDemoInstallation installation;
 };
 
 template <typename T>
@@ -300,6 +321,41 @@ void PrintReport(const TAccount& account, const TDemoPop3Server& pop3, const TDe
               seeded.size());
 }
 
+// The demo's account on the two servers; it checks at start-up and on its schedule.
+std::unique_ptr<TPOP3Account> DemoAccount(const TDemoPop3Server& pop3,
+                                          const TDemoSmtpServer& smtp) {
+  auto account = std::make_unique<TPOP3Account>();
+  account->Description = kDescription;
+  account->Name = "Alex Example";
+  account->Email = kAddress;
+  account->DialUp = false;
+  account->CheckTypes = 5;
+  account->POP3Server = "127.0.0.1";
+  account->POP3Port = pop3.Port();
+  account->POP3UserName = kUser;
+  account->Password = ScramblePassword(kPassword);
+  account->SmtpInfo.SMTPServer = "127.0.0.1";
+  account->SmtpInfo.SMTPPort = smtp.Port();
+  return account;
+}
+
+// Mail that comes in while the demo runs on the desktop: one message before each check after
+// the first, in turn.
+std::string ArrivingMessage(int n) {
+  const std::string number = std::to_string(n);
+  switch (n % 3) {
+    case 1:
+      return Mail("Ann Baker <ann@friends.example.org>", "Photos from the weekend (" + number + ")",
+                  "", "Hi Alex,\n\nhere are the photos I promised.\n\nAnn\n");
+    case 2:
+      return Mail("Prize Office <office@prizes.example.com>", "Your lottery winnings #" + number,
+                  "", "Your lottery winnings are waiting. Reply with your bank details.\n");
+    default:
+      return Mail("Deals Desk <deals@shop.example.com>", "Weekly offers, week " + number, "",
+                  "This week's offers are on our web site.\n");
+  }
+}
+
 int Demo(bool keep) {
   TDemoFolder folder;
   if (keep) folder.Keep();
@@ -307,14 +363,7 @@ int Demo(bool keep) {
   line.home = folder.Path();
   PrepareProgramFolder(line);
 
-  TRegistryStore store(folder.Path() + "Registry.db");
-  TSettings settings(&store);
-  settings.EnableSounds = false;
-  settings.Logging = true;
-  TTemplates templates;
-  TDemoInstallation installation(store, settings, templates);
-  settings.SaveAll();
-
+  const TDemoSetUp setUp(folder.Path(), false);
   TFilterList filters(folder.Path() + "Filters.dat");
   filters.Load(true);
   filters.SetLogging(true);
@@ -330,19 +379,7 @@ int Demo(bool keep) {
 
   TAccountList accounts;
   accounts.Init(&filters);
-  auto account = std::make_unique<TPOP3Account>();
-  account->Description = kDescription;
-  account->Name = "Alex Example";
-  account->Email = kAddress;
-  account->DialUp = false;
-  account->CheckTypes = 5;
-  account->POP3Server = "127.0.0.1";
-  account->POP3Port = pop3.Port();
-  account->POP3UserName = kUser;
-  account->Password = ScramblePassword(kPassword);
-  account->SmtpInfo.SMTPServer = "127.0.0.1";
-  account->SmtpInfo.SMTPPort = smtp.Port();
-  accounts.Add(std::move(account));
+  accounts.Add(DemoAccount(pop3, smtp));
   accounts.SetLogging(true);
 
   std::printf("Tarnwell demo\n");
@@ -374,20 +411,69 @@ int Demo(bool keep) {
   return failed ? 1 : 0;
 }
 
+// The same folder and servers under the program itself on the desktop, in the tray, until it
+// is ended from its menu. The servers run on the program's event loop, so the session comes
+// first.
+int DesktopDemo(bool keep) {
+  bool named = false;
+  const std::string why = WhyNoDesktop(named);
+  if (!why.empty()) throw TError("the demo on the desktop needs a display: " + why + ".");
+  TDesktopSession session;
+  TDemoFolder folder;
+  if (keep) folder.Keep();
+  TCommandLine line;
+  line.home = folder.Path();
+  PrepareProgramFolder(line);
+
+  TDemoPop3Server pop3(kUser, kPassword);
+  TDemoSmtpServer smtp;
+  {
+    const TDemoSetUp setUp(folder.Path(), true);
+    TFilterList filters(folder.Path() + "Filters.dat");
+    filters.Load(true);
+    for (const std::string& text : SampleMessages(AutoReplyCode(AddDemoFilters(filters))))
+      pop3.AddMessage(text);
+    TAccountList accounts;
+    accounts.Init(&filters);
+    std::unique_ptr<TPOP3Account> account = DemoAccount(pop3, smtp);
+    account->MinutesInterval = 1.0 / 1440.0;
+    accounts.Add(std::move(account));
+  }
+  int logins = 0;
+  pop3.SetOnLogin([&] {
+    if (logins++ > 0) pop3.AddMessage(ArrivingMessage(logins - 1));
+  });
+
+  std::printf("Tarnwell demo on the desktop\n");
+  std::printf("  program folder  %s%s\n", folder.Path().c_str(),
+              keep ? "" : " (removed at the end; --keep leaves it)");
+  std::printf("  POP3 server     127.0.0.1:%d, a new message before every check but the first\n",
+              pop3.Port());
+  std::printf("  SMTP server     127.0.0.1:%d\n", smtp.Port());
+  std::printf("  account         \"%s\", checked at start and every minute\n", kDescription);
+  std::printf("Tarnwell runs in the tray; \"Exit\" in its menu ends the demo.\n");
+  std::fflush(stdout);
+  return session.Run({});
+}
+
 }  // namespace
 
 int RunDemo(const TCommandLine& line) {
   bool keep = false;
+  bool desktop = false;
   for (const std::string& arg : line.arguments) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (arg != "--keep") {
+    if (arg == "--keep") {
+      keep = true;
+    } else if (arg == "--desktop") {
+      desktop = true;
+    } else {
       std::fprintf(stderr, "tarnwell: unknown demo argument \"%s\".\n%s", arg.c_str(), kUsage);
       return 2;
     }
-    keep = true;
   }
   if (line.help) {
     std::fputs(kUsage, stdout);
@@ -398,7 +484,7 @@ int RunDemo(const TCommandLine& line) {
     return 2;
   }
   try {
-    return Demo(keep);
+    return desktop ? DesktopDemo(keep) : Demo(keep);
   } catch (const std::exception& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "tarnwell: the demo failed: %s\n", error.what());

@@ -278,7 +278,7 @@ _tarnwell() {
             options='--log --exit-status --maildir --mbox -'
             files=-f
             ;;
-        demo) options='--keep' ;;
+        demo) options='--keep --desktop' ;;
         *) values="$switches --home" options=$values ;;
     esac
     # Only the first operand is the account.
