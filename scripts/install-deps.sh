@@ -20,7 +20,7 @@ packages=(
   # the desktop front end
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins
   # the desktop the front-end tests start: an X server, a window manager, a tray, a driver
-  xvfb openbox trayer xdotool x11-utils
+  xvfb openbox trayer xdotool libxcb1-dev
 )
 
 missing=()

@@ -188,4 +188,32 @@ void TDovecot::WaitForLogouts(const std::string& user, int sessions) const {
   }
 }
 
+int TDovecot::AddProgramAccount(const std::string& tarnwell, const std::string& home,
+                                const std::string& user, const std::string& password) const {
+  return RunProgram({tarnwell,
+                     "--home",
+                     home,
+                     "accounts",
+                     "add",
+                     "pop3",
+                     "--description",
+                     "Bench",
+                     "--name",
+                     "Me",
+                     "--email",
+                     "me@example.com",
+                     "--pop3",
+                     "127.0.0.1:" + std::to_string(Port()),
+                     "--pop3-security",
+                     "none",
+                     "--user",
+                     user,
+                     "--smtp",
+                     "127.0.0.1",
+                     "--smtp-security",
+                     "none",
+                     "--password-stdin"},
+                    password + "\n");
+}
+
 }  // namespace tarnwell::test

@@ -37,6 +37,10 @@ class TDovecot {
   // Waits until the server has logged the end of `sessions` logged-in sessions of the user, and
   // so has made their deletions, even those of a client that vanished; raises after ten seconds.
   void WaitForLogouts(const std::string& user, int sessions) const;
+  // Adds an account "Bench" for the user on this server, without TLS, to the program folder
+  // `home` with the program `tarnwell`, as a user would from the shell; the command's status.
+  int AddProgramAccount(const std::string& tarnwell, const std::string& home,
+                        const std::string& user, const std::string& password) const;
 
  private:
   [[nodiscard]] std::string MailDir(const std::string& user) const;

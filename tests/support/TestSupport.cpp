@@ -17,6 +17,16 @@
 
 namespace tarnwell::test {
 
+namespace {
+// The programs the tests start never open windows on the developer's display; the desktop
+// tests make a display of their own.
+[[maybe_unused]] const bool kWithoutDisplay = [] {
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  return true;
+}();
+}  // namespace
+
 void PumpUntil(const std::function<bool()>& done, const std::string& what, int timeoutMs) {
   // Real time: the test's clock may stand still.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/XDesktop.h"
+
+namespace tarnwell {
+namespace {
+
+using test::TXDesktop;
+
+// Looks at `probe` every 50 ms until it holds; fails the test with `what` after 20 seconds.
+bool Eventually(const std::function<bool()>& probe, const std::string& what) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(test::kWaitMs);
+  while (!probe()) {
+    if (std::chrono::steady_clock::now() > end) {
+      ADD_FAILURE() << "waited in vain: " << what;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+int CountLines(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// The pixels of the icon once they stay the same for longer than a blink, or "" when they keep
+// changing.
+std::string SteadyIcon(TXDesktop& desktop, uint32_t icon) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const std::string first = desktop.Pixels(icon);
+    bool steady = true;
+    for (int i = 0; i < 8 && steady; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+      steady = desktop.Pixels(icon) == first;
+    }
+    if (steady) return first;
+  }
+  return "";
+}
+
+// A desktop as a user has one, with the program on it: the demo's servers behind one account.
+// The icon docks in the tray, the first check's notice shows beside it, a click on the icon
+// acknowledges the news, the menu's "Check Now" checks the account (the server has new mail by
+// then, so the icon changes), and "Exit" ends the program cleanly.
+TEST(DesktopTest, LivesInTheTrayChecksFromItsMenuAndEndsWithExit) {
+  test::TTempDir temp;
+  TXDesktop desktop(temp.Path());
+  test::TEnvironmentVariable tmp("TMPDIR", temp.Path());
+  test::TChildProcess program({TARNWELL_BINARY, "demo", "--desktop", "--keep"},
+                              temp / "program.log", {"DISPLAY=" + desktop.Display()});
+
+  std::vector<uint32_t> icons;
+  ASSERT_TRUE(Eventually([&] { return !(icons = desktop.Windows("tarnwell", true)).empty(); },
+                         "the icon in the tray"));
+  ASSERT_EQ(icons.size(), 1u);
+  const uint32_t icon = icons.front();
+  const TXDesktop::TGeometry place = desktop.Geometry(icon);
+  EXPECT_GE(place.Width, 16);
+  EXPECT_GE(place.Height, 16);
+
+  std::smatch folder;
+  std::string output;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        output = test::ReadFileText(temp / "program.log");
+        return std::regex_search(output, folder, std::regex("program folder +(\\S+)"));
+      },
+      "the demo's program folder"));
+  const std::string log = folder[1].str() + "Tarnwell.log";
+  const auto logText = [&] { return test::FileExists(log) ? test::ReadFileText(log) : ""; };
+  // Each check of the account ends by working out when the next one is due.
+  const auto checksEnded = [&] {
+    return CountLines(logText(), "Done determining time for next check: Demo account") - 1;
+  };
+  ASSERT_TRUE(Eventually([&] { return checksEnded() == 1; }, "the check at start-up"));
+
+  // The notice of what the check brought shows in the corner above the tray, and Escape closes
+  // it; while it shows, the icon has no menu.
+  std::vector<uint32_t> notices;
+  ASSERT_TRUE(Eventually([&] { return !(notices = desktop.Windows("tarnwell", false)).empty(); },
+                         "the pop-up notice"));
+  const TXDesktop::TGeometry notice = desktop.Geometry(notices.front());
+  const TXDesktop::TGeometry screen = desktop.Screen();
+  EXPECT_GT(notice.X + notice.Width, screen.Width - 40);
+  EXPECT_LE(notice.X + notice.Width, screen.Width);
+  EXPECT_GT(notice.Y + notice.Height, screen.Height - 80);
+  EXPECT_LE(notice.Y + notice.Height, place.Y) << "the notice covers the tray";
+  desktop.Activate(notices.front());
+  desktop.Keys({"Escape"});
+  ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
+                         "the notice to close"));
+
+  // The first check brought mail and killed spam, which blinks on top; a click takes it off and
+  // stops the blinking.
+  desktop.Click(icon, 1);
+  const std::string acknowledged = SteadyIcon(desktop, icon);
+  ASSERT_FALSE(acknowledged.empty()) << "the icon still blinks after the click";
+
+  desktop.Click(icon, 3);
+  ASSERT_TRUE(
+      Eventually([&] { return !desktop.Windows("tarnwell", false).empty(); }, "the tray menu"));
+  // "&Check Now", then its first item: the demo account.
+  desktop.Keys({"c", "Return"});
+  ASSERT_TRUE(Eventually([&] { return checksEnded() == 2; }, "the check from the menu"));
+  EXPECT_EQ(CountLines(logText(), "Starting check: Demo account"), 2);
+  // The new message blinks between the new-mail image and the normal one.
+  EXPECT_TRUE(Eventually([&] { return desktop.Pixels(icon) != acknowledged; },
+                         "the icon to show the new mail"));
+
+  ASSERT_TRUE(Eventually([&] { return !(notices = desktop.Windows("tarnwell", false)).empty(); },
+                         "the notice of the new message"));
+  desktop.Activate(notices.front());
+  desktop.Keys({"Escape"});
+  ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
+                         "the notice to close"));
+  desktop.Click(icon, 3);
+  ASSERT_TRUE(
+      Eventually([&] { return !desktop.Windows("tarnwell", false).empty(); }, "the tray menu"));
+  desktop.Keys({"x"});
+  EXPECT_EQ(program.Wait(), 0);
+  EXPECT_NE(logText().find("FormDestroy OK"), std::string::npos) << logText();
+}
+
+}  // namespace
+}  // namespace tarnwell

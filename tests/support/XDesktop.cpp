@@ -1,0 +1,196 @@
+#include "tests/support/XDesktop.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <stdexcept>
+#include <thread>
+
+namespace tarnwell::test {
+
+namespace {
+
+template <typename T>
+using TReply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T>
+TReply<T> Reply(T* reply) {
+  return TReply<T>(reply, &std::free);
+}
+
+// A display number whose socket and lock file are not there.
+int FreeDisplayNumber() {
+  for (int n = 90 + ::getpid() % 100; n < 400; ++n) {
+    struct stat info {};
+    if (::stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &info) != 0 &&
+        ::stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &info) != 0)
+      return n;
+  }
+  throw std::runtime_error("no free X display number");
+}
+
+void WaitFor(const std::function<bool()>& done, const std::string& what, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) throw std::runtime_error(what);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+std::vector<std::string> WmClass(xcb_connection_t* connection, uint32_t window) {
+  auto reply = Reply(xcb_get_property_reply(
+      connection,
+      xcb_get_property(connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+      nullptr));
+  std::vector<std::string> names;
+  if (!reply) return names;
+  const char* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
+  const int length = xcb_get_property_value_length(reply.get());
+  std::string name;
+  for (int i = 0; i < length; ++i) {
+    if (data[i] == '\0') {
+      names.push_back(name);
+      name.clear();
+    } else {
+      name += data[i];
+    }
+  }
+  if (!name.empty()) names.push_back(name);
+  return names;
+}
+
+bool Viewable(xcb_connection_t* connection, uint32_t window) {
+  auto reply = Reply(xcb_get_window_attributes_reply(
+      connection, xcb_get_window_attributes(connection, window), nullptr));
+  return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+bool HasClass(xcb_connection_t* connection, uint32_t window, const std::string& wmClass) {
+  for (const std::string& name : WmClass(connection, window))
+    if (name == wmClass) return true;
+  return false;
+}
+
+// Every window under `window`, each with whether a trayer window lies above it.
+void Walk(xcb_connection_t* connection, uint32_t window, bool inTray,
+          std::vector<std::pair<uint32_t, bool>>& found) {
+  auto tree = Reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+  if (!tree) return;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  const int count = xcb_query_tree_children_length(tree.get());
+  for (int i = 0; i < count; ++i) {
+    const bool childInTray = inTray || HasClass(connection, children[i], "trayer");
+    found.emplace_back(children[i], inTray);
+    Walk(connection, children[i], childInTray, found);
+  }
+}
+
+void RunXdotool(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{FindProgram("xdotool")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  if (RunProgram(argv) != 0) throw std::runtime_error("xdotool failed: " + args.front());
+}
+
+}  // namespace
+
+TXDesktop::TXDesktop(const std::string& logFolder) {
+  const int number = FreeDisplayNumber();
+  display_ = ":" + std::to_string(number);
+  server_ = std::make_unique<TChildProcess>(
+      std::vector<std::string>{FindProgram("Xvfb"), display_, "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp", "-noreset"},
+      logFolder + "/Xvfb.log");
+  WaitFor(
+      [&] {
+        if (!server_->Running())
+          throw std::runtime_error("Xvfb ended:\n" + ReadFileText(logFolder + "/Xvfb.log"));
+        xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
+        if (xcb_connection_has_error(connection)) {
+          xcb_disconnect(connection);
+          return false;
+        }
+        connection_ = connection;
+        return true;
+      },
+      "Xvfb did not open " + display_, kWaitMs);
+  root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+  displayVariable_ = std::make_unique<TEnvironmentVariable>("DISPLAY", display_);
+
+  const std::vector<std::string> environment{"DISPLAY=" + display_};
+  windowManager_ = std::make_unique<TChildProcess>(
+      std::vector<std::string>{FindProgram("openbox"), "--sm-disable"}, logFolder + "/openbox.log",
+      environment);
+  tray_ = std::make_unique<TChildProcess>(
+      std::vector<std::string>{FindProgram("trayer"), "--edge", "bottom", "--align", "right",
+                               "--widthtype", "request", "--height", "24", "--SetDockType", "true",
+                               "--SetPartialStrut", "true", "--transparent", "false", "--tint",
+                               "0x404040"},
+      logFolder + "/trayer.log", environment);
+  // The tray takes icons once its window is up.
+  WaitFor([&] { return !Windows("trayer", false).empty(); }, "trayer did not show its panel",
+          kWaitMs);
+}
+
+TXDesktop::~TXDesktop() {
+  tray_.reset();
+  windowManager_.reset();
+  if (connection_) xcb_disconnect(connection_);
+  server_.reset();
+}
+
+std::vector<uint32_t> TXDesktop::Windows(const std::string& wmClass, bool inTray) {
+  std::vector<std::pair<uint32_t, bool>> all;
+  Walk(connection_, root_, false, all);
+  std::vector<uint32_t> windows;
+  for (const auto& [window, underTray] : all)
+    if (underTray == inTray && HasClass(connection_, window, wmClass) &&
+        Viewable(connection_, window))
+      windows.push_back(window);
+  return windows;
+}
+
+TXDesktop::TGeometry TXDesktop::Geometry(uint32_t window) {
+  auto geometry =
+      Reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+  auto place = Reply(xcb_translate_coordinates_reply(
+      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+  if (!geometry || !place) throw std::runtime_error("the window is gone");
+  return {place->dst_x, place->dst_y, geometry->width, geometry->height};
+}
+
+std::string TXDesktop::ScreenPixels(const TGeometry& area) {
+  auto image = Reply(xcb_get_image_reply(
+      connection_,
+      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<int16_t>(area.X),
+                    static_cast<int16_t>(area.Y), static_cast<uint16_t>(area.Width),
+                    static_cast<uint16_t>(area.Height), ~0u),
+      nullptr));
+  if (!image) throw std::runtime_error("the screen could not be read");
+  return std::string(reinterpret_cast<const char*>(xcb_get_image_data(image.get())),
+                     static_cast<size_t>(xcb_get_image_data_length(image.get())));
+}
+
+std::string TXDesktop::Pixels(uint32_t window) { return ScreenPixels(Geometry(window)); }
+
+void TXDesktop::Click(uint32_t window, int button) {
+  const TGeometry at = Geometry(window);
+  RunXdotool({"mousemove", std::to_string(at.X + at.Width / 2),
+              std::to_string(at.Y + at.Height / 2), "click", std::to_string(button)});
+}
+
+void TXDesktop::Activate(uint32_t window) {
+  RunXdotool({"windowactivate", "--sync", std::to_string(window)});
+}
+
+TXDesktop::TGeometry TXDesktop::Screen() { return Geometry(root_); }
+
+void TXDesktop::Keys(const std::vector<std::string>& keys) {
+  std::vector<std::string> args{"key", "--delay", "50"};
+  args.insert(args.end(), keys.begin(), keys.end());
+  RunXdotool(args);
+}
+
+}  // namespace tarnwell::test
