@@ -4,7 +4,7 @@ RELEASE_BUILD ?= build-release
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build release test demo install fuzz clean
+.PHONY: all deps configure build release test demo screenshots install fuzz clean
 
 all: build
 
@@ -28,6 +28,10 @@ test: build release
 
 demo: build
 	$(BUILD)/bin/tarnwell demo
+
+# Every window, dialog and picture of the desktop front end, drawn offscreen, as PNG files.
+screenshots: build
+	$(BUILD)/bin/screenshots $(BUILD)/screenshots
 
 # The Release build of the program with its data files, manual page, shell completions and
 # systemd user unit, under $(PREFIX); DESTDIR=/some/folder puts the tree there instead of /.
