@@ -37,30 +37,7 @@ int main(int argc, char** argv) {
   test::TDovecot dovecot;
   dovecot.AddUser("bench", "pw");
   const test::TTempDir home;
-  const int added = test::RunProgram({tarnwell,
-                                      "--home",
-                                      home.Path(),
-                                      "accounts",
-                                      "add",
-                                      "pop3",
-                                      "--description",
-                                      "Bench",
-                                      "--name",
-                                      "Me",
-                                      "--email",
-                                      "me@example.com",
-                                      "--pop3",
-                                      "127.0.0.1:" + std::to_string(dovecot.Port()),
-                                      "--pop3-security",
-                                      "none",
-                                      "--user",
-                                      "bench",
-                                      "--smtp",
-                                      "127.0.0.1",
-                                      "--smtp-security",
-                                      "none",
-                                      "--password-stdin"},
-                                     "pw\n");
+  const int added = dovecot.AddProgramAccount(tarnwell, home.Path(), "bench", "pw");
   if (added != 0) {
     std::fprintf(stderr, "once_empty: the account could not be added (status %d)\n", added);
     return 1;
