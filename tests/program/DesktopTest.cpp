@@ -53,7 +53,8 @@ std::string SteadyIcon(TXDesktop& desktop, uint32_t icon) {
 // A desktop as a user has one, with the program on it: the demo's servers behind one account.
 // The icon docks in the tray, the first check's notice shows beside it, a click on the icon
 // acknowledges the news, the menu's "Check Now" checks the account (the server has new mail by
-// then, so the icon changes), and "Exit" ends the program cleanly.
+// then, so the icon changes), the icon docks again in a tray that restarted, and "Exit" ends the
+// program cleanly.
 TEST(DesktopTest, LivesInTheTrayChecksFromItsMenuAndEndsWithExit) {
   test::TTempDir temp;
   TXDesktop desktop(temp.Path());
@@ -125,7 +126,11 @@ TEST(DesktopTest, LivesInTheTrayChecksFromItsMenuAndEndsWithExit) {
   desktop.Keys({"Escape"});
   ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
                          "the notice to close"));
-  desktop.Click(icon, 3);
+  // When the desktop's panel restarts, the icon comes back in the new tray.
+  desktop.RestartTray();
+  ASSERT_TRUE(Eventually([&] { return (icons = desktop.Windows("tarnwell", true)).size() == 1; },
+                         "the icon in the new tray"));
+  desktop.Click(icons.front(), 3);
   ASSERT_TRUE(
       Eventually([&] { return !desktop.Windows("tarnwell", false).empty(); }, "the tray menu"));
   desktop.Keys({"x"});

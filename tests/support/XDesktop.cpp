@@ -96,7 +96,7 @@ void RunXdotool(const std::vector<std::string>& args) {
 
 }  // namespace
 
-TXDesktop::TXDesktop(const std::string& logFolder) {
+TXDesktop::TXDesktop(const std::string& logFolder) : logFolder_(logFolder) {
   const int number = FreeDisplayNumber();
   display_ = ":" + std::to_string(number);
   server_ = std::make_unique<TChildProcess>(
@@ -123,15 +123,25 @@ TXDesktop::TXDesktop(const std::string& logFolder) {
   windowManager_ = std::make_unique<TChildProcess>(
       std::vector<std::string>{FindProgram("openbox"), "--sm-disable"}, logFolder + "/openbox.log",
       environment);
+  StartTray();
+}
+
+void TXDesktop::StartTray() {
   tray_ = std::make_unique<TChildProcess>(
       std::vector<std::string>{FindProgram("trayer"), "--edge", "bottom", "--align", "right",
                                "--widthtype", "request", "--height", "24", "--SetDockType", "true",
                                "--SetPartialStrut", "true", "--transparent", "false", "--tint",
                                "0x404040"},
-      logFolder + "/trayer.log", environment);
+      logFolder_ + "/trayer.log", std::vector<std::string>{"DISPLAY=" + display_});
   // The tray takes icons once its window is up.
   WaitFor([&] { return !Windows("trayer", false).empty(); }, "trayer did not show its panel",
           kWaitMs);
+}
+
+void TXDesktop::RestartTray() {
+  tray_.reset();
+  WaitFor([&] { return Windows("trayer", false).empty(); }, "trayer did not end", kWaitMs);
+  StartTray();
 }
 
 TXDesktop::~TXDesktop() {

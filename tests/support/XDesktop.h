@@ -49,10 +49,15 @@ class TXDesktop {
   void Keys(const std::vector<std::string>& keys);
   // Gives the window the focus, as the window manager does when it is clicked.
   void Activate(uint32_t window);
+  // Ends the tray panel and starts a new one, as when the desktop's panel restarts.
+  void RestartTray();
   // The screen's size.
   [[nodiscard]] TGeometry Screen();
 
  private:
+  void StartTray();
+
+  std::string logFolder_;
   std::string display_;
   std::unique_ptr<TEnvironmentVariable> displayVariable_;
   std::unique_ptr<TChildProcess> server_;
