@@ -6,8 +6,8 @@
 #include "app/AppWindow.h"
 #include "app/ui/PasswordDlg.h"
 #include "platform/ui/QtEventLoop.h"
-#include "shell/ui/MessageDlg.h"
-#include "shell/ui/PopUpDlg.h"
+#include "shell/ui/DlgMessage.h"
+#include "shell/ui/DlgPopUp.h"
 #include "shell/ui/TrayIcon.h"
 
 namespace tarnwell {

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "message/SvcString.h"
-#include "shell/ui/MessageDlg.h"
+#include "shell/ui/DlgMessage.h"
 #include "shell/ui/WindowPlacement.h"
 
 namespace tarnwell {

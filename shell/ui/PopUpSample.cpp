@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/ui/PopUpDlg.h"
+#include "shell/ui/DlgPopUp.h"
 #include "transport/POP3Account.h"
 
 namespace tarnwell {

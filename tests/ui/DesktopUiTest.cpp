@@ -7,7 +7,7 @@
 
 #include "app/ui/DesktopUi.h"
 #include "shell/ProgramFolders.h"
-#include "shell/ui/MessageDlg.h"
+#include "shell/ui/DlgMessage.h"
 #include "shell/ui/TrayIcon.h"
 #include "tests/support/TestSupport.h"
 

@@ -8,7 +8,7 @@
 
 #include "app/ui/PasswordDlg.h"
 #include "message/SvcString.h"
-#include "shell/ui/MessageDlg.h"
+#include "shell/ui/DlgMessage.h"
 #include "tests/ui/UiDriver.h"
 
 namespace tarnwell {

@@ -1,4 +1,4 @@
-#include "shell/ui/MessageDlg.h"
+#include "shell/ui/DlgMessage.h"
 
 #include <QFontMetrics>
 #include <QFrame>

@@ -12,7 +12,7 @@
 #include <set>
 
 #include "accounts/AccountList.h"
-#include "shell/ui/PopUpDlg.h"
+#include "shell/ui/DlgPopUp.h"
 #include "shell/ui/PopUpSample.h"
 #include "shell/ui/StatusImages.h"
 #include "shell/ui/WindowPlacement.h"

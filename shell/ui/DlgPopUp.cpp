@@ -1,4 +1,4 @@
-#include "shell/ui/PopUpDlg.h"
+#include "shell/ui/DlgPopUp.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

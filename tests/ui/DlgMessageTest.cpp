@@ -12,7 +12,7 @@
 #include <random>
 
 #include "shell/ui/AboutBox.h"
-#include "shell/ui/MessageDlg.h"
+#include "shell/ui/DlgMessage.h"
 #include "shell/ui/WindowPlacement.h"
 #include "tests/ui/UiDriver.h"
 
