@@ -15,9 +15,10 @@ accounts    platform shell message filtering
 transport   platform shell message filtering accounts
 complaints  platform shell message filtering accounts transport
 demo        platform shell message filtering accounts transport complaints
-app         platform shell message filtering accounts transport complaints demo
-ui          platform shell message filtering accounts transport complaints demo app
-program     platform shell message filtering accounts transport complaints demo app ui
+mainwindow  platform shell message filtering accounts transport complaints
+app         platform shell message filtering accounts transport complaints demo mainwindow
+ui          platform shell message filtering accounts transport complaints demo mainwindow app
+program     platform shell message filtering accounts transport complaints demo mainwindow app ui
 '
 # Folders of the tree that are not layers of the core.
 outside='^(tests|bench|fuzz|tools|scripts|data|cmake|build.*)$'
