@@ -1,6 +1,7 @@
 #include "tests/support/XDesktop.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -19,17 +20,6 @@ using TReply = std::unique_ptr<T, decltype(&std::free)>;
 template <typename T>
 TReply<T> Reply(T* reply) {
   return TReply<T>(reply, &std::free);
-}
-
-// A display number whose socket and lock file are not there.
-int FreeDisplayNumber() {
-  for (int n = 90 + ::getpid() % 100; n < 400; ++n) {
-    struct stat info {};
-    if (::stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &info) != 0 &&
-        ::stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &info) != 0)
-      return n;
-  }
-  throw std::runtime_error("no free X display number");
 }
 
 void WaitFor(const std::function<bool()>& done, const std::string& what, int timeoutMs) {
@@ -97,26 +87,33 @@ void RunXdotool(const std::vector<std::string>& args) {
 }  // namespace
 
 TXDesktop::TXDesktop(const std::string& logFolder) : logFolder_(logFolder) {
-  const int number = FreeDisplayNumber();
-  display_ = ":" + std::to_string(number);
+  // Xvfb picks a free display number itself and writes it to the pipe once it listens, so two
+  // tests starting at once never share a display.
+  int numberPipe[2];
+  if (::pipe(numberPipe) != 0) throw std::runtime_error("pipe failed");
+  ::fcntl(numberPipe[0], F_SETFD, FD_CLOEXEC);
   server_ = std::make_unique<TChildProcess>(
-      std::vector<std::string>{FindProgram("Xvfb"), display_, "-screen", "0", "1024x768x24",
-                               "-nolisten", "tcp", "-noreset"},
+      std::vector<std::string>{FindProgram("Xvfb"), "-displayfd", std::to_string(numberPipe[1]),
+                               "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
       logFolder + "/Xvfb.log");
-  WaitFor(
-      [&] {
-        if (!server_->Running())
-          throw std::runtime_error("Xvfb ended:\n" + ReadFileText(logFolder + "/Xvfb.log"));
-        xcb_connection_t* connection = xcb_connect(display_.c_str(), nullptr);
-        if (xcb_connection_has_error(connection)) {
-          xcb_disconnect(connection);
-          return false;
-        }
-        connection_ = connection;
-        return true;
-      },
-      "Xvfb did not open " + display_, kWaitMs);
-  root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+  ::close(numberPipe[1]);
+  std::string number;
+  pollfd wait{numberPipe[0], POLLIN, 0};
+  while (number.empty() || number.back() != '\n') {
+    char c = 0;
+    if (::poll(&wait, 1, kWaitMs) <= 0 || ::read(numberPipe[0], &c, 1) != 1) {
+      ::close(numberPipe[0]);
+      throw std::runtime_error("Xvfb did not start:\n" + ReadFileText(logFolder + "/Xvfb.log"));
+    }
+    number += c;
+  }
+  ::close(numberPipe[0]);
+  number.pop_back();
+  display_ = ":" + number;
+  connection_ = {xcb_connect(display_.c_str(), nullptr), &xcb_disconnect};
+  if (xcb_connection_has_error(connection_.get()))
+    throw std::runtime_error("Xvfb does not answer on " + display_);
+  root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_.get())).data->root;
   displayVariable_ = std::make_unique<TEnvironmentVariable>("DISPLAY", display_);
 
   const std::vector<std::string> environment{"DISPLAY=" + display_};
@@ -134,8 +131,13 @@ void TXDesktop::StartTray() {
                                "0x404040"},
       logFolder_ + "/trayer.log", std::vector<std::string>{"DISPLAY=" + display_});
   // The tray takes icons once its window is up.
-  WaitFor([&] { return !Windows("trayer", false).empty(); }, "trayer did not show its panel",
-          kWaitMs);
+  WaitFor(
+      [&] {
+        if (!tray_->Running())
+          throw std::runtime_error("trayer ended:\n" + ReadFileText(logFolder_ + "/trayer.log"));
+        return !Windows("trayer", false).empty();
+      },
+      "trayer did not show its panel", kWaitMs);
 }
 
 void TXDesktop::RestartTray() {
@@ -147,36 +149,37 @@ void TXDesktop::RestartTray() {
 TXDesktop::~TXDesktop() {
   tray_.reset();
   windowManager_.reset();
-  if (connection_) xcb_disconnect(connection_);
+  connection_.reset();
   server_.reset();
 }
 
 std::vector<uint32_t> TXDesktop::Windows(const std::string& wmClass, bool inTray) {
   std::vector<std::pair<uint32_t, bool>> all;
-  Walk(connection_, root_, false, all);
+  Walk(connection_.get(), root_, false, all);
   std::vector<uint32_t> windows;
   for (const auto& [window, underTray] : all)
-    if (underTray == inTray && HasClass(connection_, window, wmClass) &&
-        Viewable(connection_, window))
+    if (underTray == inTray && HasClass(connection_.get(), window, wmClass) &&
+        Viewable(connection_.get(), window))
       windows.push_back(window);
   return windows;
 }
 
 TXDesktop::TGeometry TXDesktop::Geometry(uint32_t window) {
-  auto geometry =
-      Reply(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+  auto geometry = Reply(xcb_get_geometry_reply(
+      connection_.get(), xcb_get_geometry(connection_.get(), window), nullptr));
   auto place = Reply(xcb_translate_coordinates_reply(
-      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+      connection_.get(), xcb_translate_coordinates(connection_.get(), window, root_, 0, 0),
+      nullptr));
   if (!geometry || !place) throw std::runtime_error("the window is gone");
   return {place->dst_x, place->dst_y, geometry->width, geometry->height};
 }
 
 std::string TXDesktop::ScreenPixels(const TGeometry& area) {
   auto image = Reply(xcb_get_image_reply(
-      connection_,
-      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<int16_t>(area.X),
-                    static_cast<int16_t>(area.Y), static_cast<uint16_t>(area.Width),
-                    static_cast<uint16_t>(area.Height), ~0u),
+      connection_.get(),
+      xcb_get_image(connection_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, root_,
+                    static_cast<int16_t>(area.X), static_cast<int16_t>(area.Y),
+                    static_cast<uint16_t>(area.Width), static_cast<uint16_t>(area.Height), ~0u),
       nullptr));
   if (!image) throw std::runtime_error("the screen could not be read");
   return std::string(reinterpret_cast<const char*>(xcb_get_image_data(image.get())),

@@ -63,7 +63,7 @@ class TXDesktop {
   std::unique_ptr<TChildProcess> server_;
   std::unique_ptr<TChildProcess> windowManager_;
   std::unique_ptr<TChildProcess> tray_;
-  xcb_connection_t* connection_ = nullptr;
+  std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection_{nullptr, nullptr};
   uint32_t root_ = 0;
 };
 
