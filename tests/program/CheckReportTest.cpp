@@ -47,6 +47,9 @@ struct TErrorCase {
   std::string line;
 };
 
+// Test names and failures show the case by its name, not as bytes.
+void PrintTo(const TErrorCase& errorCase, std::ostream* out) { *out << errorCase.name; }
+
 class CheckErrorLineTest : public ::testing::TestWithParam<TErrorCase> {};
 
 TEST_P(CheckErrorLineTest, NamesTheAccountAndTheServerAndAdvises) {
