@@ -308,6 +308,10 @@ void TPOP3Account::ForwardMessage(TEmail& message) {
     if (dialed) HangUpIfConnected();
   }};
   PrepareSmtp();
+  // The outgoing notifications, as a session of sending has them, tell the rescue window how
+  // the session goes.
+  TAccount::LoginOutgoing();
+  TFinally logout{[this] { TAccount::LogoutOutgoing(); }};
   smtp_->Login();
   message.Headers.Add("X-Tarnwell-Forwarded: Y");
   // The MIME headers the client may add come after it, so it is looked up by name.

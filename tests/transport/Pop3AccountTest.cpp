@@ -18,6 +18,7 @@
 #include "shell/LogFile.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Dovecot.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/SmtpServer.h"
@@ -641,6 +642,33 @@ TEST_F(Pop3AccountTest, ForwardedMessageCarriesItsMarkAndIsSkippedWhenItComesBac
   back->Headers = THeaders(Lines{"Subject: Rescued", "X-Tarnwell-Forwarded: Y"});
   account.Inbox.Add(std::move(back));
   EXPECT_TRUE(account.IsSkipped(0));
+}
+
+// The rescue window follows a forwarding by the outgoing session's notifications, the logout
+// included when the server could not be reached.
+TEST_F(Pop3AccountTest, ForwardingReportsItsOutgoingSessionAlsoWhenItFails) {
+  Lines journal;
+  account.OnLoginOutgoing = [&](TAccount&) { journal.push_back("login"); };
+  account.OnLogoutOutgoing = [&](TAccount&) { journal.push_back("logout"); };
+  TEmail message;
+  message.From = "me@example.com";
+  message.To = {"me@example.com"};
+  message.Headers = THeaders(Lines{"Subject: Rescued"});
+  message.Body = {"Text."};
+  account.SmtpInfo.SMTPServer = "127.0.0.1";
+  {
+    test::TSmtpServer server;
+    account.SmtpInfo.SMTPPort = server.Port();
+    account.ForwardMessage(message);
+    ASSERT_EQ(server.Received().size(), 1u);
+  }
+  EXPECT_EQ(journal, (Lines{"login", "logout"}));
+
+  journal.clear();
+  const test::TBoundPort refusing;
+  account.SmtpInfo.SMTPPort = refusing.Port();
+  EXPECT_THROW(account.ForwardMessage(message), std::exception);
+  EXPECT_EQ(journal, (Lines{"login", "logout"}));
 }
 
 TEST_F(Pop3AccountTest, SettingsRoundTripAndPlaceholders) {
