@@ -17,8 +17,10 @@ packages=(
   groff-base man-db bash-completion zsh python3
   # real mail servers the protocol tests start on 127.0.0.1 (never as system services)
   dovecot-core dovecot-pop3d python3-aiosmtpd sasl2-bin libsasl2-modules openssl
-  # the desktop front end
+  # the desktop front end (qt6-base-dev brings Qt's printing too)
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+  # the printing tests read the printed pages back, and print in a font sure to be there
+  poppler-utils fonts-dejavu-core
   # the desktop the front-end tests start: an X server, a window manager, a tray, a driver
   xvfb openbox trayer xdotool libxcb1-dev
 )
