@@ -21,7 +21,8 @@ class TScriptedAccount : public TAccount {
  public:
   static constexpr uint8_t kType = akPOP3;
 
-  TScriptedAccount() : TAccount(kType) {}
+  // Another kind's `type` gives the scripted server that kind's code, e.g. a MAPI profile's.
+  explicit TScriptedAccount(uint8_t type = kType) : TAccount(type) {}
 
   std::unique_ptr<TEmail> GetFirstMessage(const std::string& uid) override;
   std::unique_ptr<TEmail> GetMessage(int32_t number, const std::string& uid) override;

@@ -10,7 +10,6 @@
 #include <QPrinter>
 #include <QTextDocument>
 #include <cerrno>
-#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/program/ProgramEnvironment.h"
+#include "tests/ui/StoredMessage.h"
 
 namespace tarnwell {
 namespace {
@@ -62,16 +62,7 @@ class PrintOutTest : public ::testing::Test, protected test::TProgramEnvironment
   }
 
   TEmail& Store(const std::string& headers, const Lines& body) {
-    auto email = std::make_unique<TEmail>();
-    email->Headers.SetText(headers);
-    email->ParseHeaders();
-    email->Body = body;
-    email->BodyState = TEmail::bsRetrieved;
-    email->BodyLoaded = true;
-    TEmail* added = killed.Add(std::move(email));
-    added->Save();
-    added->ClearBody();
-    return *added;
+    return test::StoreMessage(killed, headers, body);
   }
   TEmail& StoreHtml(const Lines& body) { return Store(kHtmlHeaders, body); }
   TEmail& StorePlain() { return Store(kPlainHeaders, {"Caf=C3=A9 au lait =", "today."}); }
