@@ -76,7 +76,7 @@ TRescueMsgDlg::TRescueMsgDlg(const std::vector<std::string>& accounts, int viewe
   layout->addWidget(includeHeaders_);
   layout->addSpacing(6);
   layout->addLayout(buttons);
-  resize(340, 320);
+  resize(340, 290);
   UpdateOK();
 }
 

@@ -14,6 +14,9 @@
 #include "app/TrayIcon.h"
 #include "app/ui/DesktopUi.h"
 #include "app/ui/PasswordDlg.h"
+#include "mainwindow/ui/DlgRescue.h"
+#include "mainwindow/ui/DlgRescueMsg.h"
+#include "message/Emails.h"
 #include "message/SvcString.h"
 #include "shell/ProgramFolders.h"
 #include "shell/ui/AboutBox.h"
@@ -117,6 +120,29 @@ void ShootTray() {
   Shoot(tray.BuildMenu(state), "tray-menu-while-checking");
 }
 
+void ShootRescue() {
+  TQtMessageDialogs dialogs;
+  TRescueMsgDlg ask({"Home", "Work", "Mailing lists & news"}, 0, dialogs);
+  Shoot(ask, "rescue-message");
+
+  // Half-way through four messages: two sent, the third on its way.
+  TRescueDlg progress;
+  const char* const senders[] = {"From: Deals <deals@shop.example.com>",
+                                 "From: \"Ann Lee\" <ann.lee@friends.example.org>", ""};
+  for (const char* sender : senders) {
+    TEmail message;
+    message.Headers.SetText(sender);
+    progress.Preparing(4);
+    progress.Sending(message);
+    progress.LoggingIn();
+    if (*sender) {
+      progress.LoggingOut();
+      progress.Sent();
+    }
+  }
+  Shoot(progress, "rescue-progress");
+}
+
 }  // namespace
 }  // namespace tarnwell
 
@@ -135,6 +161,7 @@ int main(int argc, char** argv) {
   tarnwell::ShootAboutAndPassword();
   tarnwell::ShootPopUpNotice();
   tarnwell::ShootTray();
+  tarnwell::ShootRescue();
   std::printf("screenshots: %d pictures in %s\n", tarnwell::written, tarnwell::folder.c_str());
   return 0;
 }
