@@ -50,6 +50,27 @@ QString DateText(TDateTime value, const QLocale& locale) {
          locale.toString(QTime(parts.hour, parts.minute, parts.second), QLocale::ShortFormat);
 }
 
+// A text as a sort key: its first twelve characters held in the key settle most comparisons
+// without reading the text itself, which lies elsewhere in memory.
+class TTextKey {
+ public:
+  explicit TTextKey(const QString& text) : text_(&text) {
+    for (size_t i = 0; i < kPrefix; ++i)
+      prefix_[i] = i < static_cast<size_t>(text.size())
+                       ? text.at(static_cast<qsizetype>(i)).unicode()
+                       : u'\0';
+  }
+  bool operator<(const TTextKey& other) const {
+    if (prefix_ != other.prefix_) return prefix_ < other.prefix_;
+    return QString::compare(*text_, *other.text_, Qt::CaseSensitive) < 0;
+  }
+
+ private:
+  static constexpr size_t kPrefix = 12;
+  std::array<char16_t, kPrefix> prefix_;
+  const QString* text_;
+};
+
 }  // namespace
 
 TMessageListModel::TMessageListModel(bool live, QObject* parent)
@@ -201,9 +222,17 @@ void TMessageListModel::Order() {
   order_.resize(messages_.size());
   std::iota(order_.rbegin(), order_.rend(), 0);
   const bool up = sortOrder_ == Qt::AscendingOrder;
+  // Each row's key is taken once, and the keys are sorted with their positions beside them:
+  // comparing keys of messages scattered in memory is what makes a large sort slow.
   const auto by = [this, up](auto key) {
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&key, up](int a, int b) { return up ? key(a) < key(b) : key(b) < key(a); });
+    using TKey = decltype(key(0));
+    std::vector<std::pair<TKey, int>> keyed;
+    keyed.reserve(order_.size());
+    for (const int position : order_) keyed.emplace_back(key(position), position);
+    std::stable_sort(keyed.begin(), keyed.end(), [up](const auto& a, const auto& b) {
+      return up ? a.first < b.first : b.first < a.first;
+    });
+    for (size_t row = 0; row < keyed.size(); ++row) order_[row] = keyed[row].second;
   };
   // A stale row sorts as a message without date, size or action.
   const auto date = [this](int p) { return Live(p) ? Live(p)->Date : TDateTime{0}; };
@@ -221,12 +250,11 @@ void TMessageListModel::Order() {
         by(action);
       return;
     default: {
-      const int column = sortColumn_;
-      std::stable_sort(order_.begin(), order_.end(), [this, column, up](int a, int b) {
-        const int compared =
-            QString::compare(Text(a, column), Text(b, column), Qt::CaseInsensitive);
-        return up ? compared < 0 : compared > 0;
-      });
+      // Letter case aside: the texts folded, compared as they are.
+      std::vector<QString> folded(messages_.size());
+      for (size_t p = 0; p < folded.size(); ++p)
+        folded[p] = Text(static_cast<int>(p), sortColumn_).toCaseFolded();
+      by([&folded](int p) { return TTextKey(folded[static_cast<size_t>(p)]); });
       return;
     }
   }
