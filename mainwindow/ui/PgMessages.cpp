@@ -1,11 +1,14 @@
 #include "mainwindow/ui/PgMessages.h"
 
+#include <QDate>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTime>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -35,9 +38,20 @@ constexpr int kMinimumListHeight = 50;
 constexpr int kDefaultListHeight = 200;
 constexpr int kButtonWidth = 120;
 constexpr std::array<int, TMessageListModel::kColumnCount> kLiveWidths = {44,  160, 260,
-                                                                          120, 70,  160};
-constexpr std::array<int, TMessageListModel::kColumnCount> kKilledWidths = {26,  160, 260,
-                                                                            120, 150, 160};
+                                                                          110, 70,  160};
+constexpr std::array<int, TMessageListModel::kColumnCount> kKilledWidths = {26,  150, 240,
+                                                                            110, 120, 160};
+
+constexpr int kCellMargin = 8;
+
+// Rows with a little air above and below their text.
+class TRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 4);
+  }
+};
 
 QString Lines(const std::vector<std::string>& lines, const char* separator = "\n") {
   std::string text;
@@ -68,6 +82,19 @@ TPgMessages::TPgMessages(bool live, const QString& caption, TAccountList& accoun
   BuildMenus();
   readTimer_.SetOnTimer([this] { ReadTimerFired(); });
   ApplyDisplaySettings();
+  // The dates as wide as the locale writes them, in the bold of unread messages.
+  QFont bold = list_->font();
+  bold.setBold(true);
+  const QString widest = QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat) +
+                         QStringLiteral(" ") +
+                         QLocale().toString(QTime(23, 58), QLocale::ShortFormat);
+  const auto& widths = live_ ? kLiveWidths : kKilledWidths;
+  for (int column = 0; column < TMessageListModel::kColumnCount; ++column)
+    list_->header()->resizeSection(column, widths[static_cast<size_t>(column)]);
+  list_->header()->resizeSection(
+      TMessageListModel::colDate,
+      std::max(widths[TMessageListModel::colDate],
+               QFontMetrics(bold).horizontalAdvance(widest) + 2 * kCellMargin));
   UpdateCaption();
 }
 
@@ -119,9 +146,7 @@ void TPgMessages::BuildLayout(const QString& listName, const QString& previewNam
   header->setStretchLastSection(true);
   header->setSectionsMovable(false);
   list_->setSortingEnabled(true);
-  const auto& widths = live_ ? kLiveWidths : kKilledWidths;
-  for (int column = 0; column < TMessageListModel::kColumnCount; ++column)
-    header->resizeSection(column, widths[static_cast<size_t>(column)]);
+  list_->setItemDelegate(new TRowDelegate(list_));
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TPgMessages::OnSelectionChanged);
   connect(list_, &QWidget::customContextMenuRequested, this,

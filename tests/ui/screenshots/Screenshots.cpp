@@ -1,30 +1,48 @@
 // Renders every window, dialog and picture of the desktop front end with realistic content to
 // PNG files, offscreen: `screenshots FOLDER`. These pictures are how the look is judged.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFont>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QPixmap>
+#include <QTreeView>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "accounts/AccountList.h"
 #include "app/TrayIcon.h"
 #include "app/ui/DesktopUi.h"
 #include "app/ui/PasswordDlg.h"
+#include "demo/DemoPop3Server.h"
+#include "filtering/Countries.h"
+#include "filtering/DataFiles.h"
+#include "filtering/FilterList.h"
+#include "filtering/Filters.h"
 #include "mainwindow/ui/DlgRescue.h"
 #include "mainwindow/ui/DlgRescueMsg.h"
+#include "mainwindow/ui/MessageListModel.h"
+#include "mainwindow/ui/PgInbox.h"
+#include "mainwindow/ui/PgKilled.h"
+#include "message/DomainLists.h"
 #include "message/Emails.h"
 #include "message/SvcString.h"
+#include "platform/Registry.h"
 #include "shell/ProgramFolders.h"
+#include "shell/Settings.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/DlgMessage.h"
 #include "shell/ui/DlgPopUp.h"
 #include "shell/ui/PopUpSample.h"
 #include "shell/ui/TrayIcon.h"
 #include "shell/ui/TrayImages.h"
+#include "transport/POP3Account.h"
 
 namespace tarnwell {
 namespace {
@@ -143,6 +161,171 @@ void ShootRescue() {
   Shoot(progress, "rescue-progress");
 }
 
+// Mail as the demo servers hold it: friends, lists, a newsletter, possible spam and spam.
+std::vector<std::string> SampleMailbox() {
+  const auto mail = [](const std::string& from, const std::string& subject, const std::string& date,
+                       const std::string& extra, const std::string& body) {
+    return "From: " + from + "\nTo: Alex Example <alex@example.com>\nSubject: " + subject +
+           "\nDate: " + date + "\nMessage-Id: <" + std::to_string(subject.size()) + "." +
+           std::to_string(body.size()) + "@example.net>\n" + extra + "\n" + body;
+  };
+  return {
+      mail("Dr. Slim <doctor@pharmacy.example.com>", "Miracle pill melts fat overnight",
+           "Mon, 10 Mar 2025 06:12:00 +0000", "", "No diet, no exercise. Order today.\n"),
+      mail("Exclusive Offers <offers@bulk-mailer.example.net>", "Exclusive invitation",
+           "Mon, 10 Mar 2025 06:40:00 +0000", "",
+           "You have been selected for an exclusive offer. Reply now.\n"),
+      mail("Watch Store <sales@cheap-watches.tk>", "Luxury watches at 90% off",
+           "Mon, 10 Mar 2025 07:05:00 +0000", "", "Best replicas, shipped worldwide.\n"),
+      mail("Growth Team <team@growth.example.com>", "Grow your business today",
+           "Mon, 10 Mar 2025 07:31:00 +0000", "X-Mailer: MassMailer Pro 5.0\n",
+           "Reach a million customers with one click.\n"),
+      mail("Bob Stone <bob@example.com>", "Minutes of Tuesday's meeting",
+           "Mon, 10 Mar 2025 08:02:00 +0000", "",
+           "Hello all,\n\nthe minutes are below. Next meeting: Tuesday at ten.\n\nBob\n"),
+      mail("Prize Office <office@prizes.example.com>", "Your lottery results are in",
+           "Mon, 10 Mar 2025 08:20:00 +0000", "",
+           "Congratulations! Your lottery results are waiting for you.\n"),
+      mail("Crypto Desk <desk@coins.example.net>", "Double your coins by Friday",
+           "Mon, 10 Mar 2025 08:44:00 +0000", "", "Send us one coin, get two back.\n"),
+      mail("Riverside Books <news@riverside-books.example.com>", "Spring reading list",
+           "Mon, 10 Mar 2025 09:03:00 +0000",
+           "Reply-To: Riverside Books Orders <orders@riverside-books.example.com>\n"
+           "MIME-Version: 1.0\nContent-Type: text/html; charset=utf-8\n",
+           "<html><head><link rel=\"stylesheet\" "
+           "href=\"http://track.riverside-books.example.com/s.css\"></head><body>\n"
+           "<h2>Spring reading list</h2>\n"
+           "<img src=\"http://track.riverside-books.example.com/open.gif\" width=\"1\" "
+           "height=\"1\">\n"
+           "<p>Dear Alex, the days are longer and the garden bench is calling. "
+           "Here is what our staff are reading this spring:</p>\n"
+           "<table border=\"1\" cellpadding=\"4\" cellspacing=\"0\">\n"
+           "<tr><th>Title</th><th>Author</th><th>Price</th></tr>\n"
+           "<tr><td>The Lighthouse Keeper</td><td>M. Okafor</td><td>&euro; 14.90</td></tr>\n"
+           "<tr><td>Salt and Stone</td><td>E. Lindqvist</td><td>&euro; 11.50</td></tr>\n"
+           "<tr><td>A Year of Small Gardens</td><td>R. Patel</td><td>&euro; 19.00</td></tr>\n"
+           "</table>\n"
+           "<p><b>Members save 10%</b> until the end of the month. "
+           "<a href=\"http://riverside-books.example.com/spring\">See the whole list</a>.</p>\n"
+           "</body></html>\n"),
+      mail("Ann Baker <ann@friends.example.org>", "Lunch on Saturday?",
+           "Mon, 10 Mar 2025 09:15:00 +0000", "",
+           "Hi Alex,\n\nare we still on for lunch on Saturday? The new place by the river.\n\n"
+           "Ann\n"),
+      mail("Dana Moreau <dana@example.org>",
+           "=?UTF-8?Q?Caf=C3=A9_on_Friday=3F?=", "Mon, 10 Mar 2025 09:26:00 +0000",
+           "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n",
+           "Shall we meet at the caf\xC3\xA9 on Friday at four?\n"),
+  };
+}
+
+template <typename T>
+T* AddFilter(TFilterList& list, std::unique_ptr<T> filter, uint8_t action) {
+  filter->Origin = orUser;
+  filter->Action = action;
+  return static_cast<T*>(list.Add(std::move(filter)));
+}
+
+// The Live Mail and Killed Mail pages after a check of a demo POP3 server, in a program folder
+// of their own, with a newsletter in the preview (and its headers with "View details").
+void ShootMessagePages() {
+  std::string home = (std::filesystem::temp_directory_path() / "tarnwell-shots-XXXXXX").string();
+  if (!::mkdtemp(home.data())) return;
+  home += "/";
+  TProgramFolders::SetProgramFolder(home);
+  InstallDataFiles();
+  LoadDomainLists(home);
+  {
+    TRegistryStore store(home + "Registry.db");
+    TRegistryStore::Install(&store);
+    TSettings settings(&store);
+    settings.EnableSounds = false;
+    InstallSettings(&settings);
+    RegisterPOP3Account();
+
+    TFilterList filters(home + "Filters.dat");
+    filters.Load(true);
+    auto ann = std::make_unique<TFriendFilter>();
+    ann->SetText1("ann");
+    ann->SetText2("friends.example.org");
+    AddFilter(filters, std::move(ann), acAccept);
+    auto pill = std::make_unique<TSubjectFilter>();
+    pill->SetText1("miracle pill");
+    AddFilter(filters, std::move(pill), acKill);
+    auto lottery = std::make_unique<TSubjectFilter>();
+    lottery->SetText1("lottery");
+    AddFilter(filters, std::move(lottery), acMark);
+    auto bulk = std::make_unique<TSenderFilter>();
+    bulk->Condition2 = cnEndsWith;
+    bulk->SetText2("bulk-mailer.example.net");
+    AddFilter(filters, std::move(bulk), acKill);
+    auto mailer = std::make_unique<THeaderFilter>();
+    mailer->SetText1("X-Mailer");
+    mailer->SetText2("MassMailer");
+    AddFilter(filters, std::move(mailer), acKill);
+    filters.SetCountryBlocked(filters.Countries()->IndexOfCode("tk"), true);
+
+    TDemoPop3Server pop3("alex", "demo-password");
+    for (const std::string& text : SampleMailbox()) pop3.AddMessage(text);
+    TAccountList accounts;
+    accounts.Init(&filters);
+    auto account = std::make_unique<TPOP3Account>();
+    account->Description = "Home";
+    account->Name = "Alex Example";
+    account->Email = "alex@example.com";
+    account->DialUp = false;
+    account->POP3Server = "127.0.0.1";
+    account->POP3Port = pop3.Port();
+    account->POP3UserName = "alex";
+    account->Password = ScramblePassword("demo-password");
+    accounts.Add(std::move(account));
+    TAccountSet all;
+    all.set(0);
+    accounts.CheckSelected(all, TriggerBit(ctOnDemand));
+    TAccount& checked = *accounts.Items(0);
+
+    // A filter added after the check: what it catches stays in Live Mail, marked as spam.
+    auto coins = std::make_unique<TSubjectFilter>();
+    coins->SetText1("double your coins");
+    AddFilter(filters, std::move(coins), acKill);
+    checked.Refilter();
+    // The marks that sent complaints and error messages leave on killed mail.
+    const uint8_t marks[] = {TEmail::sfComplained, TEmail::sfErrorMessageSent,
+                             TEmail::sfComplained | TEmail::sfErrorMessageSent};
+    for (int i = 0; i < checked.Killed.Count() && i < 3; ++i)
+      checked.Killed[i]->SetSentFlags(marks[i]);
+    for (int i = 0; i < checked.Inbox.Count(); i += 3) checked.Inbox[i]->SetRead(true);
+
+    TPgInbox inbox(accounts);
+    inbox.SetAccount(&checked);
+    for (int row = 0; row < inbox.Model()->rowCount(); ++row)
+      if (inbox.Model()->Message(row)->Subject == "Spring reading list")
+        inbox.List()->selectionModel()->setCurrentIndex(
+            inbox.Model()->index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    inbox.resize(1024, 700);
+    Shoot(inbox, "page-live-mail");
+    inbox.SetDetails(true);
+    Shoot(inbox, "page-live-mail-details");
+    inbox.SetDetails(false);
+    // The page in a main window at its smallest.
+    inbox.resize(490, 280);
+    Shoot(inbox, "page-live-mail-small");
+
+    TPgKilled killed(accounts);
+    killed.SetAccount(&checked);
+    killed.resize(1024, 700);
+    Shoot(killed, "page-killed-mail");
+    TPgKilled empty(accounts);
+    empty.resize(1024, 700);
+    Shoot(empty, "page-killed-mail-empty");
+
+    InstallSettings(nullptr);
+    TRegistryStore::Install(nullptr);
+  }
+  std::filesystem::remove_all(home);
+}
+
 }  // namespace
 }  // namespace tarnwell
 
@@ -162,6 +345,7 @@ int main(int argc, char** argv) {
   tarnwell::ShootPopUpNotice();
   tarnwell::ShootTray();
   tarnwell::ShootRescue();
+  tarnwell::ShootMessagePages();
   std::printf("screenshots: %d pictures in %s\n", tarnwell::written, tarnwell::folder.c_str());
   return 0;
 }
