@@ -569,6 +569,41 @@ TEST_F(PgMessagesTest, ThePreviewShowsDetailsHtmlOrPlainTextAndGreyWithoutTheTex
   EXPECT_EQ(Label(*page, "lblReplyTo"), QString());
 }
 
+TEST_F(PgMessagesTest, ARetrievalThatFailsIsShownAndTheMessageStays) {
+  settings.ActiveFilters = static_cast<uint8_t>(settings.ActiveFilters & ~(1u << 5));
+  home->Mailbox = {Mail("u1", "a@example.net", "Gone")};
+  Check();
+  auto page = Inbox();
+  home->Mailbox.clear();
+  QString shown;
+  WhenModal([&shown](QWidget* dialog) {
+    shown = static_cast<TMessageDlg*>(dialog)->ShownText();
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  static_cast<TPgInbox&>(*page).Retrieve();
+  EXPECT_EQ(shown, QStringLiteral("The message was not found on the server."));
+  EXPECT_EQ(page->CurrentMessage(), home->Inbox[0]);
+  EXPECT_TRUE(Shown(*page).startsWith(QStringLiteral("This message was not retrieved")));
+}
+
+TEST_F(PgMessagesTest, SelectAllSelectsThePreviewsTextWhenItHasTheFocusElseEveryRow) {
+  home->Mailbox = {Mail("u1", "a@example.net", "One", "First text.\n"),
+                   Mail("u2", "a@example.net", "Two", "Second text.\n")};
+  Check();
+  auto page = Inbox();
+  page->show();
+  QApplication::setActiveWindow(page.get());
+  page->Preview()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page->Preview()->hasFocus(); }));
+  page->SelectAll();
+  EXPECT_EQ(page->Preview()->textCursor().selectedText().trimmed(), QStringLiteral("Second text."));
+  EXPECT_EQ(page->SelectedCount(), 1);
+  page->List()->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return page->List()->hasFocus(); }));
+  page->SelectAll();
+  EXPECT_EQ(page->SelectedCount(), 2);
+}
+
 TEST_F(PgMessagesTest, AltSHandsTheHeadersAndWithShiftTheTextToTheClipboard) {
   InstallSpadeClipboard();
   home->Mailbox = {Mail("u1", "a@example.net", "Hi", "Line one\nLine two\n")};
