@@ -4,7 +4,7 @@
 // from making it to its first paint, scrolling to the end and page by page, sorting by date and
 // by the text columns, selecting all, and showing a message; and the memory the page adds
 // (resident size before and after). Targets: shown under 1 s, a sort by date under 0.5 s, under
-// 100 MB added.
+// 100 MB added. It draws the page, so it lives with the front end's code under a ui/ folder.
 //   killed_page [--messages N] [--keep DIR]
 // --keep DIR writes the program folder into DIR (or uses the one a run left there) and keeps it.
 #include <unistd.h>
