@@ -53,11 +53,11 @@ class TRowDelegate : public QStyledItemDelegate {
   }
 };
 
-QString Lines(const std::vector<std::string>& lines, const char* separator = "\n") {
+QString Lines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {
     text += line;
-    text += separator;
+    text += '\n';
   }
   return DisplayString(text);
 }
