@@ -213,6 +213,7 @@ void TAppWindow::Startup() {
   }
   Initialized = true;
   Log("Init: Done");
+  if (OnStarted && !loop_.Terminated()) OnStarted();
 }
 
 void TAppWindow::RunStartup() {
@@ -650,6 +651,15 @@ void TAppWindow::CheckFinished() {
   UpdateIconAfterCheck();
 }
 
+void TAppWindow::MainWindowClosed() {
+  Swallow([this] {
+    if (!accounts_) return;
+    accounts_->ResetCounters();
+    if (accounts_->OnCountersReset) accounts_->OnCountersReset();
+  });
+  Swallow([this] { ResetIcon(); });
+}
+
 void TAppWindow::ShowCheckingIcon() {
   if (accounts_ && accounts_->Suspended) TrayIcon().Pop();
   TrayIcon().Push(TTrayImage::Checking);
@@ -699,6 +709,21 @@ void TAppWindow::UpdateIconAfterCheck() {
     }
   }
   if (list.Suspended) tray.Push(TTrayImage::Suspend);
+  UpdateTip();
+}
+
+void TAppWindow::ResetIcon() {
+  TTrayIcon& tray = TrayIcon();
+  PopToBase();
+  if (!accounts_) return;
+  if (!Settings().ResetCountOnClose) {
+    const uint8_t mode = Settings().IconMode;
+    if (mode == 0 && accounts_->PossibleTotal() > 0)
+      tray.Push(TTrayImage::NewPossible);
+    else if (mode <= 1 && accounts_->InboxTotal() > 0)
+      tray.Push(TTrayImage::NewMail);
+  }
+  if (accounts_->Suspended) tray.Push(TTrayImage::Suspend);
   UpdateTip();
 }
 

@@ -103,9 +103,14 @@ class TAppWindow {
   void TrayDoubleClick();
   void TrayRightButtonDown();
 
+  // The main window closed: what came while it was open counts as seen, and the tray icon
+  // keeps only what the settings ask for.
+  void MainWindowClosed();
+
   // Icon routines.
   void ShowCheckingIcon();
   void UpdateIconAfterCheck();
+  void ResetIcon();
   void UpdateTip();
 
   [[nodiscard]] TSynchronization& Gate() { return gate_; }
@@ -120,6 +125,9 @@ class TAppWindow {
   [[nodiscard]] TTemplates* Templates() const { return templates_.get(); }
   [[nodiscard]] TRecentComplaints* RecentComplaints() const { return recent_.get(); }
   [[nodiscard]] TFilterUpdates* Updates() const { return updates_.get(); }
+
+  // Runs when the start-up has ended, unless it ended the program.
+  std::function<void()> OnStarted;
 
   bool OpenOnStart = false;
   bool CheckOnce = false;
