@@ -5,6 +5,7 @@
 
 #include "app/AppWindow.h"
 #include "app/ui/PasswordDlg.h"
+#include "mainwindow/ui/FmMain.h"
 #include "platform/ui/QtEventLoop.h"
 #include "shell/ui/DlgMessage.h"
 #include "shell/ui/DlgPopUp.h"
@@ -14,8 +15,8 @@ namespace tarnwell {
 
 const char* const kNoTrayWarning =
     "There is no system tray on this desktop, so Halvora Tarnwell cannot show its icon.\r\r"
-    "It goes on checking your e-mail all the same; \"pkill -x tarnwell\" ends it, and "
-    "\"tarnwell --headless\" runs it without any window.";
+    "It shows its main window instead: minimise the window to keep Tarnwell checking your "
+    "e-mail, and close it to end Tarnwell.";
 
 const char* const kNoAccountsYet =
     "There is no e-mail account to check yet.\r\rAdd one from a terminal with "
@@ -27,11 +28,84 @@ TWizardResult TDesktopWizards::RunAddressBookWizard(TFilterList&) {
   return TWizardResult::Unavailable;
 }
 
+TDesktopMainWindow::TDesktopMainWindow(TQtMessageDialogs& dialogs, TMessagePageFactory pages)
+    : dialogs_(dialogs), pages_(std::move(pages)) {
+  dialogs_.MainWindow = [this]() -> QWidget* { return window_.data(); };
+}
+
+TDesktopMainWindow::~TDesktopMainWindow() {
+  dialogs_.MainWindow = nullptr;
+  delete window_.data();
+}
+
 bool TDesktopMainWindow::AskPassword(const std::string& password) {
   return TPasswordDlg::Ask(password, dialogs_);
 }
 
-TDesktopSession::TDesktopSession() {
+void TDesktopMainWindow::Open(bool maximised) {
+  TAppWindow* app = AppWindow();
+  if (!app || !app->Accounts()) return;
+  if (window_) {
+    BringToForeground();
+    return;
+  }
+  TMainWindowLinks links;
+  links.Accounts = app->Accounts();
+  links.Filters = app->Filters();
+  links.Gate = &app->Gate();
+  links.Dialogs = &dialogs_;
+  links.ToggleSuspend = [app] { app->miSuspendClick(true); };
+  links.ShowAbout = [app] { app->miAboutClick(false); };
+  links.RunEmailProgram = [app] { app->miEmailProgramClick(); };
+  auto* window = new TFmMain(std::move(links), pages_);
+  window_ = window;
+  window->TrayPresent = TrayPresent;
+  QObject::connect(window, &TFmMain::Closed, window,
+                   [this, window](bool endProgram) { Closed(window, endProgram); });
+  if (maximised)
+    window->showMaximized();
+  else
+    window->show();
+  BringToForeground();
+}
+
+void TDesktopMainWindow::Closed(TFmMain* window, bool endProgram) {
+  window_.clear();
+  window->deleteLater();
+  TAppWindow* app = AppWindow();
+  if (!app) return;
+  app->MainWindowClosed();
+  if (endProgram) app->miExitClick();
+}
+
+TFmMain* TDesktopMainWindow::Window() const { return window_.data(); }
+
+bool TDesktopMainWindow::IsVisible() const { return window_ && window_->isVisible(); }
+
+void TDesktopMainWindow::Close() {
+  if (window_) window_->CloseForExit();
+}
+
+void TDesktopMainWindow::Enable(bool enabled) {
+  if (window_) window_->setEnabled(enabled);
+}
+
+void TDesktopMainWindow::RefreshPages() {
+  if (window_) window_->RefreshPages();
+}
+
+void TDesktopMainWindow::UpdateSuspendButton() {
+  if (window_) window_->UpdateSuspendButton();
+}
+
+void TDesktopMainWindow::BringToForeground() {
+  if (!window_) return;
+  if (window_->isMinimized()) window_->showNormal();
+  window_->raise();
+  window_->activateWindow();
+}
+
+TDesktopSession::TDesktopSession(TMessagePageFactory pages) {
   static char name[] = "tarnwell";
   argv_[0] = name;
   argv_[1] = nullptr;
@@ -44,7 +118,8 @@ TDesktopSession::TDesktopSession() {
   tray_ = std::make_unique<TQtTrayIcon>();
   dialogs_->ProgramIcon = TQtTrayIcon::TrayImageIcon(TTrayImage::Normal);
   popUp_ = std::make_unique<TQtPopUpNotice>();
-  mainWindow_ = std::make_unique<TDesktopMainWindow>(*dialogs_);
+  mainWindow_ = std::make_unique<TDesktopMainWindow>(*dialogs_, std::move(pages));
+  mainWindow_->TrayPresent = [] { return TQtTrayIcon::TrayAvailable(); };
   wizards_ = std::make_unique<TDesktopWizards>(*dialogs_);
   TUserInterface parts;
   parts.Dialogs = dialogs_.get();
@@ -71,8 +146,27 @@ TDesktopSession::~TDesktopSession() {
 int TDesktopSession::Run(const std::vector<std::string>& switches) {
   TAppWindow app(switches);
   Attach(app);
-  if (!TQtTrayIcon::TrayAvailable())
-    QTimer::singleShot(0, [this] { dialogs_->ShowWarning(kNoTrayWarning); });
+  // Without a tray the program would run unseen: it says so, then shows its main window once
+  // the start-up has ended, and ends when the window does not open.
+  const QObject whileRunning;
+  bool warned = false;
+  bool started = false;
+  const auto openWindow = [this, &app] {
+    if (app.Closing || TEventLoop::Current().Terminated()) return;
+    if (!mainWindow_->IsVisible()) app.miOpenClick();
+    if (!mainWindow_->IsVisible()) app.miExitClick();
+  };
+  if (!TQtTrayIcon::TrayAvailable()) {
+    QTimer::singleShot(0, &whileRunning, [&] {
+      dialogs_->ShowWarning(kNoTrayWarning);
+      warned = true;
+      if (started) openWindow();
+    });
+    app.OnStarted = [&] {
+      started = true;
+      if (warned) openWindow();
+    };
+  }
   const int status = app.Run();
   Detach();
   return status;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,25 +8,54 @@
 #include "app/MainWindowHost.h"
 #include "app/UserInterface.h"
 #include "app/Wizards.h"
+#include "mainwindow/ui/MessagePage.h"
 
 class QApplication;
 
 namespace tarnwell {
 
 class TAppWindow;
+class TFmMain;
 class TQtEventLoop;
 class TQtMessageDialogs;
 class TQtPopUpNotice;
 class TQtTrayIcon;
 
-// The main window as far as the desktop front end has it: the password that guards it.
-class TDesktopMainWindow : public TNoMainWindow {
+// The desktop's main window: the password that guards it, and the window itself, made on the
+// running application's objects when it opens and freed when it closes.
+class TDesktopMainWindow : public TMainWindowHost {
  public:
-  explicit TDesktopMainWindow(TQtMessageDialogs& dialogs) : dialogs_(dialogs) {}
+  // The window's message pages come from `pages`; without it they stay empty.
+  TDesktopMainWindow(TQtMessageDialogs& dialogs, TMessagePageFactory pages);
+  ~TDesktopMainWindow() override;
+  TDesktopMainWindow(const TDesktopMainWindow&) = delete;
+  TDesktopMainWindow& operator=(const TDesktopMainWindow&) = delete;
+
+  [[nodiscard]] bool Available() const override { return true; }
   bool AskPassword(const std::string& password) override;
+  void Open(bool maximised) override;
+  [[nodiscard]] bool IsVisible() const override;
+  void Close() override;
+  void Enable(bool enabled) override;
+  // The settings dialog is still to come: the Settings button is disabled and pressing it
+  // does nothing.
+  void PressSettingsButton() override {}
+  [[nodiscard]] bool IsSettingsDialogOpen() const override { return false; }
+  void RefreshPages() override;
+  void UpdateSuspendButton() override;
+  void BringToForeground() override;
+
+  // The open window; null while it is closed.
+  [[nodiscard]] TFmMain* Window() const;
+  // The desktop has a tray to keep the program in while the window is closed; unset, it has.
+  std::function<bool()> TrayPresent;
 
  private:
+  void Closed(TFmMain* window, bool endProgram);
+
   TQtMessageDialogs& dialogs_;
+  TMessagePageFactory pages_;
+  QPointer<TFmMain> window_;
 };
 
 // The first start without the set-up wizards: it says how to add an account from a terminal.
@@ -42,7 +72,8 @@ class TDesktopWizards : public TNoWizards {
 // event loop on Qt's, and the windowed parts of the user interface, installed for the program.
 class TDesktopSession {
  public:
-  TDesktopSession();
+  // The main window's message pages come from `pages`; without it they stay empty.
+  explicit TDesktopSession(TMessagePageFactory pages = {});
   ~TDesktopSession();
   TDesktopSession(const TDesktopSession&) = delete;
   TDesktopSession& operator=(const TDesktopSession&) = delete;
@@ -51,6 +82,7 @@ class TDesktopSession {
   int Run(const std::vector<std::string>& switches);
 
   [[nodiscard]] TQtTrayIcon& Tray() { return *tray_; }
+  [[nodiscard]] TDesktopMainWindow& MainWindow() { return *mainWindow_; }
 
  private:
   // Ties the tray icon's clicks and menu and the notice to the application.
@@ -68,7 +100,8 @@ class TDesktopSession {
   std::unique_ptr<TDesktopWizards> wizards_;
 };
 
-// What a desktop without a system tray is told once: the program runs on without its icon.
+// What a desktop without a system tray is told once: the program shows its main window instead
+// of an icon.
 extern const char* const kNoTrayWarning;
 // What a first start is told while there is no account.
 extern const char* const kNoAccountsYet;
