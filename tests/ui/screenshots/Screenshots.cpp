@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCursor>
+#include <QEnterEvent>
 #include <QFont>
 #include <QImage>
 #include <QItemSelectionModel>
@@ -27,15 +29,19 @@
 #include "filtering/Filters.h"
 #include "mainwindow/ui/DlgRescue.h"
 #include "mainwindow/ui/DlgRescueMsg.h"
+#include "mainwindow/ui/FmMain.h"
+#include "mainwindow/ui/HotButton.h"
 #include "mainwindow/ui/MessageListModel.h"
 #include "mainwindow/ui/PgInbox.h"
 #include "mainwindow/ui/PgKilled.h"
 #include "message/DomainLists.h"
 #include "message/Emails.h"
 #include "message/SvcString.h"
+#include "platform/DateTime.h"
 #include "platform/Registry.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
+#include "shell/Synchronization.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/DlgMessage.h"
 #include "shell/ui/DlgPopUp.h"
@@ -326,6 +332,78 @@ void ShootMessagePages() {
   std::filesystem::remove_all(home);
 }
 
+// A hot button as it is, under the mouse, pressed and disabled, on the page bar's ground.
+void ShootHotButtons() {
+  QWidget strip;
+  strip.setBackgroundRole(QPalette::Midlight);
+  strip.setAutoFillBackground(true);
+  const char* const captions[] = {"Live &Mail", "&Killed Mail", "&Filters", "Se&ttings"};
+  const char* const glyphs[] = {"imInbox", "imKilled", "imFilters", "imSettings"};
+  for (int i = 0; i < 4; ++i) {
+    auto* button = new THotButton(&strip);
+    button->setText(QString::fromLatin1(captions[i]));
+    button->SetGlyph(MainWindowImage(QStringLiteral("glyphs/%1.svg").arg(QLatin1String(glyphs[i])),
+                                     THotButton::kGlyphSize));
+    button->setGeometry(4 + i * 80, 4, button->sizeHint().width(), THotButton::kSize);
+    if (i == 1) {
+      QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+      QApplication::sendEvent(button, &enter);
+    }
+    if (i == 2) button->setDown(true);
+    if (i == 3) button->setEnabled(false);
+  }
+  strip.resize(4 * 80 + 4, THotButton::kSize + 8);
+  // Away from the pointer, which would make the first button hot when it shows.
+  QCursor::setPos(strip.geometry().bottomRight() + QPoint(200, 200));
+  Shoot(strip, "hot-buttons");
+}
+
+// The main window on Killed Mail over three accounts, one with new mail, in a program folder of
+// its own. The message pages are made elsewhere; without them their area stays empty.
+void ShootMainWindow() {
+  char pattern[] = "/tmp/tarnwell-screenshots-XXXXXX";
+  const char* made = mkdtemp(pattern);
+  if (!made) return;
+  const std::string home = std::string(made) + "/";
+  {
+    TProgramFolders::SetProgramFolder(home);
+    TRegistryStore store(home + "Registry.db");
+    TRegistryStore::Install(&store);
+    TSettings settings(&store);
+    InstallSettings(&settings);
+    settings.EmailClient = "thunderbird";
+    TAccountList accounts;
+    const TDateTime now = TClock::Current().Now();
+    for (const char* description : {"Home", "Work", "Mailing lists & news"}) {
+      auto account = std::make_unique<TPOP3Account>();
+      account->Description = description;
+      account->LastCheck = now - 4.0 / 1440.0;
+      account->NextCheck = now + 6.0 / 1440.0;
+      accounts.Add(std::move(account));
+    }
+    accounts.Items(1)->NewCount = 3;
+    TSynchronization gate;
+    TQtMessageDialogs dialogs;
+    TMainWindowLinks links;
+    links.Accounts = &accounts;
+    links.Gate = &gate;
+    links.Dialogs = &dialogs;
+    links.ToggleSuspend = [&accounts] { accounts.Suspended = !accounts.Suspended; };
+    settings.LastAcct = 1;
+    for (const QSize size : {QSize(1024, 700), QSize(TFmMain::kMinWidth, TFmMain::kMinHeight)}) {
+      TFmMain window(links, {});
+      window.resize(size);
+      const bool minimum = size.width() == TFmMain::kMinWidth;
+      window.PrinterInstalled = true;
+      Shoot(window, minimum ? "main-window-minimum" : "main-window");
+      accounts.Suspended = false;
+    }
+    InstallSettings(nullptr);
+    TRegistryStore::Install(nullptr);
+  }
+  std::filesystem::remove_all(home);
+}
+
 }  // namespace
 }  // namespace tarnwell
 
@@ -346,6 +424,8 @@ int main(int argc, char** argv) {
   tarnwell::ShootTray();
   tarnwell::ShootRescue();
   tarnwell::ShootMessagePages();
+  tarnwell::ShootHotButtons();
+  tarnwell::ShootMainWindow();
   std::printf("screenshots: %d pictures in %s\n", tarnwell::written, tarnwell::folder.c_str());
   return 0;
 }
