@@ -28,6 +28,7 @@ expected_files() { # PREFIX ZSH-FOLDER
     printf '%s\n' "$1/bin/tarnwell" "$1/share/man/man1/tarnwell.1" \
         "$1/share/bash-completion/completions/tarnwell" "$1/share/zsh/$2/_tarnwell" \
         "$1/lib/systemd/user/tarnwell.service" \
+        "$1/share/doc/tarnwell/README.md" \
         "$1/share/doc/tarnwell/examples/tarnwell-once.service" \
         "$1/share/doc/tarnwell/examples/tarnwell-once.timer"
     (cd "$source_dir/data" && find . -type f) | sed "s|^\.|$1/share/tarnwell|"
