@@ -5,7 +5,10 @@
 
 #include "app/AppWindow.h"
 #include "app/ui/PasswordDlg.h"
+#include "mainwindow/ui/DlgRescue.h"
 #include "mainwindow/ui/FmMain.h"
+#include "mainwindow/ui/MessagePages.h"
+#include "mainwindow/ui/PrintOuts.h"
 #include "platform/ui/QtEventLoop.h"
 #include "shell/ui/DlgMessage.h"
 #include "shell/ui/DlgPopUp.h"
@@ -105,6 +108,21 @@ void TDesktopMainWindow::BringToForeground() {
   window_->activateWindow();
 }
 
+TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs) {
+  TMessagePageActions actions;
+  actions.Rescue = [&dialogs](TPgMessages& page) {
+    if (TAccount* viewed = page.Account())
+      RescueMessages(page.Accounts(), *viewed, page.SelectedMessages(), dialogs, &page);
+  };
+  actions.Print = [](TPgMessages& page, QPrinter& printer) {
+    TPrintOut(page.Details()).Print(printer, page.SelectedMessages());
+  };
+  actions.Delete = [](TPgMessages& page) {
+    if (auto* window = qobject_cast<TFmMain*>(page.window())) window->Delete();
+  };
+  return actions;
+}
+
 TDesktopSession::TDesktopSession(TMessagePageFactory pages) {
   static char name[] = "tarnwell";
   argv_[0] = name;
@@ -118,6 +136,8 @@ TDesktopSession::TDesktopSession(TMessagePageFactory pages) {
   tray_ = std::make_unique<TQtTrayIcon>();
   dialogs_->ProgramIcon = TQtTrayIcon::TrayImageIcon(TTrayImage::Normal);
   popUp_ = std::make_unique<TQtPopUpNotice>();
+  if (!pages) pages = MessagePageFactory(DesktopPageActions(*dialogs_));
+  InstallSpadeClipboard();
   mainWindow_ = std::make_unique<TDesktopMainWindow>(*dialogs_, std::move(pages));
   mainWindow_->TrayPresent = [] { return TQtTrayIcon::TrayAvailable(); };
   wizards_ = std::make_unique<TDesktopWizards>(*dialogs_);

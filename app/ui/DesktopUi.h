@@ -9,6 +9,7 @@
 #include "app/UserInterface.h"
 #include "app/Wizards.h"
 #include "mainwindow/ui/MessagePage.h"
+#include "mainwindow/ui/PgMessages.h"
 
 class QApplication;
 
@@ -73,6 +74,8 @@ class TDesktopWizards : public TNoWizards {
 class TDesktopSession {
  public:
   // The main window's message pages come from `pages`; without it they stay empty.
+  // Without a factory the window gets the Live Mail and Killed Mail pages with the desktop's
+  // commands (DesktopPageActions).
   explicit TDesktopSession(TMessagePageFactory pages = {});
   ~TDesktopSession();
   TDesktopSession(const TDesktopSession&) = delete;
@@ -99,6 +102,9 @@ class TDesktopSession {
   std::unique_ptr<TDesktopMainWindow> mainWindow_;
   std::unique_ptr<TDesktopWizards> wizards_;
 };
+
+// The commands of the message pages on the desktop: rescue, print and the window's Delete.
+[[nodiscard]] TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs);
 
 // What a desktop without a system tray is told once: the program shows its main window instead
 // of an icon.

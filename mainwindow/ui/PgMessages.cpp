@@ -399,6 +399,14 @@ std::vector<int> TPgMessages::SelectedIndexes() const {
   return positions;
 }
 
+std::vector<TEmail*> TPgMessages::SelectedMessages() const {
+  std::vector<TEmail*> messages;
+  if (const TEmailList* list = ShownList())
+    for (const int position : SelectedIndexes())
+      if (position < list->Count()) messages.push_back((*list)[position]);
+  return messages;
+}
+
 TEmail* TPgMessages::CurrentMessage() const {
   const TEmailList* list = ShownList();
   if (!current_ || !list || currentPosition_ < 0 || currentPosition_ >= list->Count())

@@ -72,6 +72,8 @@ class TPgMessages : public TMessagePage {
 
   // The positions in the account's list of the selected messages, ascending.
   [[nodiscard]] std::vector<int> SelectedIndexes() const;
+  // The selected messages, in the order of the account's list.
+  [[nodiscard]] std::vector<TEmail*> SelectedMessages() const;
   [[nodiscard]] TAccount* Account() const { return account_; }
   [[nodiscard]] TAccountList& Accounts() const { return accounts_; }
   // The message in the preview, or none.
