@@ -138,5 +138,89 @@ TEST(DesktopTest, LivesInTheTrayChecksFromItsMenuAndEndsWithExit) {
   EXPECT_NE(logText().find("FormDestroy OK"), std::string::npos) << logText();
 }
 
+// The program log of the demo whose output goes to "program.log" in `temp`; empty when the
+// demo does not name its folder.
+std::string ProgramLogOf(const test::TTempDir& temp) {
+  std::smatch folder;
+  std::string output;
+  if (!Eventually(
+          [&] {
+            output = test::ReadFileText(temp / "program.log");
+            return std::regex_search(output, folder, std::regex("program folder +(\\S+)"));
+          },
+          "the demo's program folder"))
+    return "";
+  return folder[1].str() + "Tarnwell.log";
+}
+
+// Right-clicks the icon until its menu shows: on this desktop the first click after a window
+// closed by the window manager's key can go astray.
+bool OpenTrayMenu(TXDesktop& desktop, uint32_t icon) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    desktop.Click(icon, 3);
+    for (int i = 0; i < 20; ++i) {
+      if (!desktop.Windows("tarnwell", false).empty()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  ADD_FAILURE() << "waited in vain: the tray menu";
+  return false;
+}
+
+// Waits for the pop-up notice and closes it with Escape.
+bool CloseNotice(TXDesktop& desktop) {
+  std::vector<uint32_t> notices;
+  if (!Eventually([&] { return !(notices = desktop.Windows("tarnwell", false)).empty(); },
+                  "the pop-up notice"))
+    return false;
+  desktop.Activate(notices.front());
+  desktop.Keys({"Escape"});
+  return Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
+                    "the notice to close");
+}
+
+// The main window opens from the tray menu, suspending the checks while it shows; the window
+// manager's close button closes it, and the program stays in the tray, checking again.
+TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere) {
+  test::TTempDir temp;
+  TXDesktop desktop(temp.Path());
+  test::TEnvironmentVariable tmp("TMPDIR", temp.Path());
+  test::TChildProcess program({TARNWELL_BINARY, "demo", "--desktop", "--keep"},
+                              temp / "program.log", {"DISPLAY=" + desktop.Display()});
+  std::vector<uint32_t> icons;
+  ASSERT_TRUE(Eventually([&] { return (icons = desktop.Windows("tarnwell", true)).size() == 1; },
+                         "the icon in the tray"));
+  const std::string log = ProgramLogOf(temp);
+  ASSERT_FALSE(log.empty());
+  const auto logText = [&] { return test::FileExists(log) ? test::ReadFileText(log) : ""; };
+  ASSERT_TRUE(CloseNotice(desktop));
+
+  ASSERT_TRUE(OpenTrayMenu(desktop, icons.front()));
+  desktop.Keys({"o"});
+  std::vector<uint32_t> windows;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        windows = desktop.Windows("tarnwell", false);
+        return windows.size() == 1 && desktop.Geometry(windows.front()).Width >= 560;
+      },
+      "the main window"));
+  const TXDesktop::TGeometry main = desktop.Geometry(windows.front());
+  EXPECT_GE(main.Height, 370);
+  EXPECT_TRUE(Eventually([&] { return CountLines(logText(), "Checking suspended") == 1; },
+                         "the checks to be suspended"));
+
+  desktop.Activate(windows.front());
+  desktop.Keys({"alt+F4"});
+  ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
+                         "the main window to close"));
+  EXPECT_TRUE(Eventually([&] { return CountLines(logText(), "Checking resumed") == 1; },
+                         "the checks to resume"));
+  EXPECT_EQ(desktop.Windows("tarnwell", true).size(), 1u);
+
+  ASSERT_TRUE(OpenTrayMenu(desktop, icons.front()));
+  desktop.Keys({"x"});
+  EXPECT_EQ(program.Wait(), 0);
+}
+
 }  // namespace
 }  // namespace tarnwell
