@@ -584,6 +584,23 @@ void TFmMain::RefreshKilled() {
 
 void TFmMain::RefreshPages() { FillAccounts(); }
 
+void TFmMain::ApplyFilter(TFilter* filter) {
+  RunCommand([this, filter] {
+    if (!filter) links_.Dialogs->ShowWait(this);
+    try {
+      const TAccountList& accounts = *links_.Accounts;
+      for (int i = 0; i < accounts.Count(); ++i)
+        if (accounts.Items(i)->Active) accounts.Items(i)->Refilter(filter);
+    } catch (...) {
+      if (!filter) links_.Dialogs->HideWait();
+      RefreshInbox(true);
+      throw;
+    }
+    if (!filter) links_.Dialogs->HideWait();
+    RefreshInbox(true);
+  });
+}
+
 void TFmMain::BeginCommand() { links_.Gate->WaitAndEnter(TSynchronization::skUserInterface); }
 
 void TFmMain::EndCommand() { links_.Gate->Leave(); }

@@ -25,6 +25,7 @@ class QToolButton;
 namespace tarnwell {
 
 class TAccount;
+class TFilter;
 class TFilterList;
 class THotButton;
 class TQtMessageDialogs;
@@ -79,6 +80,9 @@ class TFmMain : public QMainWindow {
   void RefreshKilled();
   // After a check: the selector and both message pages.
   void RefreshPages();
+  // Classifies the Live Mail of every enabled account again, with `filter` alone or, under the
+  // wait window, with all filters; then reloads the Live Mail page.
+  void ApplyFilter(TFilter* filter);
   void UpdateSuspendButton();
   // Every command runs between these: they hold the busy gate for the user interface, waiting
   // while a check holds it.

@@ -36,7 +36,7 @@ class TJournalPage : public TMessagePage {
       : TMessagePage(parent), name_(std::move(name)), journal_(journal) {}
 
   void SetAccount(TAccount* account) override { Account = account; }
-  void Reload() override {}
+  void Reload() override { Note("reload"); }
   void Redraw() override {}
   [[nodiscard]] int SelectedCount() const override { return Selected; }
   void DeleteSelected() override {
@@ -463,6 +463,25 @@ TEST_F(FmMainTest, DeletingAsksByThePageAndTheNumberSelectedUnlessShiftIsHeld) {
                     Qt::ShiftModifier);
   EXPECT_EQ(journal, (Journal{"killed: delete 2"}));
   EXPECT_FALSE(Action("tbtDelete")->isEnabled());
+}
+
+TEST_F(FmMainTest, ApplyingAFilterClassifiesTheLiveMailOfEveryEnabledAccountAgain) {
+  TScriptedAccount& home = Add("Home");
+  TScriptedAccount& off = Add("Off");
+  home.Mailbox = {Mail("h1", "bob@example.net", "Cheap watches")};
+  off.Mailbox = {Mail("o1", "bob@example.net", "Cheap watches")};
+  CheckAll();
+  off.Active = false;
+  ASSERT_EQ(home.Inbox[0]->Status, msChecked);
+  Open();
+  TFilter* filter = AddSubjectFilter("watches", acKill);
+  window->ApplyFilter(filter);
+  EXPECT_EQ(home.Inbox[0]->Status, msSpam);
+  EXPECT_EQ(off.Inbox[0]->Status, msChecked);
+  // Spam found this way stays in Live Mail.
+  EXPECT_EQ(home.Inbox.Count(), 1);
+  EXPECT_EQ(journal, (Journal{"inbox: reload"}));
+  EXPECT_TRUE(gate.IsFree());
 }
 
 TEST_F(FmMainTest, PrintAndDeleteFollowTheSelectionOfTheMessagePageShowing) {
