@@ -32,6 +32,7 @@
 #include "mainwindow/ui/FmMain.h"
 #include "mainwindow/ui/HotButton.h"
 #include "mainwindow/ui/MessageListModel.h"
+#include "mainwindow/ui/MessagePages.h"
 #include "mainwindow/ui/PgInbox.h"
 #include "mainwindow/ui/PgKilled.h"
 #include "message/DomainLists.h"
@@ -326,6 +327,30 @@ void ShootMessagePages() {
     empty.resize(1024, 700);
     Shoot(empty, "page-killed-mail-empty");
 
+    // The main window over the checked account, with its real pages.
+    TSynchronization gate;
+    TQtMessageDialogs dialogs;
+    TMainWindowLinks links;
+    links.Accounts = &accounts;
+    links.Gate = &gate;
+    links.Dialogs = &dialogs;
+    links.ToggleSuspend = [&accounts] { accounts.Suspended = !accounts.Suspended; };
+    settings.LastAcct = 0;
+    for (const QSize size : {QSize(1024, 700), QSize(TFmMain::kMinWidth, TFmMain::kMinHeight)}) {
+      TFmMain window(links, &MakeMessagePage);
+      window.resize(size);
+      window.PrinterInstalled = true;
+      const std::string suffix = size.width() == TFmMain::kMinWidth ? "-minimum" : "";
+      Shoot(window, "main-window-killed-mail" + suffix);
+      window.SelectPage(piInbox);
+      Shoot(window, "main-window-live-mail" + suffix);
+      if (auto* page = dynamic_cast<TPgMessages*>(window.Page(piInbox))) {
+        page->SetDetails(true);
+        Shoot(window, "main-window-live-mail-details" + suffix);
+      }
+      accounts.Suspended = false;
+    }
+
     InstallSettings(nullptr);
     TRegistryStore::Install(nullptr);
   }
@@ -358,52 +383,6 @@ void ShootHotButtons() {
   Shoot(strip, "hot-buttons");
 }
 
-// The main window on Killed Mail over three accounts, one with new mail, in a program folder of
-// its own. The message pages are made elsewhere; without them their area stays empty.
-void ShootMainWindow() {
-  char pattern[] = "/tmp/tarnwell-screenshots-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  if (!made) return;
-  const std::string home = std::string(made) + "/";
-  {
-    TProgramFolders::SetProgramFolder(home);
-    TRegistryStore store(home + "Registry.db");
-    TRegistryStore::Install(&store);
-    TSettings settings(&store);
-    InstallSettings(&settings);
-    settings.EmailClient = "thunderbird";
-    TAccountList accounts;
-    const TDateTime now = TClock::Current().Now();
-    for (const char* description : {"Home", "Work", "Mailing lists & news"}) {
-      auto account = std::make_unique<TPOP3Account>();
-      account->Description = description;
-      account->LastCheck = now - 4.0 / 1440.0;
-      account->NextCheck = now + 6.0 / 1440.0;
-      accounts.Add(std::move(account));
-    }
-    accounts.Items(1)->NewCount = 3;
-    TSynchronization gate;
-    TQtMessageDialogs dialogs;
-    TMainWindowLinks links;
-    links.Accounts = &accounts;
-    links.Gate = &gate;
-    links.Dialogs = &dialogs;
-    links.ToggleSuspend = [&accounts] { accounts.Suspended = !accounts.Suspended; };
-    settings.LastAcct = 1;
-    for (const QSize size : {QSize(1024, 700), QSize(TFmMain::kMinWidth, TFmMain::kMinHeight)}) {
-      TFmMain window(links, {});
-      window.resize(size);
-      const bool minimum = size.width() == TFmMain::kMinWidth;
-      window.PrinterInstalled = true;
-      Shoot(window, minimum ? "main-window-minimum" : "main-window");
-      accounts.Suspended = false;
-    }
-    InstallSettings(nullptr);
-    TRegistryStore::Install(nullptr);
-  }
-  std::filesystem::remove_all(home);
-}
-
 }  // namespace
 }  // namespace tarnwell
 
@@ -425,7 +404,6 @@ int main(int argc, char** argv) {
   tarnwell::ShootRescue();
   tarnwell::ShootMessagePages();
   tarnwell::ShootHotButtons();
-  tarnwell::ShootMainWindow();
   std::printf("screenshots: %d pictures in %s\n", tarnwell::written, tarnwell::folder.c_str());
   return 0;
 }
