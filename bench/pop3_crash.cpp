@@ -13,7 +13,7 @@
 // on the server once, with no temporary or half-written files in Killed Mail. It prints every run
 // and a summary, and ends with status 1 when any of that failed.
 //
-//   build/bin/pop3_crash [--runs 100] [--messages 200] [--run SPEC]... [--keep DIR]
+//   build/bin/pop3_crash [--runs 100] [--messages 200] [--run KILLS]... [--keep DIR]
 //                        [--tarnwell PATH]
 //
 // A first check without a kill counts the commands; the runs kill at every command kind, spread
