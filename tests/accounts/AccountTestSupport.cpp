@@ -1,5 +1,6 @@
 #include "tests/accounts/AccountTestSupport.h"
 
+#include "accounts/AccountList.h"
 #include "filtering/Filters.h"
 #include "platform/DateTime.h"
 #include "platform/Files.h"
@@ -32,6 +33,17 @@ AccountFixture::~AccountFixture() {
 
 TFilter* AccountFixture::AddSubjectFilter(const std::string& text, uint8_t action) {
   return test::AddSubjectFilter(*filters, text, action);
+}
+
+TScriptedAccount& AddScriptedAccount(TAccountList& list, const std::string& description,
+                                     bool active) {
+  auto account = std::make_unique<TScriptedAccount>();
+  account->Description = description;
+  account->Email = "me@example.com";
+  account->DialUp = false;
+  account->Active = active;
+  list.Add(std::move(account));
+  return static_cast<TScriptedAccount&>(*list.Items(list.Count() - 1));
 }
 
 std::unique_ptr<TScriptedAccount> AccountFixture::NewAccount(int32_t id,

@@ -19,7 +19,15 @@
 #include "tests/support/VirtualTimeLoop.h"
 #include "tests/support/program/ProgramEnvironment.h"
 
+namespace tarnwell {
+class TAccountList;
+}
+
 namespace tarnwell::test {
+
+// Adds a scripted account of that description to the list, which gives it its ID and folders.
+TScriptedAccount& AddScriptedAccount(TAccountList& list, const std::string& description,
+                                     bool active = true);
 
 // A dial-up service with two phone-book entries, "Work" and "Home"; dials and hang-ups go to
 // a journal.

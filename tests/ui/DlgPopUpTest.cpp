@@ -57,13 +57,7 @@ class PopUpDlgTest : public test::AccountFixture {
   }
 
   TScriptedAccount& Add(const std::string& description, bool active = true) {
-    auto account = std::make_unique<TScriptedAccount>();
-    account->Description = description;
-    account->Email = "me@example.com";
-    account->DialUp = false;
-    account->Active = active;
-    list.Add(std::move(account));
-    return static_cast<TScriptedAccount&>(*list.Items(list.Count() - 1));
+    return test::AddScriptedAccount(list, description, active);
   }
   void CheckAll() { list.CheckSelected({}, TriggerBit(ctOnDemand)); }
   void Create() { notice.Create(list); }

@@ -82,13 +82,7 @@ class FmMainTest : public test::AccountFixture {
   ~FmMainTest() override { TScriptedAccount::SharedJournal = nullptr; }
 
   TScriptedAccount& Add(const std::string& description, bool active = true) {
-    auto account = std::make_unique<TScriptedAccount>();
-    account->Description = description;
-    account->Email = "me@example.com";
-    account->DialUp = false;
-    account->Active = active;
-    list.Add(std::move(account));
-    return static_cast<TScriptedAccount&>(*list.Items(list.Count() - 1));
+    return test::AddScriptedAccount(list, description, active);
   }
 
   // The window over the list, shown, with the journal's pages (or none).

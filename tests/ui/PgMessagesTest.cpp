@@ -87,12 +87,7 @@ class PgMessagesTest : public test::AccountFixture {
     settings.AutoRead = true;
     settings.AutoReadAfter = 5;
     list.Init(filters.get());
-    auto account = std::make_unique<TScriptedAccount>();
-    account->Description = "Home";
-    account->Email = "me@example.com";
-    account->DialUp = false;
-    list.Add(std::move(account));
-    home = static_cast<TScriptedAccount*>(list.Items(0));
+    home = &test::AddScriptedAccount(list, "Home");
     actions.AddFilter = [this](TPgMessages&) { calls.push_back("add filter"); };
     actions.AddFriend = [this](TPgMessages&) { calls.push_back("add friend"); };
     actions.SendError = [this](TPgMessages&) { calls.push_back("send error"); };
