@@ -1,0 +1,1 @@
+#include "mainwindow/ui/WindowPage.h"
