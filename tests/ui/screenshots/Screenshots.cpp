@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,29 +50,21 @@
 #include "shell/ui/PopUpSample.h"
 #include "shell/ui/TrayIcon.h"
 #include "shell/ui/TrayImages.h"
+#include "tests/ui/screenshots/Shots.h"
 #include "transport/POP3Account.h"
 
 namespace tarnwell {
 namespace {
 
+using shots::Save;
+using shots::Shoot;
+
 std::string folder;
 int written = 0;
 
-void Save(const QImage& image, const std::string& name) {
-  const std::string path = folder + "/" + name + ".png";
-  if (!image.save(QString::fromStdString(path))) {
-    std::fprintf(stderr, "screenshots: %s cannot be written\n", path.c_str());
-    std::exit(1);
-  }
-  ++written;
-}
-
-// The window as it shows, frame left out: offscreen there is no window manager to draw one.
-void Shoot(QWidget& window, const std::string& name) {
-  window.show();
-  QApplication::processEvents();
-  Save(window.grab().toImage(), name);
-  window.hide();
+std::map<std::string, void (*)()>& ShotSets() {
+  static std::map<std::string, void (*)()> sets;
+  return sets;
 }
 
 void ShootMessageDialogs() {
@@ -384,6 +377,28 @@ void ShootHotButtons() {
 }
 
 }  // namespace
+
+namespace shots {
+
+void Save(const QImage& image, const std::string& name) {
+  const std::string path = folder + "/" + name + ".png";
+  if (!image.save(QString::fromStdString(path))) {
+    std::fprintf(stderr, "screenshots: %s cannot be written\n", path.c_str());
+    std::exit(1);
+  }
+  ++written;
+}
+
+void Shoot(QWidget& window, const std::string& name) {
+  window.show();
+  QApplication::processEvents();
+  Save(window.grab().toImage(), name);
+  window.hide();
+}
+
+TShotSet::TShotSet(const char* name, void (*shoot)()) { ShotSets()[name] = shoot; }
+
+}  // namespace shots
 }  // namespace tarnwell
 
 int main(int argc, char** argv) {
@@ -404,6 +419,7 @@ int main(int argc, char** argv) {
   tarnwell::ShootRescue();
   tarnwell::ShootMessagePages();
   tarnwell::ShootHotButtons();
+  for (const auto& [name, shoot] : tarnwell::ShotSets()) shoot();
   std::printf("screenshots: %d pictures in %s\n", tarnwell::written, tarnwell::folder.c_str());
   return 0;
 }
