@@ -179,7 +179,8 @@ std::string DocumentationFile() {
   return {};
 }
 
-TFmMain::TFmMain(TMainWindowLinks links, const TMessagePageFactory& pages)
+TFmMain::TFmMain(TMainWindowLinks links, const TMessagePageFactory& pages,
+                 const TWindowPageFactory& windowPages)
     : links_(std::move(links)) {
   setObjectName(QStringLiteral("FmMain"));
   setWindowTitle(QStringLiteral("Halvora Tarnwell"));
@@ -199,7 +200,7 @@ TFmMain::TFmMain(TMainWindowLinks links, const TMessagePageFactory& pages)
   pcPages_->setFrameShape(QFrame::StyledPanel);
   layout->addWidget(pcPages_, 1);
   setCentralWidget(central);
-  CreatePages(pages);
+  CreatePages(pages, windowPages);
   CreateStatusBar();
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (screen)
@@ -344,8 +345,8 @@ QWidget* TFmMain::CreatePageBar() {
     button->setText(QString::fromLatin1(info.caption));
     button->SetGlyph(MainWindowImage(QStringLiteral("glyphs/%1.svg").arg(QLatin1String(info.glyph)),
                                      THotButton::kGlyphSize));
-    // The pages and the settings dialog other than the message pages are still to come.
-    button->setEnabled(info.tag == piInbox || info.tag == piKilled);
+    // Enabled with its page; the settings dialog is still to come.
+    button->setEnabled(false);
     connect(button, &THotButton::clicked, this,
             [this, tag = info.tag] { RunCommand([this, tag] { SelectPage(tag); }); });
     hotButtons_.at(static_cast<size_t>(info.tag)) = button;
@@ -365,27 +366,43 @@ QWidget* TFmMain::CreatePageBar() {
   return bar;
 }
 
-void TFmMain::CreatePages(const TMessagePageFactory& factory) {
-  const struct {
-    int index;
-    const char* name;
-  } sheets[] = {{piKilled, "tsKilled"}, {piInbox, "tsInbox"}};
-  for (const auto& sheet : sheets) {
+void TFmMain::CreatePages(const TMessagePageFactory& factory,
+                          const TWindowPageFactory& windowFactory) {
+  const char* const names[] = {"tsKilled",  "tsInbox",   "tsFilters",
+                               "tsFriends", "tsUpdates", "tsAccounts"};
+  for (int index = piKilled; index <= piAccounts; ++index) {
     auto* widget = new QWidget(pcPages_);
-    widget->setObjectName(QString::fromLatin1(sheet.name));
+    widget->setObjectName(QString::fromLatin1(names[index]));
     auto* layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
     pcPages_->addWidget(widget);
-    sheets_.at(static_cast<size_t>(sheet.index)) = widget;
-    if (!factory) continue;
-    Swallow([&] {
-      std::unique_ptr<TMessagePage> page = factory(sheet.index, *links_.Accounts, widget);
-      if (!page) return;
-      TMessagePage* raw = page.release();
-      layout->addWidget(raw);
-      pages_.at(static_cast<size_t>(sheet.index)) = raw;
-      connect(raw, &TMessagePage::SelectionChanged, this, &TFmMain::UpdateCommands);
-    });
+    sheets_.at(static_cast<size_t>(index)) = widget;
+    QWidget* made = nullptr;
+    if (index == piKilled || index == piInbox) {
+      if (!factory) continue;
+      Swallow([&] {
+        std::unique_ptr<TMessagePage> page = factory(index, *links_.Accounts, widget);
+        if (!page) return;
+        TMessagePage* raw = page.release();
+        pages_.at(static_cast<size_t>(index)) = raw;
+        connect(raw, &TMessagePage::SelectionChanged, this, &TFmMain::UpdateCommands);
+        made = raw;
+      });
+    } else {
+      if (!windowFactory) continue;
+      Swallow([&] {
+        std::unique_ptr<TWindowPage> page = windowFactory(index, widget);
+        if (!page) return;
+        TWindowPage* raw = page.release();
+        otherPages_.at(static_cast<size_t>(index)) = raw;
+        connect(raw, &TWindowPage::SelectionChanged, this, &TFmMain::UpdateCommands);
+        connect(raw, &TWindowPage::FiltersChanged, this, &TFmMain::ApplyFilter);
+        made = raw;
+      });
+    }
+    if (!made) continue;
+    layout->addWidget(made);
+    hotButtons_.at(static_cast<size_t>(index))->setEnabled(true);
   }
 }
 
@@ -403,6 +420,11 @@ void TFmMain::CreateStatusBar() {
 
 TMessagePage* TFmMain::Page(int index) const {
   return index == piKilled || index == piInbox ? pages_.at(static_cast<size_t>(index)) : nullptr;
+}
+
+TWindowPage* TFmMain::OtherPage(int index) const {
+  return index >= piFilters && index <= piAccounts ? otherPages_.at(static_cast<size_t>(index))
+                                                   : nullptr;
 }
 
 TMessagePage* TFmMain::ShowingMessagePage() const { return Page(activePage_); }
@@ -537,7 +559,8 @@ void TFmMain::UpdateCommands() {
   tbtSuspend_->setChecked(accounts.Suspended);
   const TMessagePage* page = ShowingMessagePage();
   const bool selection = page && page->SelectedCount() > 0;
-  tbtDelete_->setEnabled(selection);
+  const TWindowPage* other = OtherPage(activePage_);
+  tbtDelete_->setEnabled(selection || (other && other->DeleteEnabled()));
   tbtPrint_->setEnabled(selection && PrinterInstalled);
   tbtEmailProgram_->setEnabled(!Settings().EmailClient.empty());
 }
@@ -582,7 +605,15 @@ void TFmMain::RefreshKilled() {
   UpdateCommands();
 }
 
-void TFmMain::RefreshPages() { FillAccounts(); }
+void TFmMain::RefreshPage(int index) {
+  if (TWindowPage* page = OtherPage(index)) Swallow([page] { page->Refresh(); });
+  UpdateCommands();
+}
+
+void TFmMain::RefreshPages() {
+  FillAccounts();
+  RefreshPage(piFilters);
+}
 
 void TFmMain::ApplyFilter(TFilter* filter) {
   RunCommand([this, filter] {
@@ -620,16 +651,18 @@ void TFmMain::SelectPage(int tag) {
   if (!hotButtons_.at(static_cast<size_t>(tag))->isEnabled()) return;
   // The settings dialog is to come; its button stays disabled until then.
   if (tag == kSettingsTag) return;
-  QWidget* sheet =
-      tag == piKilled || tag == piInbox ? sheets_.at(static_cast<size_t>(tag)) : nullptr;
-  if (!sheet) return;
+  QWidget* sheet = sheets_.at(static_cast<size_t>(tag));
   if (tag != activePage_) {
     pcPages_->setCurrentWidget(sheet);
     activePage_ = tag;
-    if (TMessagePage* page = Page(tag)) page->setFocus();
+    if (TWindowPage* page = OtherPage(tag)) page->Refresh();
+    if (QWidget* page = Page(tag) ? static_cast<QWidget*>(Page(tag)) : OtherPage(tag))
+      page->setFocus();
   }
   for (int index : {piKilled, piInbox})
     if (TMessagePage* page = Page(index)) page->SetShowing(index == activePage_);
+  for (int index = piFilters; index <= piAccounts; ++index)
+    if (TWindowPage* page = OtherPage(index)) page->SetShowing(index == activePage_);
   UpdateCommands();
 }
 
@@ -679,6 +712,13 @@ void TFmMain::Print() {
 
 void TFmMain::Delete(bool withoutQuestion) {
   RunCommand([this, withoutQuestion] {
+    if (TWindowPage* other = OtherPage(activePage_)) {
+      if (!other->DeleteEnabled()) return;
+      tbtDelete_->setEnabled(false);
+      Swallow([other] { other->Delete(); });
+      UpdateCommands();
+      return;
+    }
     TMessagePage* page = ShowingMessagePage();
     const int count = page ? page->SelectedCount() : 0;
     if (count == 0) return;
@@ -733,6 +773,12 @@ std::function<void()> TFmMain::PageKey(std::function<void(TMessagePage&)> action
   return [this, page, action = std::move(action)] { RunCommand([&] { action(*page); }); };
 }
 
+std::function<void()> TFmMain::OtherPageKey(std::function<void(TWindowPage&)> action) {
+  TWindowPage* page = OtherPage(activePage_);
+  if (!page) return {};
+  return [this, page, action = std::move(action)] { RunCommand([&] { action(*page); }); };
+}
+
 std::function<void()> TFmMain::KeyAction(int key, Qt::KeyboardModifiers modifiers) {
   modifiers &= ~Qt::KeypadModifier;
   if (modifiers == Qt::AltModifier) {
@@ -762,8 +808,14 @@ std::function<void()> TFmMain::KeyAction(int key, Qt::KeyboardModifiers modifier
   if (modifiers == Qt::ControlModifier) {
     switch (key) {
       case Qt::Key_Return:
-      case Qt::Key_Enter: return PageKey([](TMessagePage& page) { page.SendComplaint(); });
-      case Qt::Key_A: return PageKey([](TMessagePage& page) { page.SelectAll(); });
+      case Qt::Key_Enter:
+        if (OtherPage(activePage_))
+          return OtherPageKey([](TWindowPage& page) { page.Properties(); });
+        return PageKey([](TMessagePage& page) { page.SendComplaint(); });
+      case Qt::Key_A:
+        if (OtherPage(activePage_))
+          return OtherPageKey([](TWindowPage& page) { page.SelectAll(); });
+        return PageKey([](TMessagePage& page) { page.SelectAll(); });
       case Qt::Key_S:
         if (activePage_ != piInbox) return {};
         return PageKey([](TMessagePage& page) { page.SelectSpam(); });
@@ -771,8 +823,10 @@ std::function<void()> TFmMain::KeyAction(int key, Qt::KeyboardModifiers modifier
     }
   }
   if (key == Qt::Key_F1 && modifiers == Qt::NoModifier) return ActionKey(miDocumentation_);
-  if (key == Qt::Key_Insert && modifiers == Qt::NoModifier)
+  if (key == Qt::Key_Insert && modifiers == Qt::NoModifier) {
+    if (OtherPage(activePage_)) return OtherPageKey([](TWindowPage& page) { page.Add(); });
     return PageKey([](TMessagePage& page) { page.AddFilter(); });
+  }
   if (key == Qt::Key_Delete && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
     if (!tbtDelete_->isEnabled()) return {};
     return [this, withoutQuestion = modifiers == Qt::ShiftModifier] { Delete(withoutQuestion); };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mainwindow/ui/MessagePage.h"
+#include "mainwindow/ui/WindowPage.h"
 #include "platform/Clock.h"
 #include "shell/Settings.h"
 
@@ -68,8 +69,10 @@ class TFmMain : public QMainWindow {
   static constexpr int kMinWidth = 560;
   static constexpr int kMinHeight = 370;
 
-  // `pages` makes the message pages; without it their sheets stay empty.
-  TFmMain(TMainWindowLinks links, const TMessagePageFactory& pages);
+  // `pages` makes the message pages, `windowPages` the others; a page neither makes leaves its
+  // sheet empty and its hot button disabled.
+  TFmMain(TMainWindowLinks links, const TMessagePageFactory& pages,
+          const TWindowPageFactory& windowPages = {});
   ~TFmMain() override;
 
   // What the application and the pages ask of the window.
@@ -78,7 +81,9 @@ class TFmMain : public QMainWindow {
   void FillAccounts();
   void RefreshInbox(bool reload);
   void RefreshKilled();
-  // After a check: the selector and both message pages.
+  // Rebuilds the rows of the page other than a message page at `index`, if it exists.
+  void RefreshPage(int index);
+  // After a check: the selector, both message pages and the Filters page.
   void RefreshPages();
   // Classifies the Live Mail of every enabled account again, with `filter` alone or, under the
   // wait window, with all filters; then reloads the Live Mail page.
@@ -94,6 +99,7 @@ class TFmMain : public QMainWindow {
   // The tag of the page showing; -1 before the window shows.
   [[nodiscard]] int ActivePage() const { return activePage_; }
   [[nodiscard]] TMessagePage* Page(int index) const;
+  [[nodiscard]] TWindowPage* OtherPage(int index) const;
   [[nodiscard]] THotButton* HotButton(int tag) const { return hotButtons_.at(tag); }
   [[nodiscard]] TAccount* ViewedAccount() const { return viewed_; }
   [[nodiscard]] bool SuspendedByWindow() const { return suspendedByWindow_; }
@@ -143,7 +149,7 @@ class TFmMain : public QMainWindow {
   void CreateHelpMenu();
   void CreateAccountPanel();
   QWidget* CreatePageBar();
-  void CreatePages(const TMessagePageFactory& factory);
+  void CreatePages(const TMessagePageFactory& factory, const TWindowPageFactory& windowFactory);
   void CreateStatusBar();
   // The opening: display settings, the accounts, suspending checking, the first page.
   void FormShow();
@@ -166,6 +172,8 @@ class TFmMain : public QMainWindow {
   std::function<void()> ActionKey(QAction* action);
   // The key's command on the message page showing; nothing when none shows.
   std::function<void()> PageKey(std::function<void(TMessagePage&)> action);
+  // The key's command on the other page showing; nothing when a message page shows.
+  std::function<void()> OtherPageKey(std::function<void(TWindowPage&)> action);
   void OpenAddress(const char* valueName, const char* fallback);
 
   TMainWindowLinks links_;
@@ -200,8 +208,9 @@ class TFmMain : public QMainWindow {
   int barWidth_ = 0;
   std::array<THotButton*, 7> hotButtons_{};
   QStackedWidget* pcPages_ = nullptr;
-  std::array<QWidget*, 2> sheets_{};
+  std::array<QWidget*, 6> sheets_{};
   std::array<TMessagePage*, 2> pages_{};
+  std::array<TWindowPage*, 6> otherPages_{};
   QLabel* lastCheck_ = nullptr;
   QLabel* nextCheck_ = nullptr;
 };

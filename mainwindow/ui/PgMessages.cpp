@@ -16,10 +16,10 @@
 #include <unordered_set>
 
 #include "accounts/AccountList.h"
-#include "app/AppWindow.h"
 #include "app/UserInterface.h"
 #include "mainwindow/ui/MessageListModel.h"
 #include "mainwindow/ui/MessagePreview.h"
+#include "mainwindow/ui/UiCommand.h"
 #include "message/Emails.h"
 #include "message/MIME.h"
 #include "message/SvcString.h"
@@ -264,28 +264,11 @@ void TPgMessages::SetActions(TMessagePageActions actions) {
   UpdateCommands();
 }
 
-TQtMessageDialogs& TPgMessages::Dialogs() {
-  if (auto* installed = dynamic_cast<TQtMessageDialogs*>(&MessageDialogs())) return *installed;
-  if (!ownDialogs_) ownDialogs_ = std::make_unique<TQtMessageDialogs>();
-  return *ownDialogs_;
-}
+TQtMessageDialogs& TPgMessages::Dialogs() { return UiDialogs(); }
 
 void TPgMessages::ShowError(const std::string& text) { Dialogs().ShowErrorOver(text, window()); }
 
-void TPgMessages::RunCommand(const std::function<void()>& command) {
-  TAppWindow* app = AppWindow();
-  if (app) {
-    app->Gate().WaitAndEnter(TSynchronization::skUserInterface);
-    // The program is ending, and the gate was not entered.
-    if (TEventLoop::Current().Terminated()) return;
-  }
-  try {
-    command();
-  } catch (const std::exception& error) {
-    ShowError(error.what());
-  }
-  if (app) app->Gate().Leave();
-}
+void TPgMessages::RunCommand(const std::function<void()>& command) { RunUiCommand(this, command); }
 
 void TPgMessages::UnderWaitWindow(const std::function<void()>& work) {
   Dialogs().ShowWait(window());

@@ -169,7 +169,6 @@ class TPgMessages : public TMessagePage {
   QAction* previewSelectAll_ = nullptr;
   TTimer readTimer_;
   // The message dialogs when the program installed none of the desktop's.
-  std::unique_ptr<TQtMessageDialogs> ownDialogs_;
   // The message in the preview and its position in the list, which tell together whether it
   // is still there.
   TEmail* current_ = nullptr;

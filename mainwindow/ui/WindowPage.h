@@ -31,6 +31,11 @@ class TWindowPage : public QWidget {
   // The page is the one showing.
   virtual void SetShowing(bool showing) { static_cast<void>(showing); }
 
+ protected:
+  // Every command of the page's own controls runs through this: it holds the program's busy
+  // gate (a check must not read the filters while they change) and shows errors.
+  void RunCommand(const std::function<void()>& command);
+
  signals:
   // The selection or what it allows changed: the window's commands follow.
   void SelectionChanged();

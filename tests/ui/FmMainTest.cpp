@@ -71,6 +71,37 @@ class TJournalPage : public TMessagePage {
   std::vector<std::string>& journal_;
 };
 
+// A page other than a message page as far as the window drives it, writing what it is asked to
+// `journal`.
+class TJournalWindowPage : public TWindowPage {
+ public:
+  TJournalWindowPage(std::string name, std::vector<std::string>& journal, QWidget* parent)
+      : TWindowPage(parent), name_(std::move(name)), journal_(journal) {}
+
+  void Refresh() override { Note("refresh"); }
+  [[nodiscard]] bool DeleteEnabled() const override { return Rows > 0; }
+  void Delete() override { Note("delete"); }
+  void Add() override { Note("add"); }
+  void Properties() override { Note("properties"); }
+  void SelectAll() override { Note("select all"); }
+  void SetShowing(bool showing) override { Showing = showing; }
+
+  void SetRows(int rows) {
+    Rows = rows;
+    emit SelectionChanged();
+  }
+  void Change(TFilter* filter) { emit FiltersChanged(filter); }
+
+  int Rows = 0;
+  bool Showing = false;
+
+ private:
+  void Note(const std::string& what) { journal_.push_back(name_ + ": " + what); }
+
+  std::string name_;
+  std::vector<std::string>& journal_;
+};
+
 // The window over a real account list of scripted accounts, with journal pages. Its members are
 // open to the tables of cases below.
 class FmMainTest : public test::AccountFixture {
@@ -85,8 +116,9 @@ class FmMainTest : public test::AccountFixture {
     return test::AddScriptedAccount(list, description, active);
   }
 
-  // The window over the list, shown, with the journal's pages (or none).
-  TFmMain& Open(bool withPages = true) {
+  // The window over the list, shown, with the journal's message pages (or none) and, when asked,
+  // journal pages for Filters and Friends.
+  TFmMain& Open(bool withPages = true, bool withOtherPages = false) {
     TMainWindowLinks links;
     links.Accounts = &list;
     links.Filters = filters.get();
@@ -104,7 +136,16 @@ class FmMainTest : public test::AccountFixture {
       (index == piKilled ? killed : inbox) = page.get();
       return page;
     };
-    window = std::make_unique<TFmMain>(std::move(links), withPages ? pages : nullptr);
+    TWindowPageFactory otherPages = [this](int index,
+                                           QWidget* parent) -> std::unique_ptr<TWindowPage> {
+      if (index != piFilters && index != piFriends) return nullptr;
+      auto page = std::make_unique<TJournalWindowPage>(index == piFilters ? "filters" : "friends",
+                                                       journal, parent);
+      (index == piFilters ? filtersPage : friendsPage) = page.get();
+      return page;
+    };
+    window = std::make_unique<TFmMain>(std::move(links), withPages ? pages : nullptr,
+                                       withOtherPages ? otherPages : nullptr);
     window->OpenDocument = [this](const std::string& target) {
       journal.push_back("open " + target);
     };
@@ -154,6 +195,8 @@ class FmMainTest : public test::AccountFixture {
   std::vector<std::string> journal;
   TJournalPage* killed = nullptr;
   TJournalPage* inbox = nullptr;
+  TJournalWindowPage* filtersPage = nullptr;
+  TJournalWindowPage* friendsPage = nullptr;
   std::unique_ptr<TFmMain> window;
 };
 
@@ -413,6 +456,50 @@ TEST_F(FmMainTest, PageKeysSelectTheMessagePagesAndLeaveThePagesToComeAlone) {
   QTest::keyClick(&main, Qt::Key_K, Qt::AltModifier);
   EXPECT_EQ(main.ActivePage(), piKilled);
   EXPECT_TRUE(journal.empty());
+}
+
+// The pages other than the message pages get their hot buttons, the window's keys and its
+// Delete; a page the factory does not make leaves its button disabled.
+TEST_F(FmMainTest, TheOtherPagesGetTheirHotButtonsKeysAndTheWindowsDelete) {
+  Add("Home");
+  TFmMain& main = Open(true, true);
+  EXPECT_FALSE(main.HotButton(piUpdates)->isEnabled());
+  EXPECT_FALSE(main.HandleKey(Qt::Key_U, Qt::AltModifier));
+  QTest::keyClick(&main, Qt::Key_R, Qt::AltModifier);
+  EXPECT_EQ(main.ActivePage(), piFriends);
+  EXPECT_TRUE(friendsPage->Showing);
+  EXPECT_FALSE(filtersPage->Showing);
+  EXPECT_FALSE(Action("tbtDelete")->isEnabled());
+  friendsPage->SetRows(2);
+  EXPECT_TRUE(Action("tbtDelete")->isEnabled());
+  EXPECT_FALSE(Action("tbtPrint")->isEnabled());
+  QTest::keyClick(&main, Qt::Key_Insert);
+  QTest::keyClick(&main, Qt::Key_Return, Qt::ControlModifier);
+  QTest::keyClick(&main, Qt::Key_A, Qt::ControlModifier);
+  // No question from the window: the page's Remove asks its own.
+  QTest::keyClick(&main, Qt::Key_Delete);
+  QTest::keyClick(&main, Qt::Key_Delete, Qt::ShiftModifier);
+  QTest::keyClick(&main, Qt::Key_S, Qt::AltModifier);
+  EXPECT_EQ(journal, (Journal{"friends: refresh", "friends: add", "friends: properties",
+                              "friends: select all", "friends: delete", "friends: delete"}));
+  friendsPage->SetRows(0);
+  journal.clear();
+  EXPECT_FALSE(main.HandleKey(Qt::Key_Delete, Qt::NoModifier));
+  QTest::keyClick(&main, Qt::Key_F, Qt::AltModifier);
+  main.RefreshPages();
+  EXPECT_EQ(journal, (Journal{"filters: refresh", "filters: refresh"}));
+  EXPECT_TRUE(gate.IsFree());
+}
+
+TEST_F(FmMainTest, AChangeOfFiltersOnAPageClassifiesTheLiveMailAgain) {
+  TScriptedAccount& home = Add("Home");
+  home.Mailbox = {Mail("h1", "bob@example.net", "Cheap watches")};
+  CheckAll();
+  Open(true, true);
+  filtersPage->Change(AddSubjectFilter("watches", acKill));
+  EXPECT_EQ(home.Inbox[0]->Status, msSpam);
+  EXPECT_EQ(journal, (Journal{"inbox: reload"}));
+  EXPECT_TRUE(gate.IsFree());
 }
 
 TEST_F(FmMainTest, DeletingAsksByThePageAndTheNumberSelectedUnlessShiftIsHeld) {
