@@ -15,6 +15,7 @@
 #include "accounts/AccountList.h"
 #include "mainwindow/ui/FmMain.h"
 #include "mainwindow/ui/HotButton.h"
+#include "mainwindow/ui/MessagePages.h"
 #include "platform/DateTime.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
@@ -144,6 +145,7 @@ class FmMainTest : public test::AccountFixture {
       (index == piFilters ? filtersPage : friendsPage) = page.get();
       return page;
     };
+    if (realPages) pages = &MakeMessagePage;
     window = std::make_unique<TFmMain>(std::move(links), withPages ? pages : nullptr,
                                        withOtherPages ? otherPages : nullptr);
     window->OpenDocument = [this](const std::string& target) {
@@ -195,6 +197,8 @@ class FmMainTest : public test::AccountFixture {
   std::vector<std::string> journal;
   TJournalPage* killed = nullptr;
   TJournalPage* inbox = nullptr;
+  // Open() makes the real message pages instead of the journal's.
+  bool realPages = false;
   TJournalWindowPage* filtersPage = nullptr;
   TJournalWindowPage* friendsPage = nullptr;
   std::unique_ptr<TFmMain> window;
@@ -488,6 +492,35 @@ TEST_F(FmMainTest, TheOtherPagesGetTheirHotButtonsKeysAndTheWindowsDelete) {
   QTest::keyClick(&main, Qt::Key_F, Qt::AltModifier);
   main.RefreshPages();
   EXPECT_EQ(journal, (Journal{"filters: refresh", "filters: refresh"}));
+  EXPECT_TRUE(gate.IsFree());
+}
+
+TEST_F(FmMainTest, TheWindowsKeysAndDeleteReachTheRealMessagePages) {
+  TScriptedAccount& home = Add("Home");
+  AddSubjectFilter("viagra", acKill);
+  home.Mailbox = {Mail("u1", "ann@example.net", "Minutes"), Mail("k1", "eve@example.net", "viagra"),
+                  Mail("k2", "eve@example.net", "viagra again")};
+  CheckAll();
+  ASSERT_EQ(home.Killed.Count(), 2);
+  realPages = true;
+  TFmMain& main = Open();
+  ASSERT_EQ(main.ActivePage(), piKilled);
+  QTest::keyClick(&main, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(main.Page(piKilled)->SelectedCount(), 2);
+  // Shift deletes without a question; were one asked, it would be answered No.
+  Answer("btnNo");
+  QTest::keyClick(&main, Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_EQ(home.Killed.Count(), 0);
+  EXPECT_FALSE(Action("tbtDelete")->isEnabled());
+
+  QTest::keyClick(&main, Qt::Key_M, Qt::AltModifier);
+  QTest::keyClick(&main, Qt::Key_A, Qt::ControlModifier);
+  ASSERT_EQ(main.Page(piInbox)->SelectedCount(), 1);
+  journal.clear();
+  QTest::keyClick(&main, Qt::Key_Delete);
+  EXPECT_EQ(journal, (Journal{"asked: Are you sure that you want to delete this message?\n\nThe "
+                              "message will be permanently removed from your inbox."}));
+  EXPECT_EQ(home.Inbox.Count(), 1);
   EXPECT_TRUE(gate.IsFree());
 }
 
