@@ -1,5 +1,6 @@
 #include "mainwindow/ui/FmMain.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -471,6 +472,15 @@ void TFmMain::ApplyDisplaySettings() {
   if (ownRow) insertToolBarBreak(pnlAccount_);
   for (TMessagePage* page : pages_)
     if (page) Swallow([page] { page->RestoreLayout(); });
+  // The message pages size their lists' fonts themselves; the others' lists follow here.
+  for (TWindowPage* page : otherPages_) {
+    if (!page || settings.FontSize <= 0) continue;
+    for (QAbstractItemView* list : page->findChildren<QAbstractItemView*>()) {
+      QFont font = list->font();
+      font.setPointSize(settings.FontSize);
+      list->setFont(font);
+    }
+  }
 }
 
 std::vector<TBandInfo> TFmMain::Bands() const {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QListView>
 #include <QLocale>
 #include <QMenu>
 #include <QTest>
@@ -77,7 +78,7 @@ class TJournalPage : public TMessagePage {
 class TJournalWindowPage : public TWindowPage {
  public:
   TJournalWindowPage(std::string name, std::vector<std::string>& journal, QWidget* parent)
-      : TWindowPage(parent), name_(std::move(name)), journal_(journal) {}
+      : TWindowPage(parent), List(new QListView(this)), name_(std::move(name)), journal_(journal) {}
 
   void Refresh() override { Note("refresh"); }
   [[nodiscard]] bool DeleteEnabled() const override { return Rows > 0; }
@@ -93,6 +94,7 @@ class TJournalWindowPage : public TWindowPage {
   }
   void Change(TFilter* filter) { emit FiltersChanged(filter); }
 
+  QListView* List;
   int Rows = 0;
   bool Showing = false;
 
@@ -466,7 +468,9 @@ TEST_F(FmMainTest, PageKeysSelectTheMessagePagesAndLeaveThePagesToComeAlone) {
 // Delete; a page the factory does not make leaves its button disabled.
 TEST_F(FmMainTest, TheOtherPagesGetTheirHotButtonsKeysAndTheWindowsDelete) {
   Add("Home");
+  Settings().FontSize = 14;
   TFmMain& main = Open(true, true);
+  EXPECT_EQ(friendsPage->List->font().pointSize(), 14);
   EXPECT_FALSE(main.HotButton(piUpdates)->isEnabled());
   EXPECT_FALSE(main.HandleKey(Qt::Key_U, Qt::AltModifier));
   QTest::keyClick(&main, Qt::Key_R, Qt::AltModifier);
