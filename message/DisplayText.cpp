@@ -1,5 +1,7 @@
 #include "message/DisplayText.h"
 
+#include <algorithm>
+
 #include "message/Base64.h"
 
 namespace tarnwell {
@@ -139,6 +141,17 @@ std::string DisplayText(std::string_view bytes) {
     AppendUtf8(out, Windows1252Char(static_cast<unsigned char>(bytes[i++])));
   }
   return out;
+}
+
+std::vector<size_t> DisplayTextStarts(std::string_view bytes) {
+  std::vector<size_t> starts;
+  starts.reserve(bytes.size() + 1);
+  for (size_t i = 0; i < bytes.size();) {
+    starts.push_back(i);
+    i += std::max<size_t>(SequenceAt(bytes, i), 1);
+  }
+  starts.push_back(bytes.size());
+  return starts;
 }
 
 char16_t Windows1252Char(unsigned char byte) {

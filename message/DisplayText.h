@@ -14,6 +14,10 @@ namespace tarnwell {
 // charsets, Latin-1 beside UTF-8, shows both.
 [[nodiscard]] std::string DisplayText(std::string_view bytes);
 
+// Where each character of DisplayText(bytes) begins in `bytes`, in order, and the size of `bytes`
+// last: what a front end shows of the text maps back to the bytes it stands for.
+[[nodiscard]] std::vector<size_t> DisplayTextStarts(std::string_view bytes);
+
 // The character of `byte` in Windows-1252; the five bytes it leaves out keep their C1 code points.
 [[nodiscard]] char16_t Windows1252Char(unsigned char byte);
 

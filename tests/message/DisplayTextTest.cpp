@@ -32,6 +32,26 @@ TEST(DisplayTextTest, ValidUtf8StaysAndEveryOtherByteIsWindows1252) {
   EXPECT_EQ(Windows1252Char(0xE9), u'\u00E9');
 }
 
+TEST(DisplayTextTest, StartsMapEachShownCharacterBackToItsBytes) {
+  const std::pair<std::string, std::vector<size_t>> cases[] = {
+      {"", {0}},
+      {"ab", {0, 1, 2}},
+      {"Caf\xC3\xA9!", {0, 1, 2, 3, 5, 6}},
+      // Bytes of no valid sequence stand for one character each.
+      {"\xC3x\x80\xC3\xA9", {0, 1, 2, 3, 5}},
+      {"\xF0\x9F\x98\x80\xED\xA0\x80", {0, 4, 5, 6, 7}},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    const std::vector<size_t> starts = DisplayTextStarts(bytes);
+    EXPECT_EQ(starts, expected) << bytes;
+    // Shown piece by piece, the characters make the text as shown whole.
+    std::string pieces;
+    for (size_t i = 0; i + 1 < starts.size(); ++i)
+      pieces += DisplayText(std::string_view(bytes).substr(starts[i], starts[i + 1] - starts[i]));
+    EXPECT_EQ(pieces, DisplayText(bytes)) << bytes;
+  }
+}
+
 TEST(DisplayTextTest, HeaderValuesAreCutAtTheirEncodedWords) {
   struct TPiece {
     std::string charset;
