@@ -5,6 +5,7 @@
 #include "filtering/Countries.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
+#include "filtering/SenderHeaders.h"
 #include "message/Headers.h"
 #include "message/QStrings.h"
 #include "message/SvcString.h"
@@ -64,9 +65,6 @@ const char* const kUsage =
     "kill; the header filters' to ignore, mark, kill or complain, with --recipients for complain\n"
     "(not sender for header 1), and for headers 2 to 4 also to error-message. System filters\n"
     "cannot be removed.\n";
-
-// The standard headers a sender filter can look in, in the order of its dialog.
-constexpr int kSenderHeaders[] = {1, 2, 7, 8, 10, 14, 15, 16, 17, 19, 20};
 
 // The conditions each dialog offers.
 const std::vector<uint8_t> kSenderConditions = {0,  3,  4,  5,  6,  7,  8,  9,
@@ -244,32 +242,11 @@ std::optional<std::string> GivenOrKept(std::optional<std::string> given, uint8_t
   return given;
 }
 
-// The header set of a new sender filter: the ticks of StdSenderHeaders.dat when it can be
-// read, else the sender filter's own default set.
-uint32_t StandardSenderHeaders() {
-  std::string text;
-  if (!ReadWholeFile(TProgramFolders::ProgramFolder() + "StdSenderHeaders.dat", text))
-    return TSenderFilter().Headers;
-  uint32_t set = 0;
-  for (const int number : kSenderHeaders) {
-    for (const std::string& line : SplitTextLines(text)) {
-      const size_t equals = line.find('=');
-      if (equals == std::string::npos ||
-          !SameText(line.substr(0, equals), THeaders::StdName(number)))
-        continue;
-      if (line.substr(equals + 1) != "0") set |= 1u << number;
-      break;
-    }
-  }
-  return set;
-}
-
 uint32_t ParseSenderHeaders(const std::string& text) {
   uint32_t set = 0;
   for (const std::string& name : SplitCommas(text)) {
     const int number = THeaders::StdNumber(name);
-    if (std::find(std::begin(kSenderHeaders), std::end(kSenderHeaders), number) ==
-        std::end(kSenderHeaders))
+    if (std::find(kSenderHeaders.begin(), kSenderHeaders.end(), number) == kSenderHeaders.end())
       throw TUsageError("--headers: a sender filter cannot look in \"" + name +
                         "\"; use Cc, Comments, Errors-To, From, Message-Id, Received, Reply-To, "
                         "Return-Path, Sender, To or X-Complain-To.");

@@ -1,0 +1,1 @@
+tarnwell_fuzz_target(fuzz_sender_headers DEPS tarnwell_filtering)
