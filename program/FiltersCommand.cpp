@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "filtering/Countries.h"
+#include "filtering/FilterChecks.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
 #include "filtering/SenderHeaders.h"
@@ -14,7 +15,6 @@
 #include "program/CommandSupport.h"
 #include "program/ListOutput.h"
 #include "shell/ProgramFolders.h"
-#include "shell/Settings.h"
 
 namespace tarnwell {
 
@@ -66,15 +66,7 @@ const char* const kUsage =
     "(not sender for header 1), and for headers 2 to 4 also to error-message. System filters\n"
     "cannot be removed.\n";
 
-// The conditions each dialog offers.
-const std::vector<uint8_t> kSenderConditions = {0,  3,  4,  5,  6,  7,  8,  9,
-                                                14, 10, 11, 12, 13, 15, 16, 17};
-const std::vector<uint8_t> kSubjectConditions = {3, 4, 5, 6, 8, 9, 10, 11, 12, 2, 17};
-const std::vector<uint8_t> kTextConditions = {3, 4, 5, 12, 17};
-const std::vector<uint8_t> kHeaderConditions = {3,  4,  5, 6, 7,  8,  9,  10, 11,
-                                                12, 13, 1, 2, 14, 15, 16, 17};
-
-constexpr const char* kBlank = "You cannot leave this field blank.";
+constexpr const char* kBlank = kBlankFieldText;
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -121,27 +113,28 @@ uint8_t ParseCondition(std::string_view option, const std::string& text,
   return condition;
 }
 
-// How a dialog's pattern edit is read: trimmed (sender), as typed but not empty (subject,
-// text), or as typed but not blank (header).
-enum class TPatternRule { Trimmed, NotEmpty, NotBlank };
+// A dialog disables the pattern of a condition that takes none; here it is refused.
+std::string PatternFor(std::string_view option, const std::optional<std::string>& pattern,
+                       uint8_t condition) {
+  if (pattern && !IsTextCondition(condition))
+    throw TUsageError(std::string(option) + ": the condition \"" + ConditionName(condition) +
+                      "\" takes no pattern.");
+  return pattern.value_or("");
+}
 
-// A pattern for `condition`: required for a text condition, refused for any other; at most 50
-// characters, as the dialogs' edits take.
-std::string CheckPattern(std::string_view option, const std::optional<std::string>& pattern,
-                         uint8_t condition, TPatternRule rule) {
-  if (!IsTextCondition(condition)) {
-    if (pattern)
-      throw TUsageError(std::string(option) + ": the condition \"" + ConditionName(condition) +
-                        "\" takes no pattern.");
-    return std::string();
+// The dialogs' refusal, with the option it is about in front.
+void Refuse(const std::optional<TFilterRefusal>& refusal) {
+  if (!refusal) return;
+  const char* option = nullptr;
+  switch (refusal->Field) {
+    case TFilterField::Filter: break;
+    case TFilterField::UserPattern: option = "--user"; break;
+    case TFilterField::DomainPattern: option = "--domain"; break;
+    case TFilterField::Headers: option = "--headers"; break;
+    case TFilterField::HeaderName: option = "--header"; break;
+    case TFilterField::Pattern: option = "--pattern"; break;
   }
-  const std::string text =
-      rule == TPatternRule::Trimmed ? Trim(pattern.value_or("")) : pattern.value_or("");
-  if ((rule == TPatternRule::NotBlank ? Trim(text) : text).empty())
-    throw TUsageError(std::string(option) + ": " + kBlank);
-  if (text.size() > kShortStringCapacity)
-    throw TUsageError(std::string(option) + ": at most 50 characters.");
-  return text;
+  throw TUsageError(option ? std::string(option) + ": " + refusal->Text : refusal->Text);
 }
 
 // The items of a comma-separated list, trimmed.
@@ -155,10 +148,6 @@ std::vector<std::string> SplitCommas(const std::string& text) {
     start = comma + 1;
   }
 }
-
-// The actions the filter dialogs offer.
-const std::vector<uint8_t> kDialogActions = {acAccept, acMark, acKill, acKillAfterComplaint,
-                                             acKillAfterErrorMessage};
 
 std::string ActionList(const std::vector<uint8_t>& offered) {
   std::string text;
@@ -211,12 +200,9 @@ uint8_t ParseRecipients(const std::string& text) {
 void TakeAction(TArguments& arguments, TFilter& filter, bool adding) {
   const uint8_t previous = filter.Action;
   if (const std::optional<std::string> action = arguments.TakeValue("--action"))
-    filter.Action = ParseAction(*action, kDialogActions);
-  const TSettings& settings = Settings();
-  if (adding || filter.Action != previous) {
-    if (filter.Action == acKillAfterComplaint) filter.Recipients = settings.ComplainAddr;
-    if (filter.Action == acKillAfterErrorMessage) filter.Recipients = settings.RemoveAddr;
-  }
+    filter.Action = ParseAction(*action, kFilterActions);
+  if (adding || filter.Action != previous)
+    filter.Recipients = RecipientsForAction(filter.Action, filter.Recipients);
   if (const std::optional<std::string> recipients = arguments.TakeValue("--recipients")) {
     if (filter.Action != acKillAfterComplaint && filter.Action != acKillAfterErrorMessage)
       throw TUsageError(
@@ -227,11 +213,11 @@ void TakeAction(TArguments& arguments, TFilter& filter, bool adding) {
 }
 
 // --case or --no-case; the filter's own setting without either.
-uint8_t TakeCase(TArguments& arguments, const TFilter& filter) {
+bool TakeCase(TArguments& arguments, const TFilter& filter) {
   const bool matters = arguments.TakeFlag("--case");
   const bool ignored = arguments.TakeFlag("--no-case");
   if (matters && ignored) throw TUsageError("--case and --no-case exclude each other.");
-  return matters ? 1 : ignored ? 0 : filter.CaseMatters;
+  return matters || (!ignored && filter.CaseMatters);
 }
 
 // The pattern given, else the filter's own while its condition, old and new, takes one: a
@@ -263,89 +249,73 @@ void EditSender(TArguments& arguments, TFilter& filter, bool adding) {
   const std::optional<std::string> userCondition = arguments.TakeValue("--user-condition");
   const std::optional<std::string> domainCondition = arguments.TakeValue("--domain-condition");
   const std::optional<std::string> headers = arguments.TakeValue("--headers");
-  const uint8_t previous1 = filter.Condition1;
-  const uint8_t previous2 = filter.Condition2;
+  TSenderEntry entry;
   // A pattern given alone for a part without a text condition asks for an equal user name or a
   // domain that ends with it, as the wizard makes them.
-  filter.Condition1 = userCondition ? ParseCondition("--user-condition", *userCondition,
-                                                     kSenderConditions, "sender")
-                      : user && !IsTextCondition(previous1) ? uint8_t(cnEquals)
-                                                            : previous1;
-  filter.Condition2 = domainCondition ? ParseCondition("--domain-condition", *domainCondition,
+  entry.UserCondition = userCondition ? ParseCondition("--user-condition", *userCondition,
                                                        kSenderConditions, "sender")
-                      : domain && !IsTextCondition(previous2) ? uint8_t(cnEndsWith)
-                                                              : previous2;
-  filter.SetText1(CheckPattern("--user",
-                               GivenOrKept(user, previous1, filter.Condition1, filter.Text1()),
-                               filter.Condition1, TPatternRule::Trimmed));
-  filter.SetText2(CheckPattern("--domain",
-                               GivenOrKept(domain, previous2, filter.Condition2, filter.Text2()),
-                               filter.Condition2, TPatternRule::Trimmed));
-  uint32_t set = headers ? ParseSenderHeaders(*headers) : filter.Headers;
-  if (filter.Condition1 != cnNone) {
-    if (headers && (set & ~PersonalHeaders))
-      throw TUsageError(
-          "--headers: You cannot filter on this header when you have entered a condition on the "
-          "user name.");
-    set &= PersonalHeaders;
-  }
-  if ((filter.Condition1 == cnNone && filter.Condition2 == cnNone) || set == 0)
-    throw TUsageError("This filter will not do anything.");
-  filter.Headers = set;
-  const bool textCondition =
-      IsTextCondition(filter.Condition1) || IsTextCondition(filter.Condition2);
-  const bool uppercase = filter.Condition1 == cnUppercase || filter.Condition2 == cnUppercase;
-  filter.CaseMatters = (TakeCase(arguments, filter) && textCondition) || uppercase ? 1 : 0;
+                        : user && !IsTextCondition(filter.Condition1) ? uint8_t(cnEquals)
+                                                                      : filter.Condition1;
+  entry.DomainCondition = domainCondition ? ParseCondition("--domain-condition", *domainCondition,
+                                                           kSenderConditions, "sender")
+                          : domain && !IsTextCondition(filter.Condition2) ? uint8_t(cnEndsWith)
+                                                                          : filter.Condition2;
+  entry.User = PatternFor("--user",
+                          GivenOrKept(user, filter.Condition1, entry.UserCondition, filter.Text1()),
+                          entry.UserCondition);
+  entry.Domain = PatternFor(
+      "--domain", GivenOrKept(domain, filter.Condition2, entry.DomainCondition, filter.Text2()),
+      entry.DomainCondition);
+  entry.Headers = headers ? ParseSenderHeaders(*headers) : filter.Headers;
+  if (headers) Refuse(CheckSenderHeaders(entry.Headers, entry.UserCondition));
+  // Choosing "Is uppercase" ticks "Case matters", as in the dialog.
+  entry.CaseTicked = TakeCase(arguments, filter) || entry.UserCondition == cnUppercase ||
+                     entry.DomainCondition == cnUppercase;
+  Refuse(CheckSender(entry));
+  WriteSender(entry, filter);
   TakeAction(arguments, filter, adding);
 }
 
 // Subject and message text filters: one condition and one pattern taken as typed.
 void EditPattern(TArguments& arguments, TFilter& filter, bool adding) {
   const bool subject = filter.Kind == fkSubject;
-  const uint8_t previous = filter.Condition1;
+  TPatternEntry entry;
+  entry.Condition = filter.Condition1;
   if (const std::optional<std::string> condition = arguments.TakeValue("--condition"))
-    filter.Condition1 =
+    entry.Condition =
         ParseCondition("--condition", *condition, subject ? kSubjectConditions : kTextConditions,
                        subject ? "subject" : "message text");
-  filter.SetText1(CheckPattern(
-      "--pattern",
-      GivenOrKept(arguments.TakeValue("--pattern"), previous, filter.Condition1, filter.Text1()),
-      filter.Condition1, TPatternRule::NotEmpty));
-  const uint8_t caseMatters = TakeCase(arguments, filter);
-  filter.CaseMatters =
-      IsTextCondition(filter.Condition1) ? caseMatters : filter.Condition1 == cnUppercase;
+  entry.Pattern = PatternFor("--pattern",
+                             GivenOrKept(arguments.TakeValue("--pattern"), filter.Condition1,
+                                         entry.Condition, filter.Text1()),
+                             entry.Condition);
+  Refuse(CheckPattern(entry));
+  entry.CaseTicked = TakeCase(arguments, filter);
+  WritePattern(entry, filter);
   TakeAction(arguments, filter, adding);
 }
 
 void EditHeader(TArguments& arguments, TFilter& filter, bool adding) {
-  const std::optional<std::string> header = arguments.TakeValue("--header");
-  const std::string name = Trim(header ? *header : filter.Text1());
-  if (name.empty()) throw TUsageError(std::string("--header: ") + kBlank);
-  if (name.size() > kShortStringCapacity) throw TUsageError("--header: at most 50 characters.");
-  filter.SetText1(name);
-  const uint8_t previous = filter.Condition1;
+  THeaderEntry entry;
+  entry.Name = arguments.TakeValue("--header").value_or(filter.Text1());
+  entry.Condition = filter.Condition1;
   if (const std::optional<std::string> condition = arguments.TakeValue("--condition"))
-    filter.Condition1 = ParseCondition("--condition", *condition, kHeaderConditions, "header");
-  filter.SetText2(CheckPattern(
-      "--pattern",
-      GivenOrKept(arguments.TakeValue("--pattern"), previous, filter.Condition1, filter.Text2()),
-      filter.Condition1, TPatternRule::NotBlank));
-  const bool addressHeader = (AddressHeaders >> THeaders::StdNumber(name)) & 1u;
+    entry.Condition = ParseCondition("--condition", *condition, kHeaderConditions, "header");
+  entry.Pattern = PatternFor("--pattern",
+                             GivenOrKept(arguments.TakeValue("--pattern"), filter.Condition1,
+                                         entry.Condition, filter.Text2()),
+                             entry.Condition);
+  Refuse(CheckHeader(entry));
   const bool addressOnly = arguments.TakeFlag("--address-only");
   const bool wholeValue = arguments.TakeFlag("--no-address-only");
   if (addressOnly && wholeValue)
     throw TUsageError("--address-only and --no-address-only exclude each other.");
-  if (addressOnly && !(addressHeader && IsTextCondition(filter.Condition1)))
+  if (addressOnly && !(IsAddressHeader(entry.Name) && IsTextCondition(entry.Condition)))
     throw TUsageError(
         "--address-only: only for an address header with a condition that takes a pattern.");
-  // As the dialog writes it back: ticked, and the header one that carries addresses.
-  if ((addressOnly || (!wholeValue && filter.HasOption(foAddressOnly))) && addressHeader)
-    filter.Options |= foAddressOnly;
-  else
-    filter.Options &= static_cast<uint8_t>(~foAddressOnly);
-  const uint8_t caseMatters = TakeCase(arguments, filter);
-  filter.CaseMatters =
-      IsTextCondition(filter.Condition1) ? caseMatters : filter.Condition1 == cnUppercase;
+  entry.AddressOnly = addressOnly || (!wholeValue && filter.HasOption(foAddressOnly));
+  entry.CaseTicked = TakeCase(arguments, filter);
+  WriteHeader(entry, filter);
   TakeAction(arguments, filter, adding);
 }
 
