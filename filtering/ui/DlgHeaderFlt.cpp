@@ -23,10 +23,12 @@ THeaderFltDlg::THeaderFltDlg(TFilter& filter, QWidget* parent)
   header_->setInsertPolicy(QComboBox::NoInsert);
   header_->lineEdit()->setMaxLength(static_cast<int>(kShortStringCapacity));
   for (const std::string& name : kHeaderFilterNames) header_->addItem(QString::fromStdString(name));
-  if (filter.Text1().empty())
-    header_->setCurrentIndex(0);
+  const QString name = DisplayString(filter.Text1());
+  const int listed = name.isEmpty() ? 0 : header_->findText(name, Qt::MatchExactly);
+  if (listed >= 0)
+    header_->setCurrentIndex(listed);
   else
-    header_->setEditText(DisplayString(filter.Text1()));
+    header_->setEditText(name);
   onAddress_->setObjectName(QStringLiteral("chkOnAddress"));
   onAddress_->setChecked(filter.HasOption(foAddressOnly));
 

@@ -193,6 +193,12 @@ TEST_F(FilterDialogTest, EachKindHasItsDialogWithItsConditionsInOrder) {
   EXPECT_EQ(names->count(), 28);
   EXPECT_EQ(names->currentText(), QStringLiteral("Cc"));
   EXPECT_EQ(names->itemText(27), QStringLiteral("X-Sender"));
+  // A listed name is chosen in the list; any other shows as typed.
+  header.SetText1("X-Mailer");
+  EXPECT_EQ(Child<QComboBox>(*Open(header), "cbHeader")->currentIndex(), 25);
+  header.SetText1("x-mailer");
+  const std::unique_ptr<QDialog> other = Open(header);
+  EXPECT_EQ(Child<QComboBox>(*other, "cbHeader")->currentText(), QStringLiteral("x-mailer"));
 }
 
 TEST_F(FilterDialogTest, OkIsRefusedInOrderWithTheFocusOnTheFieldAndTheFilterUntouched) {
