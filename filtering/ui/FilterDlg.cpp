@@ -35,27 +35,27 @@ TFilterDlg::TFilterDlg(TFilter& filter, const QString& caption, QWidget* parent)
       buttons_(new QVBoxLayout),
       side_(new QVBoxLayout),
       action_(new TActionGroup(QStringLiteral("then..."), this)),
-      caseMatters_(new QCheckBox(QStringLiteral("&Case matters"), this)),
-      ok_(new QPushButton(QStringLiteral("OK"), this)) {
+      caseMatters_(new QCheckBox(QStringLiteral("&Case matters"), this)) {
   setWindowTitle(caption);
   setModal(true);
   action_->Load(filter.Action, filter.Recipients);
   caseMatters_->setObjectName(QStringLiteral("chkCaseMatters"));
   caseMatters_->setChecked(filter.CaseMatters != 0);
 
-  ok_->setObjectName(QStringLiteral("btnOK"));
-  ok_->setDefault(true);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("btnOK"));
+  ok->setDefault(true);
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
   cancel->setObjectName(QStringLiteral("btnCancel"));
   auto* help = new QPushButton(QStringLiteral("&Help"), this);
   help->setObjectName(QStringLiteral("btnHelp"));
   const std::string guide = DocumentationFile();
   help->setEnabled(!guide.empty());
-  connect(ok_, &QPushButton::clicked, this, &TFilterDlg::accept);
+  connect(ok, &QPushButton::clicked, this, &TFilterDlg::accept);
   connect(cancel, &QPushButton::clicked, this, &TFilterDlg::reject);
   connect(help, &QPushButton::clicked, this, [guide] { StartProgram("xdg-open", {guide}); });
   buttons_->setSpacing(6);
-  buttons_->addWidget(ok_);
+  buttons_->addWidget(ok);
   buttons_->addWidget(cancel);
   buttons_->addWidget(help);
   buttons_->addStretch();

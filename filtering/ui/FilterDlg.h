@@ -13,7 +13,6 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 class QVBoxLayout;
 
 namespace tarnwell {
@@ -69,7 +68,6 @@ class TFilterDlg : public QDialog {
   QVBoxLayout* side_;
   TActionGroup* action_;
   QCheckBox* caseMatters_;
-  QPushButton* ok_;
 
  private:
   std::array<QWidget*, 6> focus_{};

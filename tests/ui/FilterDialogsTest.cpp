@@ -19,6 +19,7 @@
 #include "filtering/Filters.h"
 #include "filtering/ui/DlgMultipleFlt.h"
 #include "filtering/ui/FilterDialogs.h"
+#include "filtering/ui/FilterDlg.h"
 #include "filtering/ui/SpeedPopUp.h"
 #include "platform/Files.h"
 #include "shell/ui/DlgMessage.h"
@@ -100,6 +101,33 @@ std::string Fields(const TFilter& filter) {
 }
 
 constexpr uint32_t Bit(int number) { return 1u << number; }
+
+TEST(EditedTextTest, UntouchedTextKeepsItsBytesAndTypedTextIsUtf8CutToWholeCharacters) {
+  const QString e = QStringLiteral("\u00e9");
+  const std::string utf8 = "\xc3\xa9";
+  const struct {
+    QString shown;
+    std::string original;
+    std::string bytes;
+  } cases[] = {
+      {QStringLiteral("caf") + e, "caf\xe9", "caf\xe9"},
+      {QStringLiteral("caf") + e + QStringLiteral("s"), "caf\xe9", "caf" + utf8 + "s"},
+      {e.repeated(30), "",
+       [&] {
+         std::string cut;
+         for (int i = 0; i < 25; ++i) cut += utf8;
+         return cut;
+       }()},
+      {QStringLiteral("a") + e.repeated(30), "",
+       [&] {
+         std::string cut = "a";
+         for (int i = 0; i < 24; ++i) cut += utf8;
+         return cut;
+       }()},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(EditedText(c.shown, c.original), c.bytes) << c.shown.toStdString();
+}
 
 class FilterDialogTest : public ::testing::Test, protected test::TProgramEnvironment {
  protected:
