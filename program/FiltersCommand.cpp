@@ -6,6 +6,7 @@
 #include "filtering/FilterChecks.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
+#include "filtering/FriendChecks.h"
 #include "filtering/SenderHeaders.h"
 #include "message/Headers.h"
 #include "message/QStrings.h"
@@ -65,8 +66,6 @@ const char* const kUsage =
     "kill; the header filters' to ignore, mark, kill or complain, with --recipients for complain\n"
     "(not sender for header 1), and for headers 2 to 4 also to error-message. System filters\n"
     "cannot be removed.\n";
-
-constexpr const char* kBlank = kBlankFieldText;
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -328,35 +327,16 @@ void EditFriend(TArguments& arguments, TFilter& filter, const TFilterList& list,
   if (!!address + !!domain + !!mailingList != 1)
     throw TUsageError("a friend needs one of --address, --domain and --mailing-list.");
   const char* option = address ? "--address" : domain ? "--domain" : "--mailing-list";
-  const std::string text = Trim(address ? *address : domain ? *domain : *mailingList);
-  const auto refuse = [option](const std::string& message) {
-    throw TUsageError(std::string(option) + ": " + message);
-  };
-  if (text.empty()) refuse(kBlank);
-  if (text.size() > kShortStringCapacity) refuse("at most 50 characters.");
-  if (text.find_first_of(" \t") != std::string::npos) refuse("This is not a valid e-mail address.");
-  const size_t ats = static_cast<size_t>(std::count(text.begin(), text.end(), '@'));
-  if (address && ats != 1) refuse("This is not a valid e-mail address.");
-  if (domain && ats != 0) refuse("This is not a valid domain name.");
-
-  if (ats > 0) {
-    filter.SetText1(UserPart(text));
-    filter.Condition1 = cnEquals;
-  } else {
-    filter.Condition1 = cnNone;
-  }
-  filter.SetText2(ats > 0 ? DomainPart(text) : text);
-  if (mailingList)
-    filter.Headers |= 1u << 19;
-  else
-    filter.Headers &= ~(1u << 19);
-  int index = -1;
-  if (adding && list.FindEqual(filter, index))
-    throw TUsageError("You already have a similar filter.");
-  for (const TStoredAccount& account : ReadStoredAccounts())
-    if (SameText(account.Email, text))
-      throw TUsageError("You cannot add your own e-mail address to the Friends list.");
-  filter.Origin = orUser;
+  const TFriendType type = address  ? TFriendType::User
+                           : domain ? TFriendType::Domain
+                                    : TFriendType::MailingList;
+  std::vector<std::string> ownAddresses;
+  for (const TStoredAccount& account : ReadStoredAccounts()) ownAddresses.push_back(account.Email);
+  const std::string& entry = address ? *address : domain ? *domain : *mailingList;
+  if (const std::optional<TFriendRefusal> refusal =
+          EnterFriend(filter, entry, type, list, adding, ownAddresses))
+    throw TUsageError(refusal->OfEntry ? std::string(option) + ": " + refusal->Text
+                                       : refusal->Text);
 }
 
 // What the filters page lets the user change on a system filter, by its place among them: the
