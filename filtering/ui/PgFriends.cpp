@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "accounts/AccountList.h"
-#include "app/AppWindow.h"
 #include "filtering/FilterList.h"
 #include "filtering/ui/FriendListModel.h"
 #include "platform/Files.h"
@@ -232,21 +231,6 @@ void TFriendsPg::showEvent(QShowEvent* event) {
   ApplyDisplaySettings();
   UpdateCommands();
   TWindowPage::showEvent(event);
-}
-
-void TFriendsPg::RunCommand(const std::function<void()>& command) {
-  TAppWindow* app = AppWindow();
-  if (app) {
-    app->Gate().WaitAndEnter(TSynchronization::skUserInterface);
-    // The program is ending, and the gate was not entered.
-    if (TEventLoop::Current().Terminated()) return;
-  }
-  try {
-    command();
-  } catch (const std::exception& error) {
-    dialogs_.ShowErrorOver(error.what(), window());
-  }
-  if (app) app->Gate().Leave();
 }
 
 bool TFriendsPg::Edit(TFilter& filter, bool adding) {

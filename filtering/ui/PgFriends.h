@@ -87,9 +87,6 @@ class TFriendsPg : public TWindowPage {
   void Select(const std::vector<TFilter*>& selected);
   void UpdateCommands();
   void ApplyDisplaySettings();
-  // Runs a command between the program's BeginCommand and EndCommand, showing an error it
-  // raises.
-  void RunCommand(const std::function<void()>& command);
   // The friend dialog, modal, on `filter`; true on OK.
   bool Edit(TFilter& filter, bool adding);
 
