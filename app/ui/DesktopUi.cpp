@@ -5,9 +5,13 @@
 
 #include "app/AppWindow.h"
 #include "app/ui/PasswordDlg.h"
+#include "filtering/ui/FilterDialogs.h"
+#include "filtering/ui/FilterWizard.h"
+#include "filtering/ui/PgFriends.h"
 #include "mainwindow/ui/DlgRescue.h"
 #include "mainwindow/ui/FmMain.h"
 #include "mainwindow/ui/MessagePages.h"
+#include "mainwindow/ui/PgKilled.h"
 #include "mainwindow/ui/PrintOuts.h"
 #include "platform/ui/QtEventLoop.h"
 #include "shell/ui/DlgMessage.h"
@@ -60,7 +64,7 @@ void TDesktopMainWindow::Open(bool maximised) {
   links.ToggleSuspend = [app] { app->miSuspendClick(true); };
   links.ShowAbout = [app] { app->miAboutClick(false); };
   links.RunEmailProgram = [app] { app->miEmailProgramClick(); };
-  auto* window = new TFmMain(std::move(links), pages_);
+  auto* window = new TFmMain(std::move(links), pages_, WindowPageFactory(*app, dialogs_));
   window_ = window;
   window->TrayPresent = TrayPresent;
   QObject::connect(window, &TFmMain::Closed, window,
@@ -108,8 +112,60 @@ void TDesktopMainWindow::BringToForeground() {
   window_->activateWindow();
 }
 
+namespace {
+
+// The window a page lives in, when it is the main window.
+TFmMain* MainWindowOf(const QWidget& page) { return qobject_cast<TFmMain*>(page.window()); }
+
+// The main window's Help, for the "&Help" buttons of the dialogs a page opens.
+std::function<void()> HelpOf(const QWidget& page) {
+  return [&page] {
+    if (TFmMain* window = MainWindowOf(page)) window->Help();
+  };
+}
+
+}  // namespace
+
+TWindowPageFactory WindowPageFactory(TAppWindow& app, TQtMessageDialogs& dialogs) {
+  return [&app, &dialogs](int index, QWidget* parent) -> std::unique_ptr<TWindowPage> {
+    if (index == piFriends && app.Filters() && app.Accounts()) {
+      auto page = std::make_unique<TFriendsPg>(*app.Filters(), *app.Accounts(), dialogs, parent);
+      page->Help = HelpOf(*page);
+      return page;
+    }
+    return nullptr;
+  };
+}
+
 TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs) {
   TMessagePageActions actions;
+  actions.AddFilter = [](TPgMessages& page) {
+    TFilterList* filters = page.Accounts().FilterList;
+    if (!filters) return;
+    const TFilterFromMessage made = AddFilterFromPage(
+        page, *filters,
+        [&page](TFilter& filter, bool isNew) { return EditFilter(filter, isNew, page.window()); },
+        HelpOf(page));
+    TFmMain* window = MainWindowOf(page);
+    if (!window) return;
+    if (made.Added || made.CountriesBlocked) window->RefreshPage(piFilters);
+    if (made.Added) window->ApplyFilter(made.Added);
+  };
+  actions.AddFriend = [&dialogs](TPgMessages& page) {
+    TFilterList* filters = page.Accounts().FilterList;
+    TEmail* message = page.CurrentMessage();
+    if (!filters || !message) return;
+    const bool killed = qobject_cast<TPgKilled*>(&page) != nullptr;
+    const TFriendFromMessage made = AddFriendFromMessage(
+        *filters, {message, killed, page.Account() && RestoresInPlace(*page.Account())},
+        OwnAddresses(page.Accounts()), dialogs, &page, HelpOf(page));
+    if (made.Rescue && page.Account())
+      RescueMessages(page.Accounts(), *page.Account(), {message}, dialogs, &page);
+    TFmMain* window = MainWindowOf(page);
+    if (!window || !made.Added) return;
+    window->RefreshPage(piFriends);
+    window->ApplyFilter(made.Added);
+  };
   actions.Rescue = [&dialogs](TPgMessages& page) {
     if (TAccount* viewed = page.Account())
       RescueMessages(page.Accounts(), *viewed, page.SelectedMessages(), dialogs, &page);
@@ -118,7 +174,7 @@ TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs) {
     TPrintOut(page.Details()).Print(printer, page.SelectedMessages());
   };
   actions.Delete = [](TPgMessages& page) {
-    if (auto* window = qobject_cast<TFmMain*>(page.window())) window->Delete();
+    if (TFmMain* window = MainWindowOf(page)) window->Delete();
   };
   return actions;
 }

@@ -10,6 +10,7 @@
 #include "app/Wizards.h"
 #include "mainwindow/ui/MessagePage.h"
 #include "mainwindow/ui/PgMessages.h"
+#include "mainwindow/ui/WindowPage.h"
 
 class QApplication;
 
@@ -103,8 +104,12 @@ class TDesktopSession {
   std::unique_ptr<TDesktopWizards> wizards_;
 };
 
-// The commands of the message pages on the desktop: rescue, print and the window's Delete.
+// The commands of the message pages on the desktop: a filter or a friend from the message, rescue,
+// print and the window's Delete.
 [[nodiscard]] TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs);
+
+// The main window's pages other than the message pages, over the program's filters and accounts.
+[[nodiscard]] TWindowPageFactory WindowPageFactory(TAppWindow& app, TQtMessageDialogs& dialogs);
 
 // What a desktop without a system tray is told once: the program shows its main window instead
 // of an icon.

@@ -595,7 +595,11 @@ TFilterFromMessage AddFilterFromMessage(const TEmail* message, TFilterList& filt
   wizard.SetHelp(help);
   TFilterFromMessage result;
   switch (wizard.Run()) {
-    case TFilterWizardDlg::TOutcome::Filter: result.Added = filters.Add(wizard.TakeFilter()); break;
+    case TFilterWizardDlg::TOutcome::Filter:
+      result.Added = filters.Add(wizard.TakeFilter());
+      // Written at once, so that a filter the user made outlives a program that ends abruptly.
+      filters.SaveIfModified();
+      break;
     case TFilterWizardDlg::TOutcome::Countries: result.CountriesBlocked = true; break;
     case TFilterWizardDlg::TOutcome::Cancelled: break;
   }

@@ -76,6 +76,8 @@ TFriendFromMessage AddFriendFromMessage(TFilterList& filters, const TFriendSourc
     return result;
   }
   result.Added = filters.Add(std::move(filter));
+  // Written at once, so that a friend the user added outlives a program that ends abruptly.
+  filters.SaveIfModified();
   result.Rescue = rescue;
   return result;
 }
@@ -250,6 +252,7 @@ void TFriendsPg::Add() {
     auto filter = std::make_unique<TFriendFilter>();
     if (!Edit(*filter, true)) return;
     TFilter* added = filters_.Add(std::move(filter));
+    filters_.SaveIfModified();
     Rebuild({added});
     emit FiltersChanged(added);
   });

@@ -493,6 +493,10 @@ TEST_F(AddFilterFromPageTest, AddsTheFilterReportsCountriesAndNothingOnCancel) {
   EXPECT_GE(filters->IndexOf(added.Added), 0);
   EXPECT_EQ(added.Added->Text1(), "Luxury watches at 90% off");
   EXPECT_EQ(added.Added->Origin, orUser);
+  // The new filter is on disk at once, not only when the window closes.
+  TFilterList written(filters->FileName());
+  written.Load(true);
+  EXPECT_EQ(written.Count(), count + 1);
 
   // Without a message, the kind's dialog makes the filter.
   test::WhenModal([](QWidget* dialog) { ChooseIn(*static_cast<W*>(dialog), "rbHeader"); });

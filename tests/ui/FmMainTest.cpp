@@ -8,12 +8,14 @@
 #include <QListView>
 #include <QLocale>
 #include <QMenu>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
 
 #include "accounts/AccountList.h"
+#include "app/ui/DesktopUi.h"
 #include "mainwindow/ui/FmMain.h"
 #include "mainwindow/ui/HotButton.h"
 #include "mainwindow/ui/MessagePages.h"
@@ -148,6 +150,7 @@ class FmMainTest : public test::AccountFixture {
       return page;
     };
     if (realPages) pages = &MakeMessagePage;
+    if (desktopPages) pages = MessagePageFactory(DesktopPageActions(dialogs));
     window = std::make_unique<TFmMain>(std::move(links), withPages ? pages : nullptr,
                                        withOtherPages ? otherPages : nullptr);
     window->OpenDocument = [this](const std::string& target) {
@@ -199,8 +202,10 @@ class FmMainTest : public test::AccountFixture {
   std::vector<std::string> journal;
   TJournalPage* killed = nullptr;
   TJournalPage* inbox = nullptr;
-  // Open() makes the real message pages instead of the journal's.
+  // Open() makes the real message pages instead of the journal's, bare or with the desktop's
+  // commands.
   bool realPages = false;
+  bool desktopPages = false;
   TJournalWindowPage* filtersPage = nullptr;
   TJournalWindowPage* friendsPage = nullptr;
   std::unique_ptr<TFmMain> window;
@@ -525,6 +530,45 @@ TEST_F(FmMainTest, TheWindowsKeysAndDeleteReachTheRealMessagePages) {
   EXPECT_EQ(journal, (Journal{"asked: Are you sure that you want to delete this message?\n\nThe "
                               "message will be permanently removed from your inbox."}));
   EXPECT_EQ(home.Inbox.Count(), 1);
+  EXPECT_TRUE(gate.IsFree());
+}
+
+// "Add a friend" and "Add a filter" on a Live Mail message: the new friend or filter classifies
+// the Live Mail again at once, and the page that lists it is refreshed.
+TEST_F(FmMainTest, AFriendOrAFilterFromALiveMessageClassifiesTheLiveMailAgain) {
+  TScriptedAccount& home = Add("Home");
+  home.Mailbox = {Mail("u1", "ann@example.net", "Minutes of the meeting")};
+  CheckAll();
+  ASSERT_EQ(home.Inbox[0]->Status, msChecked);
+  desktopPages = true;
+  TFmMain& main = Open(true, true);
+  main.SelectPage(piInbox);
+  QTest::keyClick(&main, Qt::Key_A, Qt::ControlModifier);
+  journal.clear();
+  // The friend dialog opens on the sender's address.
+  test::WhenModal([](QWidget* dialog) { test::Click(dialog, QStringLiteral("btnOK")); });
+  test::Click(main.Page(piInbox), QStringLiteral("sbAddFriend"));
+  EXPECT_EQ(home.Inbox[0]->Status, msFriend);
+  EXPECT_EQ(journal, Journal{"friends: refresh"});
+
+  std::vector<TFilter*> friends;
+  filters->FiltersOfKind(fkFriend, kAllOrigins, friends);
+  const auto added = std::find_if(friends.begin(), friends.end(),
+                                  [](TFilter* f) { return f->Text2() == "example.net"; });
+  ASSERT_NE(added, friends.end());
+  filters->Delete(filters->IndexOf(*added));
+  home.Refilter(nullptr);
+  ASSERT_EQ(home.Inbox[0]->Status, msChecked);
+  journal.clear();
+  // The wizard makes a subject filter of the message's subject (type page, subject page, last
+  // page); its action kills.
+  test::WhenModal([](QWidget* dialog) {
+    dialog->findChild<QRadioButton*>(QStringLiteral("rbSubject"))->click();
+    for (int page = 0; page < 3; ++page) test::Click(dialog, QStringLiteral("btnNext"));
+  });
+  test::Click(main.Page(piInbox), QStringLiteral("sbAddFilter"));
+  EXPECT_EQ(home.Inbox[0]->Status, msSpam);
+  EXPECT_EQ(journal, Journal{"filters: refresh"});
   EXPECT_TRUE(gate.IsFree());
 }
 

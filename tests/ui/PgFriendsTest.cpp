@@ -229,6 +229,12 @@ TEST_F(PgFriendsTest, AddPutsTheNewFriendInTheListSelectedAndClassifiesAgain) {
   EXPECT_EQ(filters->IndexOf(added), filters->IndexOf(page->SelectedFriends()[0]));
   EXPECT_EQ(added->Origin, orUser);
   EXPECT_EQ(added->Action, acAccept);
+  // The new friend is on disk at once, not only when the window closes.
+  TFilterList stored(dir / "Filters.dat");
+  stored.Load(true);
+  std::vector<TFilter*> friends;
+  stored.FiltersOfKind(fkFriend, kAllOrigins, friends);
+  EXPECT_EQ(friends.size(), 2u);
 }
 
 TEST_F(PgFriendsTest, TheOwnAddressOfAnAccountCannotBeAdded) {
