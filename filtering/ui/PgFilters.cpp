@@ -21,6 +21,7 @@
 #include "filtering/Filters.h"
 #include "filtering/ui/DlgFind.h"
 #include "filtering/ui/FilterPageModels.h"
+#include "filtering/ui/OtherFiltersTab.h"
 #include "message/QStrings.h"
 #include "platform/EventLoop.h"
 #include "shell/Settings.h"
@@ -122,9 +123,15 @@ void TFiltersPg::BuildLayout() {
   pcFilters_ = new QTabWidget(this);
   pcFilters_->setObjectName(QStringLiteral("pcFilters"));
   body->addWidget(pcFilters_, 1);
-  for (int tab = tbSender; tab <= tbHeader; ++tab) {
+  for (int tab = tbSender; tab < kTabCount; ++tab) {
     if (tab == tbCountry) {
       pcFilters_->addTab(BuildCountryTab(), QStringLiteral("Country"));
+      continue;
+    }
+    if (tab == tbOther) {
+      otherTab_ = new TOtherFiltersTab(filters_, dialogs_, pcFilters_);
+      otherTab_->setObjectName(QStringLiteral("tsOther"));
+      pcFilters_->addTab(otherTab_, QStringLiteral("Other"));
       continue;
     }
     for (size_t slot = 0; slot < kKindTabs.size(); ++slot)
@@ -134,6 +141,7 @@ void TFiltersPg::BuildLayout() {
   connect(pcFilters_, &QTabWidget::currentChanged, this, [this] {
     if (const TKindTab* tab = CurrentKindTab(); tab && SelectedOf(*tab).empty())
       SelectFilters(*tab, {tab->model->Filter(0)});
+    if (CurrentTab() == tbOther) otherTab_->Reread();
     if (findDialog_) findDialog_->Restart();
     UpdateCommands();
   });
@@ -364,6 +372,7 @@ void TFiltersPg::SelectFilters(const TKindTab& tab, const std::vector<TFilter*>&
 void TFiltersPg::Refresh() {
   RefreshAll();
   RefreshKind(fkCountry);
+  otherTab_->Reread();
 }
 
 void TFiltersPg::RefreshAll() {

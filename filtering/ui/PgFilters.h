@@ -24,6 +24,7 @@ class TFilter;
 class TFilterList;
 class TFilterListModel;
 class TFindDlg;
+class TOtherFiltersTab;
 class TQtMessageDialogs;
 
 // The dialogs the page edits filters in: a filter's own dialog (true on OK, the filter written
@@ -132,6 +133,7 @@ class TFiltersPg : public TWindowPage {
   QTreeView* lvCountry_ = nullptr;
   TCountryListModel* countryModel_ = nullptr;
   QComboBox* cbCountry_ = nullptr;
+  TOtherFiltersTab* otherTab_ = nullptr;
   QWidget* buttons_ = nullptr;
   QPushButton* sbAdd_ = nullptr;
   QPushButton* sbRemove_ = nullptr;

@@ -21,6 +21,7 @@
 #include "filtering/ui/DlgFind.h"
 #include "filtering/ui/FilterPageModels.h"
 #include "filtering/ui/PgFilters.h"
+#include "filtering/ui/SpeedPopUp.h"
 #include "message/Emails.h"
 #include "message/MessageText.h"
 #include "shell/ui/DlgMessage.h"
@@ -612,6 +613,61 @@ TEST_F(PgFiltersTest, CountryFilterMarkingMakesACountryMatchPossibleSpam) {
     EXPECT_EQ(classify(stored), c.status);
     EXPECT_EQ(std::string(filters.Current()->Description()), "Sent from or via Tokelau");
   }
+}
+
+TEST_F(PgFiltersTest, OtherTabStoresTheBuiltInFiltersActionsAndRecipients) {
+  auto page = Open();
+  page->SelectTab(TFiltersPg::tbOther);
+  const auto items = [](const QComboBox* combo) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < combo->count(); ++i) texts.push_back(combo->itemText(i).toStdString());
+    return texts;
+  };
+  auto* invalid = page->findChild<QComboBox*>("cbSndInvalid");
+  ASSERT_NE(invalid, nullptr);
+  EXPECT_EQ(items(invalid), (std::vector<std::string>{"Ignore", "Mark, but do not kill", "Kill",
+                                                      "Kill after complaining"}));
+  EXPECT_EQ(items(page->findChild<QComboBox*>("cbRecipNotAcct")).back(),
+            "Kill after error message");
+  // The sender of an invalid address cannot be written to.
+  EXPECT_FALSE(
+      page->findChild<TSpeedPopUp*>("spuSndInvalid")->Menu()->actions().at(0)->isVisible());
+  EXPECT_TRUE(
+      page->findChild<TSpeedPopUp*>("spuSndNotReply")->Menu()->actions().at(0)->isVisible());
+
+  const struct {
+    const char* combo;
+    const char* button;
+    int systemFilter;
+    std::vector<Qt::Key> keys;
+    uint8_t action;
+  } cases[] = {
+      {"cbSndInvalid", "spuSndInvalid", 2, {Qt::Key_Up}, acMark},
+      {"cbSndNotReply", "spuSndNotReply", 3, {Qt::Key_Down, Qt::Key_Down}, acKillAfterComplaint},
+      {"cbSndEqRecip", "spuSndEqRecip", 4, {Qt::Key_Home}, acIgnore},
+      {"cbRecipNotAcct", "spuRecipNotAcct", 5, {Qt::Key_End}, acKillAfterErrorMessage},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.combo);
+    auto* combo = page->findChild<QComboBox*>(c.combo);
+    combo->setFocus();
+    for (const Qt::Key key : c.keys) QTest::keyClick(combo, key);
+    EXPECT_EQ(combo->currentText().toStdString(), ActionName(c.action));
+    TFilterList stored(dir / "Filters.dat");
+    stored.Load(true);
+    EXPECT_EQ(stored.SystemFilter(c.systemFilter)->Action, c.action);
+    EXPECT_EQ(page->findChild<TSpeedPopUp*>(c.button)->isEnabled(),
+              c.action == acKillAfterComplaint);
+  }
+
+  // A recipient ticked in the menu is stored at once.
+  auto* recipients = page->findChild<TSpeedPopUp*>("spuSndNotReply");
+  const uint8_t before = filters.SystemFilter(3)->Recipients;
+  recipients->Menu()->actions().at(4)->trigger();
+  TFilterList stored(dir / "Filters.dat");
+  stored.Load(true);
+  EXPECT_EQ(stored.SystemFilter(3)->Recipients, before ^ rcWebmaster);
+  EXPECT_EQ(recipients->Value(), before ^ rcWebmaster);
 }
 
 }  // namespace
