@@ -94,11 +94,6 @@ TFilter* TFilterListModel::Filter(int row) const {
   return position >= 0 ? filters_[static_cast<size_t>(position)] : nullptr;
 }
 
-int TFilterListModel::RowOf(const TFilter* filter) const {
-  const auto found = std::find(filters_.begin(), filters_.end(), filter);
-  return found == filters_.end() ? -1 : RowOfPosition(static_cast<int>(found - filters_.begin()));
-}
-
 int TFilterListModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : HasSecondText(kind_) ? 5 : 4;
 }
@@ -134,19 +129,26 @@ const QStringList& TFilterListModel::Texts(int position) const {
   return texts;
 }
 
+Qt::Alignment TFilterListModel::Alignment(int column) const {
+  switch (KeyOf(column)) {
+    case TKey::Case: return Qt::AlignHCenter | Qt::AlignVCenter;
+    case TKey::Hits: return Qt::AlignRight | Qt::AlignVCenter;
+    default: return Qt::AlignLeft | Qt::AlignVCenter;
+  }
+}
+
 QVariant TFilterListModel::data(const QModelIndex& index, int role) const {
   const int position = Position(index.row());
   if (!index.isValid() || position < 0) return {};
-  switch (role) {
-    case Qt::DisplayRole: return Texts(position).value(index.column());
-    case Qt::TextAlignmentRole:
-      switch (KeyOf(index.column())) {
-        case TKey::Case: return QVariant(Qt::AlignHCenter | Qt::AlignVCenter);
-        case TKey::Hits: return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-        default: return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-      }
-    default: return {};
-  }
+  if (role == Qt::DisplayRole) return Texts(position).value(index.column());
+  if (role == Qt::TextAlignmentRole) return QVariant(Alignment(index.column()));
+  return {};
+}
+
+QVariant TFilterListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole)
+    return QVariant(Alignment(section));
+  return TSortedTableModel::headerData(section, orientation, role);
 }
 
 void TFilterListModel::PrepareKeys(int column) {
@@ -179,7 +181,10 @@ bool TFilterListModel::Less(int column, int a, int b) const {
 // --- TCountryListModel ---
 
 TCountryListModel::TCountryListModel(TFilterList& filters, QObject* parent)
-    : TSortedTableModel(colName, parent), filters_(filters) {
+    : TSortedTableModel(colName, parent),
+      filters_(filters),
+      // The names are English ones, so they sort as English does, accents aside.
+      collator_(QLocale(QLocale::English, QLocale::UnitedStates)) {
   collator_.setCaseSensitivity(Qt::CaseInsensitive);
   Reload();
 }

@@ -64,11 +64,12 @@ class TFilterListModel : public TSortedTableModel {
   // Takes the rows, in the current sort order.
   void SetFilters(std::vector<TFilter*> filters);
   [[nodiscard]] TFilter* Filter(int row) const;
-  [[nodiscard]] int RowOf(const TFilter* filter) const;
   [[nodiscard]] uint8_t Kind() const { return kind_; }
 
   [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
   [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+  [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                    int role) const override;
 
  protected:
   [[nodiscard]] bool Less(int column, int a, int b) const override;
@@ -80,6 +81,7 @@ class TFilterListModel : public TSortedTableModel {
   enum class TKey { Key1, Key2, Case, Action, Hits };
 
   [[nodiscard]] TKey KeyOf(int column) const;
+  [[nodiscard]] Qt::Alignment Alignment(int column) const;
   [[nodiscard]] const QStringList& Texts(int position) const;
 
   const uint8_t kind_;

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
@@ -85,6 +86,11 @@ TOtherFiltersTab::TOtherFiltersTab(TFilterList& filters, TQtMessageDialogs& dial
     connect(row.recipients, &TSpeedPopUp::OnMenyklikk, this,
             [this, &row](int item, bool checked) { RecipientClicked(row, item, checked); });
   }
+  // The combos of both groups in one column.
+  int labels = 0;
+  for (const QLabel* label : findChildren<QLabel*>())
+    labels = std::max(labels, label->sizeHint().width());
+  for (QLabel* label : findChildren<QLabel*>()) label->setMinimumWidth(labels);
   layout->addWidget(sender);
   layout->addWidget(recipient);
   layout->addStretch(1);

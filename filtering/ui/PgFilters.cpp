@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/AppWindow.h"
 #include "filtering/Countries.h"
@@ -34,20 +35,21 @@ namespace {
 constexpr int kButtonWidth = 120;
 constexpr TOriginSet kStandardOrigins = OriginBit(orSoft) | OriginBit(orUpdate);
 
-// The kind tabs in the order of their places in `kindTabs_`, with their lists' names and the
-// widths their columns start with.
+// The kind tabs in the order of their places in `kindTabs_`, with their lists' names, the widths
+// their columns start with, and the column of patterns, which takes the room the others leave.
 struct TKindTabInfo {
   uint8_t kind;
   int tab;
   const char* caption;
   const char* list;
   std::array<int, 5> widths;
+  int wide;
 };
 constexpr std::array<TKindTabInfo, 4> kKindTabs = {{
-    {fkSender, TFiltersPg::tbSender, "Sender", "lvSender", {170, 220, 44, 150, 50}},
-    {fkSubject, TFiltersPg::tbSubject, "Subject", "lvSubject", {340, 44, 150, 50, 0}},
-    {fkText, TFiltersPg::tbText, "Message text", "lvText", {340, 44, 150, 50, 0}},
-    {fkHeader, TFiltersPg::tbHeader, "Header", "lvHeader", {130, 260, 44, 150, 50}},
+    {fkSender, TFiltersPg::tbSender, "Sender", "lvSender", {160, 220, 44, 150, 50}, 1},
+    {fkSubject, TFiltersPg::tbSubject, "Subject", "lvSubject", {300, 44, 150, 50, 0}, 0},
+    {fkText, TFiltersPg::tbText, "Message text", "lvText", {300, 44, 150, 50, 0}, 0},
+    {fkHeader, TFiltersPg::tbHeader, "Header", "lvHeader", {130, 240, 44, 150, 50}, 1},
 }};
 
 // The actions `cbCountry` offers, in its order.
@@ -203,8 +205,10 @@ QWidget* TFiltersPg::BuildKindTab(size_t slot) {
   tab.list->setContextMenuPolicy(Qt::CustomContextMenu);
   tab.model = new TFilterListModel(tab.kind, this);
   SetSortedModel(tab.list, tab.model);
+  tab.list->header()->setStretchLastSection(false);
   for (int column = 0; column < tab.model->columnCount(); ++column)
     tab.list->header()->resizeSection(column, info.widths[static_cast<size_t>(column)]);
+  tab.list->viewport()->installEventFilter(this);
   layout->addWidget(tab.list);
   connect(tab.list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TFiltersPg::UpdateCommands);
@@ -270,7 +274,21 @@ bool TFiltersPg::eventFilter(QObject* watched, QEvent* event) {
       RunCommand([this] { countryModel_->Toggle(lvCountry_->currentIndex().row()); });
     return true;
   }
+  if (event->type() == QEvent::Resize)
+    for (size_t slot = 0; slot < kindTabs_.size(); ++slot)
+      if (watched == kindTabs_[slot].list->viewport()) FitWideColumn(slot);
   return TWindowPage::eventFilter(watched, event);
+}
+
+void TFiltersPg::FitWideColumn(size_t slot) {
+  const TKindTabInfo& info = kKindTabs[slot];
+  QTreeView* list = kindTabs_[slot].list;
+  QHeaderView* header = list->header();
+  int others = 0;
+  for (int column = 0; column < header->count(); ++column)
+    if (column != info.wide) others += header->sectionSize(column);
+  header->resizeSection(info.wide, std::max(info.widths[static_cast<size_t>(info.wide)],
+                                            list->viewport()->width() - others));
 }
 
 int TFiltersPg::CurrentTab() const { return pcFilters_->currentIndex(); }
@@ -336,19 +354,17 @@ void TFiltersPg::Fill(const TKindTab& tab, const std::vector<TFilter*>& selected
   filters_.FiltersOfKind(tab.kind, origins_, rows);
   tab.model->SetFilters(std::move(rows));
   const int count = tab.model->rowCount();
-  std::vector<TFilter*> kept;
-  for (TFilter* filter : selected)
-    if (tab.model->RowOf(filter) >= 0) kept.push_back(filter);
-  if (kept.empty() && count > 0) kept.push_back(tab.model->Filter(lastRow ? count - 1 : 0));
-  SelectFilters(tab, kept);
+  if (SelectFilters(tab, selected) == 0 && count > 0)
+    SelectFilters(tab, {tab.model->Filter(lastRow ? count - 1 : 0)});
   tab.list->setEnabled(count > 0);
 }
 
-void TFiltersPg::SelectFilters(const TKindTab& tab, const std::vector<TFilter*>& filters) {
+int TFiltersPg::SelectFilters(const TKindTab& tab, const std::vector<TFilter*>& filters) {
+  // The filters are only compared: some of them may have been deleted.
+  const std::unordered_set<const TFilter*> wanted(filters.begin(), filters.end());
   std::vector<int> rows;
-  for (const TFilter* filter : filters)
-    if (const int row = tab.model->RowOf(filter); row >= 0) rows.push_back(row);
-  std::sort(rows.begin(), rows.end());
+  for (int row = 0; row < tab.model->rowCount(); ++row)
+    if (wanted.contains(tab.model->Filter(row))) rows.push_back(row);
   QItemSelection selection;
   const int last = tab.model->columnCount() - 1;
   for (const int row : rows) {
@@ -361,12 +377,13 @@ void TFiltersPg::SelectFilters(const TKindTab& tab, const std::vector<TFilter*>&
   QItemSelectionModel* model = tab.list->selectionModel();
   if (rows.empty()) {
     model->clear();
-    return;
+    return 0;
   }
   const QModelIndex first = tab.model->index(rows.front(), 0);
   model->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
   model->select(selection, QItemSelectionModel::ClearAndSelect);
   tab.list->scrollTo(first);
+  return static_cast<int>(rows.size());
 }
 
 void TFiltersPg::Refresh() {

@@ -105,6 +105,8 @@ class TFiltersPg : public TWindowPage {
   QPushButton* AddButton(const char* name, const QString& caption, const QString& hint);
   // The tab of `kindTabs_[slot]`.
   QWidget* BuildKindTab(size_t slot);
+  // Gives the tab's column of patterns the room the other columns leave, at least its own width.
+  void FitWideColumn(size_t slot);
   QWidget* BuildCountryTab();
   void BuildMenu();
   [[nodiscard]] const TKindTab* CurrentKindTab() const;
@@ -113,8 +115,9 @@ class TFiltersPg : public TWindowPage {
   // Fills the tab's rows from the filter list, then selects the filters of `selected` that are
   // still shown, and the first row (or with `lastRow` the last) when none is.
   void Fill(const TKindTab& tab, const std::vector<TFilter*>& selected, bool lastRow = false);
-  // Selects exactly the rows of `filters` and makes the first of them current.
-  void SelectFilters(const TKindTab& tab, const std::vector<TFilter*>& filters);
+  // Selects exactly the rows of the filters of `filters` that the tab shows, makes the first of
+  // them current and scrolls it into view; returns how many there are.
+  int SelectFilters(const TKindTab& tab, const std::vector<TFilter*>& filters);
   void ToggleOrigins(TOriginSet origins, bool shown);
   void EditOne(TFilter& filter);
   void EditMany(const std::vector<TFilter*>& filters);
