@@ -79,12 +79,18 @@ void SetSortedModel(QTreeView* list, TSortedTableModel* model) {
 // Runs a command of the page's own controls: it waits while a check holds the program.
 void RunCommand(const std::function<void()>& command) {
   TAppWindow* app = AppWindow();
-  if (app) {
-    app->Gate().WaitAndEnter(TSynchronization::skUserInterface);
-    if (TEventLoop::Current().Terminated()) return;
+  if (!app) {
+    command();
+    return;
   }
+  app->Gate().WaitAndEnter(TSynchronization::skUserInterface);
+  // The program is ending, and the gate was not entered.
+  if (TEventLoop::Current().Terminated()) return;
+  struct TLeave {
+    TSynchronization& gate;
+    ~TLeave() { gate.Leave(); }
+  } leave{app->Gate()};
   command();
-  if (app) app->Gate().Leave();
 }
 
 }  // namespace
@@ -600,6 +606,12 @@ void TFiltersPg::ApplyDisplaySettings() {
 void TFiltersPg::showEvent(QShowEvent* event) {
   ApplyDisplaySettings();
   TWindowPage::showEvent(event);
+}
+
+void TFiltersPg::hideEvent(QHideEvent* event) {
+  // The Find dialog is a window of its own, which would stay with another page showing.
+  if (findDialog_) findDialog_->hide();
+  TWindowPage::hideEvent(event);
 }
 
 }  // namespace tarnwell

@@ -513,6 +513,11 @@ TEST_F(PgFiltersTest, FindNextWrapsAfterSayingOnceThatItFoundNothing) {
   EXPECT_EQ(Selected(*page), (std::set<std::string>{"lottery"}));
   QTest::keyClick(find, Qt::Key_Escape);
   EXPECT_FALSE(find->isVisible());
+  // It goes with the page.
+  page->Find();
+  EXPECT_TRUE(find->isVisible());
+  page->hide();
+  EXPECT_FALSE(find->isVisible());
 }
 
 TEST_F(PgFiltersTest, CountryBoxesStoreTheFlagInCountriesDat) {
