@@ -7,6 +7,7 @@
 #include "app/ui/PasswordDlg.h"
 #include "filtering/ui/FilterDialogs.h"
 #include "filtering/ui/FilterWizard.h"
+#include "filtering/ui/PgFilters.h"
 #include "filtering/ui/PgFriends.h"
 #include "mainwindow/ui/DlgRescue.h"
 #include "mainwindow/ui/FmMain.h"
@@ -128,6 +129,9 @@ std::function<void()> HelpOf(const QWidget& page) {
 
 TWindowPageFactory WindowPageFactory(TAppWindow& app, TQtMessageDialogs& dialogs) {
   return [&app, &dialogs](int index, QWidget* parent) -> std::unique_ptr<TWindowPage> {
+    if (index == piFilters && app.Filters())
+      return std::make_unique<TFiltersPg>(*app.Filters(), dialogs,
+                                          TFilterEditors{&EditFilter, &EditActionOf}, parent);
     if (index == piFriends && app.Filters() && app.Accounts()) {
       auto page = std::make_unique<TFriendsPg>(*app.Filters(), *app.Accounts(), dialogs, parent);
       page->Help = HelpOf(*page);

@@ -16,7 +16,6 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/AppWindow.h"
 #include "filtering/Countries.h"
 #include "filtering/FilterList.h"
 #include "filtering/Filters.h"
@@ -24,7 +23,6 @@
 #include "filtering/ui/FilterPageModels.h"
 #include "filtering/ui/OtherFiltersTab.h"
 #include "message/QStrings.h"
-#include "platform/EventLoop.h"
 #include "shell/Settings.h"
 #include "shell/ui/DlgMessage.h"
 
@@ -74,23 +72,6 @@ void SetSortedModel(QTreeView* list, TSortedTableModel* model) {
   list->setModel(model);
   list->header()->setSortIndicator(model->SortColumn(), model->SortOrder());
   list->setSortingEnabled(true);
-}
-
-// Runs a command of the page's own controls: it waits while a check holds the program.
-void RunCommand(const std::function<void()>& command) {
-  TAppWindow* app = AppWindow();
-  if (!app) {
-    command();
-    return;
-  }
-  app->Gate().WaitAndEnter(TSynchronization::skUserInterface);
-  // The program is ending, and the gate was not entered.
-  if (TEventLoop::Current().Terminated()) return;
-  struct TLeave {
-    TSynchronization& gate;
-    ~TLeave() { gate.Leave(); }
-  } leave{app->Gate()};
-  command();
 }
 
 }  // namespace
