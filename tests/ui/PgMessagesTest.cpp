@@ -1,9 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/inotify.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,6 +27,7 @@
 #include "shell/ui/DlgMessage.h"
 #include "shell/ui/StatusImages.h"
 #include "tests/accounts/AccountTestSupport.h"
+#include "tests/ui/PrivacyProbes.h"
 #include "tests/ui/UiDriver.h"
 
 namespace tarnwell {
@@ -638,53 +634,9 @@ TEST_F(PgMessagesTest, TheLayoutGoesToTheSettingsAndComesBack) {
   EXPECT_EQ(page->findChild<QSplitter*>()->sizes().value(0), 150);
 }
 
-// A socket on 127.0.0.1 that takes connections and says whether one came.
-class TListener {
- public:
-  TListener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd_, 16) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-      ADD_FAILURE() << "no listening socket";
-    port_ = ntohs(address.sin_port);
-  }
-  ~TListener() { ::close(fd_); }
-  [[nodiscard]] int Port() const { return port_; }
-  [[nodiscard]] bool Connected() const {
-    pollfd poll{fd_, POLLIN, 0};
-    return ::poll(&poll, 1, 0) > 0;
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
-// Notices every opening and reading of the files in a folder.
-class TFolderWatch {
- public:
-  explicit TFolderWatch(const std::string& folder) {
-    fd_ = ::inotify_init1(IN_NONBLOCK);
-    if (::inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_ACCESS) < 0)
-      ADD_FAILURE() << "no watch on " << folder;
-  }
-  ~TFolderWatch() { ::close(fd_); }
-  [[nodiscard]] bool Touched() const {
-    char events[4096];
-    return ::read(fd_, events, sizeof events) > 0;
-  }
-
- private:
-  int fd_ = -1;
-};
-
 TEST_F(PgMessagesTest, AMessageCannotMakeThePreviewConnectReadFilesOrRunAnything) {
-  TListener listener;
-  const std::string server = "http://127.0.0.1:" + std::to_string(listener.Port());
+  const test::TListener listener;
+  const std::string server = listener.Address();
   test::TTempDir bait;
   test::WriteFileText(bait / "canary.png", "not an image");
   test::WriteFileText(bait / "canary.css", "p { color: red }");
@@ -726,7 +678,7 @@ TEST_F(PgMessagesTest, AMessageCannotMakeThePreviewConnectReadFilesOrRunAnything
   home->Mailbox = {Dated("h1", "spam@example.net", "Pictures", "Thu, 14 Mar 2024 09:00:00 +0000",
                          "MIME-Version: 1.0\nContent-Type: text/html\n", html)};
   Check();
-  const TFolderWatch watch(bait.Path());
+  const test::TFileWatch watch(bait.Path());
   // A bare file name would be looked for in the working folder.
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(bait.Path());

@@ -1,15 +1,9 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/inotify.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QBuffer>
 #include <QImage>
 #include <QPrinter>
 #include <QTextDocument>
-#include <cerrno>
 #include <regex>
 #include <string>
 #include <vector>
@@ -18,22 +12,21 @@
 #include "message/Emails.h"
 #include "platform/Files.h"
 #include "shell/ui/DisplayText.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/program/ProgramEnvironment.h"
+#include "tests/ui/PrintedPages.h"
+#include "tests/ui/PrivacyProbes.h"
 #include "tests/ui/StoredMessage.h"
 
 namespace tarnwell {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// A word of a printed page as pdftotext finds it, in points from the top left of the page.
-struct TWord {
-  double xMin, yMin, xMax, yMax;
-  std::string text;
-  [[nodiscard]] double Height() const { return yMax - yMin; }
-};
+using test::Ascending;
+using test::PdfText;
+using test::PdfToolOutput;
+using test::Positions;
+using test::TPdfWord;
 
 const char* const kHtmlHeaders =
     "From: Ann <ann@example.org>\n"
@@ -78,36 +71,8 @@ class PrintOutTest : public ::testing::Test, protected test::TProgramEnvironment
   }
   std::string Print(TEmail& message, bool details) { return Print({&message}, details); }
 
-  // What a poppler tool writes to its standard output.
-  std::string ToolOutput(const std::string& tool, const Lines& arguments) {
-    const std::string out = dir / "tool.out";
-    Lines command = {"/bin/sh", "-c", "out=$1; shift; exec \"$@\" > \"$out\"",
-                     "sh",      out,  test::FindProgram(tool)};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    EXPECT_EQ(test::RunProgram(command), 0) << tool;
-    return test::ReadFileText(out);
-  }
-  // The text of the pages in reading order, pages separated by form feeds.
-  std::string Text(const std::string& pdf) {
-    const std::string out = dir / "text.txt";
-    EXPECT_EQ(test::RunProgram({test::FindProgram("pdftotext"), pdf, out}), 0);
-    return test::ReadFileText(out);
-  }
-  std::vector<TWord> Words(const std::string& pdf) {
-    const std::string out = dir / "words.html";
-    EXPECT_EQ(test::RunProgram({test::FindProgram("pdftotext"), "-bbox", pdf, out}), 0);
-    const std::string html = test::ReadFileText(out);
-    static const std::regex kWord(
-        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
-    std::vector<TWord> words;
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), kWord);
-         it != std::sregex_iterator(); ++it)
-      words.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
-                       std::stod((*it)[4]), (*it)[5]});
-    return words;
-  }
-  TWord FirstWord(const std::string& pdf, const std::string& text) {
-    for (const TWord& word : Words(pdf))
+  static TPdfWord FirstWord(const std::string& pdf, const std::string& text) {
+    for (const TPdfWord& word : test::PdfWords(pdf))
       if (word.text == text) return word;
     ADD_FAILURE() << "no word " << text << " in " << pdf;
     return {};
@@ -116,20 +81,6 @@ class PrintOutTest : public ::testing::Test, protected test::TProgramEnvironment
   TEmailList killed{true};
   int prints = 0;
 };
-
-// Where each of `texts` starts in `text`, npos for those missing.
-std::vector<size_t> Positions(const std::string& text, const Lines& texts) {
-  std::vector<size_t> positions;
-  for (const std::string& part : texts) positions.push_back(text.find(part));
-  return positions;
-}
-
-bool Ascending(const std::vector<size_t>& positions) {
-  for (size_t i = 0; i < positions.size(); ++i)
-    if (positions[i] == std::string::npos || (i > 0 && positions[i] < positions[i - 1]))
-      return false;
-  return true;
-}
 
 TEST(PrintOutHtmlTest, TheHeaderBlockGoesRightAfterTheOpeningBodyTag) {
   const QString block = QStringLiteral("[BLOCK]");
@@ -190,14 +141,14 @@ TEST_F(PrintOutTest, AnHtmlMessagePrintsWithTheBlockInsideItsBodyAtAQuarterLarge
       {"<html><head><title>Headline of the head</title>", "<style>p { margin: 0 }</style></head>",
        "<body bgcolor=\"#ffffff\"><p>First words of the body.</p>", "</body></html>"});
   const std::string pdf = Print(html, false);
-  const std::string text = Text(pdf);
+  const std::string text = PdfText(pdf);
   EXPECT_TRUE(Ascending(Positions(
       text, {"From: Ann <ann@example.org>", "To: me@example.com, pat@example.com",
              "Subject: Offer <b>now</b> & more",
              "Date: " + DisplayString(html.DateText()).toStdString(), "First words of the body."})))
       << text;
   EXPECT_EQ(text.find("Headline"), std::string::npos) << text;
-  const std::string info = ToolOutput("pdfinfo", {pdf});
+  const std::string info = PdfToolOutput("pdfinfo", pdf);
   EXPECT_TRUE(std::regex_search(info, std::regex("(^|\n)Title: +Halvora Tarnwell\n"))) << info;
   EXPECT_FALSE(html.BodyLoaded);
   EXPECT_TRUE(html.Body.empty());
@@ -211,14 +162,14 @@ TEST_F(PrintOutTest, AnHtmlMessagePrintsWithTheBlockInsideItsBodyAtAQuarterLarge
 
 TEST_F(PrintOutTest, APlainMessagePrintsItsBlockAndDecodedTextWithDetailsEverythingAsStored) {
   TEmail& message = StorePlain();
-  const std::string brief = Text(Print(message, false));
+  const std::string brief = PdfText(Print(message, false));
   EXPECT_TRUE(Ascending(Positions(brief, {"From: Bob <bob@example.net>", "To: me@example.com",
                                           "Subject: Menu", "Café au lait today."})))
       << brief;
   for (const char* left : {"Date:", "Received:", "X-Mailer:", "=C3=A9"})
     EXPECT_EQ(brief.find(left), std::string::npos) << left;
 
-  const std::string detailed = Text(Print(message, true));
+  const std::string detailed = PdfText(Print(message, true));
   EXPECT_TRUE(Ascending(Positions(
       detailed,
       {"Received: from relay.example.net", "From: Bob <bob@example.net>", "X-Mailer: Mailer 2.0",
@@ -233,12 +184,12 @@ TEST_F(PrintOutTest, DetailsPrintInThePrinterFontHalfAnInchInside) {
   settings.PrinterFontSize = 12;
   const std::string large = Print(message, true);
   const std::string brief = Print(message, false);
-  EXPECT_NE(ToolOutput("pdffonts", {large}).find("DejaVuSerif"), std::string::npos);
-  EXPECT_EQ(ToolOutput("pdffonts", {brief}).find("DejaVuSerif"), std::string::npos);
+  EXPECT_NE(PdfToolOutput("pdffonts", large).find("DejaVuSerif"), std::string::npos);
+  EXPECT_EQ(PdfToolOutput("pdffonts", brief).find("DejaVuSerif"), std::string::npos);
 
   // The first line starts half an inch (36 points) further in both ways.
-  const TWord inside = FirstWord(large, "From:");
-  const TWord outside = FirstWord(brief, "From:");
+  const TPdfWord inside = FirstWord(large, "From:");
+  const TPdfWord outside = FirstWord(brief, "From:");
   EXPECT_NEAR(inside.xMin - outside.xMin, 36, 1.5);
   EXPECT_NEAR(inside.yMin - outside.yMin, 36, 3);
 
@@ -250,51 +201,15 @@ TEST_F(PrintOutTest, EachMessageStartsAPageOfItsOwnInTheOrderGiven) {
   TEmail& first = Store("From: a@example.org\nSubject: Alpha", {"One"});
   TEmail& second = Store("From: b@example.org\nSubject: Beta", {"Two"});
   const std::string pdf = Print({&second, &first}, false);
-  const std::string info = ToolOutput("pdfinfo", {pdf});
+  const std::string info = PdfToolOutput("pdfinfo", pdf);
   EXPECT_TRUE(std::regex_search(info, std::regex("\nPages: +2\n"))) << info;
-  const std::string text = Text(pdf);
+  const std::string text = PdfText(pdf);
   const size_t pageBreak = text.find('\f');
   ASSERT_NE(pageBreak, std::string::npos);
   EXPECT_LT(text.find("Subject: Beta"), pageBreak);
   EXPECT_GT(text.find("Subject: Alpha"), pageBreak);
   for (const TEmail* message : {&first, &second}) EXPECT_TRUE(message->Body.empty());
 }
-
-// A socket on 127.0.0.1 that listens and tells whether anything connected.
-class TListener {
- public:
-  TListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
-    port_ = test::BindLoopbackPort(fd_, "listener");
-    ::listen(fd_, 8);
-  }
-  ~TListener() { ::close(fd_); }
-  [[nodiscard]] int Port() const { return port_; }
-  [[nodiscard]] bool Connected() const {
-    const int client = ::accept(fd_, nullptr, nullptr);
-    if (client >= 0) ::close(client);
-    return client >= 0;
-  }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
-// Tells whether a file was opened or read since the watch began.
-class TFileWatch {
- public:
-  explicit TFileWatch(const std::string& path) : fd_(::inotify_init1(IN_NONBLOCK)) {
-    ::inotify_add_watch(fd_, path.c_str(), IN_OPEN | IN_ACCESS);
-  }
-  ~TFileWatch() { ::close(fd_); }
-  [[nodiscard]] bool Touched() const {
-    char events[4096];
-    return ::read(fd_, events, sizeof events) > 0;
-  }
-
- private:
-  int fd_;
-};
 
 TEST_F(PrintOutTest, AnHtmlMessageIsPrintedWithoutFetchingWhatItPointsAt) {
   const std::string picture = dir / "picture.png";
@@ -305,7 +220,7 @@ TEST_F(PrintOutTest, AnHtmlMessageIsPrintedWithoutFetchingWhatItPointsAt) {
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "PNG");
-  TListener listener;
+  const test::TListener listener;
   const std::string web = "http://127.0.0.1:" + std::to_string(listener.Port());
   const Lines body = {
       "<html><head><link rel=\"stylesheet\" href=\"" + web + "/style.css\"></head>",
@@ -316,20 +231,20 @@ TEST_F(PrintOutTest, AnHtmlMessageIsPrintedWithoutFetchingWhatItPointsAt) {
       "</body></html>"};
   TEmail& message = StoreHtml(body);
 
-  const TFileWatch watch(picture);
+  const test::TFileWatch watch(picture);
   const std::string pdf = Print(message, false);
   EXPECT_FALSE(watch.Touched());
   EXPECT_FALSE(listener.Connected());
   // The picture written into the message itself is the one drawn; the others draw as nothing,
   // not as a broken picture either.
-  const std::string images = ToolOutput("pdfimages", {"-list", pdf});
+  const std::string images = PdfToolOutput("pdfimages", pdf, {"-list"});
   Lines sizes;
   static const std::regex kImage(R"(\n +\d+ +\d+ +image +(\d+) +(\d+) )");
   for (auto it = std::sregex_iterator(images.begin(), images.end(), kImage);
        it != std::sregex_iterator(); ++it)
     if ((*it)[1] != "1" || (*it)[2] != "1") sizes.push_back((*it)[1].str() + "x" + (*it)[2].str());
   EXPECT_EQ(sizes, Lines{"8x8"}) << images;
-  EXPECT_NE(Text(pdf).find("Look:"), std::string::npos);
+  EXPECT_NE(PdfText(pdf).find("Look:"), std::string::npos);
 
   // The watch does see an ordinary document read the picture.
   QTextDocument ordinary;
