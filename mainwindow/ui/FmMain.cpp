@@ -188,6 +188,10 @@ TFmMain::TFmMain(TMainWindowLinks links, const TMessagePageFactory& pages,
   setMinimumSize(kMinWidth, kMinHeight);
   PrinterInstalled = !QPrinterInfo::availablePrinterNames().isEmpty();
   OpenDocument = [](const std::string& target) { StartProgram("xdg-open", {target}); };
+  AskPrinter = [this](QPrinter& printer) {
+    QPrintDialog dialog(&printer, this);
+    return dialog.exec() == QDialog::Accepted;
+  };
 
   CreateToolBar();
   CreateAccountPanel();
@@ -714,8 +718,7 @@ void TFmMain::Print() {
     TMessagePage* page = ShowingMessagePage();
     if (!page || page->SelectedCount() == 0) return;
     QPrinter printer;
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (!AskPrinter(printer)) return;
     page->PrintSelected(printer);
   });
 }

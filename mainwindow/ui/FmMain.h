@@ -133,6 +133,8 @@ class TFmMain : public QMainWindow {
   std::function<void(const std::string& target)> OpenDocument;
   // The desktop has a tray to keep the program in; unset, it has.
   std::function<bool()> TrayPresent;
+  // Sets up the printer for Print; false when the user cancels. The print dialog over the window.
+  std::function<bool(QPrinter& printer)> AskPrinter;
 
  signals:
   // The window closed and is to be freed; `endProgram` when, without a tray, its closing was
