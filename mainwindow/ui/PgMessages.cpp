@@ -17,6 +17,7 @@
 
 #include "accounts/AccountList.h"
 #include "app/UserInterface.h"
+#include "mainwindow/ui/ColumnShare.h"
 #include "mainwindow/ui/MessageListModel.h"
 #include "mainwindow/ui/MessagePreview.h"
 #include "mainwindow/ui/UiCommand.h"
@@ -88,13 +89,11 @@ TPgMessages::TPgMessages(bool live, const QString& caption, TAccountList& accoun
   const QString widest = QLocale().toString(QDate(2000, 12, 28), QLocale::ShortFormat) +
                          QStringLiteral(" ") +
                          QLocale().toString(QTime(23, 58), QLocale::ShortFormat);
-  const auto& widths = live_ ? kLiveWidths : kKilledWidths;
-  for (int column = 0; column < TMessageListModel::kColumnCount; ++column)
-    list_->header()->resizeSection(column, widths[static_cast<size_t>(column)]);
-  list_->header()->resizeSection(
-      TMessageListModel::colDate,
-      std::max(widths[TMessageListModel::colDate],
-               QFontMetrics(bold).horizontalAdvance(widest) + 2 * kCellMargin));
+  const auto& defaults = live_ ? kLiveWidths : kKilledWidths;
+  std::vector<int> widths(defaults.begin(), defaults.end());
+  int& date = widths[TMessageListModel::colDate];
+  date = std::max(date, QFontMetrics(bold).horizontalAdvance(widest) + 2 * kCellMargin);
+  columns_->SetPreferred(std::move(widths));
   UpdateCaption();
 }
 
@@ -143,8 +142,9 @@ void TPgMessages::BuildLayout(const QString& listName, const QString& previewNam
   list_->setModel(model_);
   QHeaderView* header = list_->header();
   header->setSortIndicator(TMessageListModel::colIcon, Qt::DescendingOrder);
-  header->setStretchLastSection(true);
   header->setSectionsMovable(false);
+  columns_ =
+      new TColumnShare(*list_, {TMessageListModel::colSubject, TMessageListModel::colSender});
   list_->setSortingEnabled(true);
   list_->setItemDelegate(new TRowDelegate(list_));
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -594,23 +594,18 @@ void TPgMessages::ApplyDisplaySettings() {
 void TPgMessages::SaveLayout() {
   TSettings& settings = Settings();
   auto& widths = live_ ? settings.ColsInbox : settings.ColsKilled;
+  const std::vector<int>& preferred = columns_->Preferred();
   for (size_t column = 0; column < widths.size(); ++column)
-    widths[column] = column < TMessageListModel::kColumnCount
-                         ? list_->header()->sectionSize(static_cast<int>(column))
-                         : 0;
+    widths[column] = column < preferred.size() ? preferred[column] : 0;
   (live_ ? settings.SplitInbox : settings.SplitKilled) = splitter_->sizes().value(0);
 }
 
 void TPgMessages::RestoreLayout() {
   const TSettings& settings = Settings();
-  std::vector<int> inbox(TMessageListModel::kColumnCount);
-  for (int column = 0; column < TMessageListModel::kColumnCount; ++column)
-    inbox[static_cast<size_t>(column)] = list_->header()->sectionSize(column);
+  std::vector<int> inbox = columns_->Preferred();
   std::vector<int> killed = inbox;
   settings.ApplyColumns(inbox, killed);
-  const std::vector<int>& widths = live_ ? inbox : killed;
-  for (int column = 0; column < TMessageListModel::kColumnCount; ++column)
-    list_->header()->resizeSection(column, widths[static_cast<size_t>(column)]);
+  columns_->SetPreferred(live_ ? std::move(inbox) : std::move(killed));
   const int split = live_ ? settings.SplitInbox : settings.SplitKilled;
   if (split > 0) {
     const QList<int> sizes = splitter_->sizes();

@@ -18,6 +18,7 @@ class QItemSelection;
 
 namespace tarnwell {
 
+class TColumnShare;
 class TEmail;
 class TEmailList;
 class TMessageListModel;
@@ -151,6 +152,8 @@ class TPgMessages : public TMessagePage {
   QLabel* caption_ = nullptr;
   QTreeView* list_ = nullptr;
   TMessageListModel* model_ = nullptr;
+  // The list's column widths: the user's, and those that fit.
+  TColumnShare* columns_ = nullptr;
   QSplitter* splitter_ = nullptr;
   QLabel* to_ = nullptr;
   QLabel* replyTo_ = nullptr;

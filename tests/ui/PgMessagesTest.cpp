@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include <set>
 
 #include "accounts/AccountList.h"
+#include "mainwindow/ui/ColumnShare.h"
 #include "mainwindow/ui/MessageListModel.h"
 #include "mainwindow/ui/MessagePages.h"
 #include "mainwindow/ui/MessagePreview.h"
@@ -626,12 +628,102 @@ TEST_F(PgMessagesTest, TheLayoutGoesToTheSettingsAndComesBack) {
   EXPECT_EQ(settings.SplitKilled, 150);
   settings.ColsInbox = settings.ColsKilled;
   auto page = Killed();
-  page->resize(800, 600);
+  // Wide enough for every column at the stored width.
+  page->resize(1200, 600);
   page->RestoreLayout();
   page->show();
   QApplication::processEvents();
   EXPECT_EQ(page->List()->header()->sectionSize(Col::colSubject), 333);
   EXPECT_EQ(page->findChild<QSplitter*>()->sizes().value(0), 150);
+}
+
+TEST(SharedWidthsTest, YieldingColumnsGiveUpWidthInTurnDownToTheLeastAndTheLastFills) {
+  using Widths = std::vector<int>;
+  const struct {
+    int available;
+    Widths preferred;
+    Widths shared;
+  } cases[] = {
+      {600, {100, 200, 100}, {100, 200, 300}},
+      {400, {100, 200, 100}, {100, 200, 100}},
+      // The second column gives first, then the first.
+      {300, {100, 200, 100}, {100, 100, 100}},
+      {230, {100, 200, 100}, {70, 60, 100}},
+      {0, {100, 200, 100}, {60, 60, 100}},
+      // A column already narrower than the least width keeps it.
+      {100, {40, 200, 100}, {40, 60, 100}},
+      {-5, {}, {}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SharedWidths(c.preferred, c.available, {1, 0}, 60), c.shared) << c.available;
+}
+
+TEST_F(PgMessagesTest, TheColumnsShareTheListsWidthAndComeBackToTheUsersWidths) {
+  home->Mailbox = {Mail("u1", "Bob Smith <bob@example.net>", "Minutes of the meeting")};
+  Check();
+  // The user's widths: the icon, sender, subject, date, size and reason columns.
+  using Widths = std::vector<int>;
+  const Widths stored = {40, 200, 300, 130, 70, 150};
+  std::copy(stored.begin(), stored.end(), settings.ColsInbox.begin());
+  settings.ColsKilled = settings.ColsInbox;
+  const int fixed = 40 + 130 + 70 + 150;
+  const auto widths = [](const TPgMessages& page) {
+    Widths sizes;
+    for (int column = 0; column < TMessageListModel::kColumnCount; ++column)
+      sizes.push_back(page.List()->header()->sectionSize(column));
+    return sizes;
+  };
+  const auto saved = [this](TPgMessages& page) {
+    page.SaveLayout();
+    return Widths(settings.ColsInbox.begin(),
+                  settings.ColsInbox.begin() + TMessageListModel::kColumnCount);
+  };
+  const auto scrolls = [](const TPgMessages& page) {
+    return page.List()->horizontalScrollBar()->isVisible();
+  };
+
+  // Built narrow, as in a small window: the subject gives up width down to 60 pixels, then the
+  // sender, and the columns fill the list without a scroll bar.
+  auto page = Inbox();
+  page->resize(780, 400);
+  page->RestoreLayout();
+  page->show();
+  QApplication::processEvents();
+  const int narrow = page->List()->viewport()->width();
+  ASSERT_GT(narrow, fixed + 2 * TColumnShare::kMinimumWidth);
+  ASSERT_LT(narrow, fixed + TColumnShare::kMinimumWidth + 200);
+  EXPECT_EQ(widths(*page), (Widths{40, narrow - fixed - TColumnShare::kMinimumWidth,
+                                   TColumnShare::kMinimumWidth, 130, 70, 150}));
+  EXPECT_FALSE(scrolls(*page));
+  EXPECT_EQ(saved(*page), stored);
+
+  // Wider: the user's widths come back, the last column taking the rest.
+  page->resize(1400, 400);
+  QApplication::processEvents();
+  const int wide = page->List()->viewport()->width();
+  ASSERT_GT(wide, 890);
+  EXPECT_EQ(widths(*page), (Widths{40, 200, 300, 130, 70, wide - 740}));
+  EXPECT_FALSE(scrolls(*page));
+  EXPECT_EQ(saved(*page), stored);
+
+  // Too narrow for the least widths: they keep those, and the list scrolls.
+  page->resize(500, 400);
+  QApplication::processEvents();
+  EXPECT_EQ(widths(*page), (Widths{40, 60, 60, 130, 70, 150}));
+  EXPECT_TRUE(scrolls(*page));
+  EXPECT_EQ(saved(*page), stored);
+
+  // A column the user drags is the user's new width, kept as the list grows.
+  page->resize(1400, 400);
+  QApplication::processEvents();
+  page->List()->header()->resizeSection(Col::colSender, 120);
+  EXPECT_EQ(widths(*page), (Widths{40, 120, 300, 130, 70, wide - 660}));
+  page->resize(780, 400);
+  QApplication::processEvents();
+  page->resize(1400, 400);
+  QApplication::processEvents();
+  EXPECT_EQ(widths(*page), (Widths{40, 120, 300, 130, 70, wide - 660}));
+  EXPECT_EQ(saved(*page), (Widths{40, 120, 300, 130, 70, 150}));
 }
 
 TEST_F(PgMessagesTest, AMessageCannotMakeThePreviewConnectReadFilesOrRunAnything) {
