@@ -296,7 +296,11 @@ void ShootMessagePages() {
       checked.Killed[i]->SetSentFlags(marks[i]);
     for (int i = 0; i < checked.Inbox.Count(); i += 3) checked.Inbox[i]->SetRead(true);
 
+    // The pages with the desktop's commands, as a user has them.
+    TQtMessageDialogs dialogs;
+    const TMessagePageActions actions = DesktopPageActions(dialogs);
     TPgInbox inbox(accounts);
+    inbox.SetActions(actions);
     inbox.SetAccount(&checked);
     for (int row = 0; row < inbox.Model()->rowCount(); ++row)
       if (inbox.Model()->Message(row)->Subject == "Spring reading list")
@@ -313,16 +317,17 @@ void ShootMessagePages() {
     Shoot(inbox, "page-live-mail-small");
 
     TPgKilled killed(accounts);
+    killed.SetActions(actions);
     killed.SetAccount(&checked);
     killed.resize(1024, 700);
     Shoot(killed, "page-killed-mail");
     TPgKilled empty(accounts);
+    empty.SetActions(actions);
     empty.resize(1024, 700);
     Shoot(empty, "page-killed-mail-empty");
 
     // The main window over the checked account, with its real pages.
     TSynchronization gate;
-    TQtMessageDialogs dialogs;
     TMainWindowLinks links;
     links.Accounts = &accounts;
     links.Gate = &gate;
@@ -330,7 +335,7 @@ void ShootMessagePages() {
     links.ToggleSuspend = [&accounts] { accounts.Suspended = !accounts.Suspended; };
     settings.LastAcct = 0;
     for (const QSize size : {QSize(1024, 700), QSize(TFmMain::kMinWidth, TFmMain::kMinHeight)}) {
-      TFmMain window(links, &MakeMessagePage);
+      TFmMain window(links, MessagePageFactory(actions));
       window.resize(size);
       window.PrinterInstalled = true;
       const std::string suffix = size.width() == TFmMain::kMinWidth ? "-minimum" : "";
