@@ -1,6 +1,7 @@
 // A message from outside, decoded as the filters (HTML reduced to text) and the message pages
-// (HTML kept) decode it: nothing may crash, read out of bounds, recurse without bound or make
-// the text grow more than the reducers allow (a tab becomes four spaces).
+// (HTML and its pictures kept) decode it: nothing may crash, read out of bounds, recurse without
+// bound, make the text grow more than the reducers allow (a tab becomes four spaces) or keep more
+// pictures, or more bytes of them, than the limit and the message allow.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,9 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMessage message = Split(text);
     tarnwell::TDeMIME decoder;
     decoder.SetConvertHtml(convertHtml);
+    // The pages keep the pictures their HTML shows.
+    std::vector<tarnwell::TInlineImage> images;
+    if (!convertHtml) decoder.KeepImages(&images);
     (void)decoder.DecodePart(message.headers, message.body);
     const size_t limit = 4 * size + 64;
     if (TextSize(message.body) > limit || TextSize(message.headers.Lines()) > limit) std::abort();
+    size_t imageBytes = 0;
+    for (const tarnwell::TInlineImage& image : images) imageBytes += image.bytes.size();
+    if (images.size() > tarnwell::TMimeLimits::kMaxImages || imageBytes > size) std::abort();
     (void)tarnwell::TDeMIME::IsMime(message.headers);
   }
   return 0;

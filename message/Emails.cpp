@@ -212,10 +212,11 @@ void TEmail::DeleteAttachments() {
   }
 }
 
-bool TEmail::DecodeBodyForDisplay() {
+bool TEmail::DecodeBodyForDisplay(std::vector<TInlineImage>* images) {
   if (!BodyLoaded || !(Headers.HasHeader("Content-Type") || Headers.HasHeader("MIME-Version")))
     return false;
   TDeMIME decoder;
+  decoder.KeepImages(images);
   decoder.DecodeBody(Headers, Body);
   return decoder.HtmlSeen();
 }

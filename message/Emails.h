@@ -14,6 +14,7 @@
 namespace tarnwell {
 
 class TEmailList;
+struct TInlineImage;
 
 // One message of an account: its header block, its body when retrieved, and what the check
 // decided about it. Mirrored on disk as "<ten-digit ID>.hdr" and ".txt" in its list's folder.
@@ -46,7 +47,8 @@ class TEmail {
   void SetSentFlags(uint8_t flags);
   void DeleteAttachments();
   // Decodes the loaded body for display (HTML kept as it is); true when an HTML part was met.
-  bool DecodeBodyForDisplay();
+  // The images its HTML can show by their Content-ID go to `images` when given.
+  bool DecodeBodyForDisplay(std::vector<TInlineImage>* images = nullptr);
   [[nodiscard]] std::string DateText() const;
   [[nodiscard]] std::string FirstTo() const { return To.empty() ? std::string() : To.front(); }
   [[nodiscard]] static std::string StatusName(uint8_t status);

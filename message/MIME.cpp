@@ -83,6 +83,13 @@ std::string TransferEncodingOf(const THeaders& headers) {
   return UpperCase(headers.ValueOf("Content-Transfer-Encoding"));
 }
 
+// The Content-ID without blanks and angle brackets.
+std::string ContentIdOf(const THeaders& headers) {
+  std::string id = Trim(headers.ValueOf("Content-ID"));
+  if (id.size() >= 2 && id.front() == '<' && id.back() == '>') id = id.substr(1, id.size() - 2);
+  return id;
+}
+
 void TrimLineEnds(std::vector<std::string>& lines) {
   for (std::string& line : lines) {
     size_t end = line.size();
@@ -266,7 +273,8 @@ bool DecodeSingleBody(const TContentType& content, const std::string& encoding, 
 // since its part ends there whatever lies inside. Decoded lines go straight to one output list.
 class TBodyWalk {
  public:
-  TBodyWalk(bool convertHtml, bool& htmlSeen) : convertHtml_(convertHtml), htmlSeen_(htmlSeen) {}
+  TBodyWalk(bool convertHtml, bool& htmlSeen, std::vector<TInlineImage>* images)
+      : convertHtml_(convertHtml), htmlSeen_(htmlSeen), images_(images) {}
 
   // Replaces `lines` by their decoding as a body of `content`, which HoldsParts. False when a
   // step failed; the lines are then what was decoded followed by what was not.
@@ -301,6 +309,7 @@ class TBodyWalk {
     // closes the body.
     bool tentative = false;
     bool htmlSeenBefore = false;
+    size_t imagesBefore = 0;
     int maxParts = 0;
     int parts = 0;
     size_t outputBefore = 0;
@@ -375,6 +384,7 @@ class TBodyWalk {
     TFrame& frame = frames_[id];
     out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(frame.outputBefore), out_.end());
     htmlSeen_ = frame.htmlSeenBefore;
+    if (images_) images_->resize(std::min(images_->size(), frame.imagesBefore));
     pending_.clear();
     frame.parts = 0;
   }
@@ -386,6 +396,7 @@ class TBodyWalk {
       case TKind::Single: {
         std::vector<std::string> body = std::move(pending_);
         pending_.clear();
+        if (KeepsImage()) images_->push_back({singleContentId_, DecodedBase64(body)});
         DecodeSingleBody(single_, singleEncoding_, convertHtml_, htmlSeen_, body);
         Append(body);
         frames_.pop_back();
@@ -416,7 +427,7 @@ class TBodyWalk {
   // The body of a part starts: its header lines are complete.
   void OpenPart() {
     THeaders headers = TakeHeaders();
-    Open(ContentTypeOf(headers), TransferEncodingOf(headers));
+    Open(ContentTypeOf(headers), TransferEncodingOf(headers), ContentIdOf(headers));
   }
 
   // The body of an embedded message starts; its header lines, decoded, and an empty line come
@@ -437,10 +448,11 @@ class TBodyWalk {
     return headers;
   }
 
-  void Open(const TContentType& content, std::string encoding) {
+  void Open(const TContentType& content, std::string encoding, std::string contentId = {}) {
     if (!HoldsParts(content)) {
       single_ = content;
       singleEncoding_ = std::move(encoding);
+      singleContentId_ = std::move(contentId);
       frames_.push_back({TKind::Single});
       return;
     }
@@ -451,6 +463,7 @@ class TBodyWalk {
     TFrame frame{TKind::Multipart};
     frame.tentative = true;
     frame.htmlSeenBefore = htmlSeen_;
+    frame.imagesBefore = images_ ? images_->size() : 0;
     // Of alternatives, the first is the plainest.
     frame.maxParts = content.subtype == "ALTERNATIVE" ? 1 : TMimeLimits::kMaxParts;
     frame.outputBefore = out_.size();
@@ -458,10 +471,21 @@ class TBodyWalk {
     frames_.push_back(frame);
   }
 
-  // A placeholder needs none of its part's lines.
+  // A placeholder needs none of its part's lines, unless its image is kept.
   [[nodiscard]] bool SingleKeepsLines() const {
     return single_.type == TMediaType::Text || single_.type == TMediaType::Multipart ||
-           single_.type == TMediaType::Message;
+           single_.type == TMediaType::Message || KeepsImage();
+  }
+
+  [[nodiscard]] bool KeepsImage() const {
+    return images_ && single_.type == TMediaType::Image && singleEncoding_ == "BASE64" &&
+           !singleContentId_.empty() && images_->size() < TMimeLimits::kMaxImages;
+  }
+
+  static std::string DecodedBase64(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (const std::string& line : lines) joined += line;
+    return TBase64::Decode(joined);
   }
 
   void Append(std::vector<std::string>& lines) {
@@ -476,6 +500,8 @@ class TBodyWalk {
 
   const bool convertHtml_;
   bool& htmlSeen_;
+  // Where kept images go; none when they are not kept.
+  std::vector<TInlineImage>* const images_;
   std::vector<TFrame> frames_;
   TMimeMarkers markers_;
   // The lines the innermost frame holds: header lines, or the body of a single part.
@@ -483,6 +509,7 @@ class TBodyWalk {
   // The content of the single part on top of the stack.
   TContentType single_;
   std::string singleEncoding_;
+  std::string singleContentId_;
   std::vector<std::string> out_;
 };
 
@@ -499,7 +526,7 @@ bool TDeMIME::DecodeBody(const THeaders& headers, std::vector<std::string>& line
     TrimLineEnds(lines);
     const TContentType content = ContentTypeOf(headers);
     if (content.type == TMediaType::Multipart && !IsSupportedMultipart(content)) return false;
-    if (HoldsParts(content)) return TBodyWalk(convertHtml_, htmlSeen_).Run(content, lines);
+    if (HoldsParts(content)) return TBodyWalk(convertHtml_, htmlSeen_, images_).Run(content, lines);
     return DecodeSingleBody(content, TransferEncodingOf(headers), convertHtml_, htmlSeen_, lines);
   } catch (const std::exception&) {
     return false;

@@ -18,6 +18,16 @@ struct TMimeLimits {
   // value's length (plus a little); words nested past it are left encoded.
   static constexpr size_t kRereadFactor = 4;
   static constexpr size_t kRereadExtra = 1024;
+  // Images kept of one message for its HTML (TDeMIME::KeepImages).
+  static constexpr size_t kMaxImages = 100;
+};
+
+// An image part of a message, decoded, that the message's HTML can show by its Content-ID (a
+// cid: address, RFC 2392).
+struct TInlineImage {
+  // The Content-ID without its angle brackets.
+  std::string contentId;
+  std::string bytes;
 };
 
 // Turns MIME structure into plain text lines in place: encoded words in headers, base64 and
@@ -41,10 +51,14 @@ class TDeMIME {
   // Reduce HTML parts to text (off by default).
   [[nodiscard]] bool ConvertHtml() const { return convertHtml_; }
   void SetConvertHtml(bool convert) { convertHtml_ = convert; }
+  // While set, DecodeBody adds to `images` the base64 image parts inside multipart or embedded
+  // bodies that have a Content-ID, up to kMaxImages; the decoded lines stay the same.
+  void KeepImages(std::vector<TInlineImage>* images) { images_ = images; }
 
  private:
   bool htmlSeen_ = false;
   bool convertHtml_ = false;
+  std::vector<TInlineImage>* images_ = nullptr;
 };
 
 }  // namespace tarnwell

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/Base64.h"
 #include "message/MIME.h"
 #include "message/QStrings.h"
 #include "tests/support/TestSupport.h"
@@ -436,6 +437,64 @@ TEST(MimeTest, PartLimitsHoldAtAnyDepth) {
       EXPECT_TRUE(decoder.DecodeBody(message.headers, message.body)) << levels;
       EXPECT_EQ(message.body, nested.decoded) << levels << " " << inner.headers[0];
     }
+  }
+}
+
+// The HTML of a message shows its pictures by their Content-ID; the text stays as the filters
+// read it.
+TEST(MimeTest, Base64ImagePartsWithAContentIdAreKeptForTheHtml) {
+  const auto image = [](const std::string& id, const std::string& encoding,
+                        const std::string& bytes) {
+    return "Content-Type: image/png; name=\"p.png\"\n" +
+           (id.empty() ? std::string() : "Content-ID: " + id + "\n") +
+           "Content-Transfer-Encoding: " + encoding + "\n\n" + TBase64::Encode(bytes) + "\n";
+  };
+  // More images than the limit, in two bodies of parts.
+  std::string many = "Content-Type: multipart/mixed; boundary=m\n\n";
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < TMimeLimits::kMaxImages + 10; ++i) {
+    if (i % 55 == 0) many += "--m\nContent-Type: multipart/related; boundary=r\n\n";
+    many += "--r\n" + image("<" + std::to_string(i) + "@x>", "base64", "b");
+    if (i < TMimeLimits::kMaxImages) kept.push_back(std::to_string(i) + "@x=b");
+    if (i % 55 == 54) many += "--r--\n";
+  }
+  many += "--m--\n";
+  const struct {
+    const char* name;
+    std::string message;
+    std::vector<std::string> images;  // "ID=bytes"
+  } cases[] = {
+      {"related",
+       "Content-Type: multipart/related; boundary=r\n\n--r\nContent-Type: text/html\n\n"
+       "<img src=\"cid:logo.1@example.net\">\n--r\n" +
+           image(" <logo.1@example.net> ", "BASE64", "\x89PNG\r\n\x1a\nbytes") + "--r\n" +
+           image("<second@example.net>", "base64", "two") + "--r--\n",
+       {"logo.1@example.net=\x89PNG\r\n\x1a\nbytes", "second@example.net=two"}},
+      {"without a Content-ID or not in base64",
+       "Content-Type: multipart/mixed; boundary=n\n\n--n\n" + image("", "base64", "a") + "--n\n" +
+           image("<q@x>", "quoted-printable", "b") + "--n--\n",
+       {}},
+      // A part read before the first delimiter and then undone takes its images with it.
+      {"undone",
+       "Content-Type: multipart/mixed; boundary=p\n\n"
+       "Content-Type: multipart/mixed; boundary=b\n\n--b\n" +
+           image("<gone@x>", "base64", "gone") + "--b--\n--p\n" +
+           image("<kept@x>", "base64", "kept") + "--p--\n",
+       {"kept@x=kept"}},
+      {"many", many, kept},
+  };
+  for (const auto& c : cases) {
+    TMessage plain = ParseMessage(c.message);
+    TDeMIME{}.DecodeBody(plain.headers, plain.body);
+    TMessage message = ParseMessage(c.message);
+    std::vector<TInlineImage> images;
+    TDeMIME decoder;
+    decoder.KeepImages(&images);
+    EXPECT_TRUE(decoder.DecodeBody(message.headers, message.body)) << c.name;
+    EXPECT_EQ(message.body, plain.body) << c.name;
+    std::vector<std::string> found;
+    for (const TInlineImage& image : images) found.push_back(image.contentId + "=" + image.bytes);
+    EXPECT_EQ(found, c.images) << c.name;
   }
 }
 
