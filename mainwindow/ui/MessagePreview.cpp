@@ -25,16 +25,22 @@ void TMessagePreview::Prepare(int pointSize) {
 
 void TMessagePreview::ShowPlain(const QString& text, int pointSize) {
   Prepare(pointSize);
+  document_->SetImages({});
   document_->setPlainText(text);
   verticalScrollBar()->setValue(0);
 }
 
-void TMessagePreview::ShowHtml(const QString& html, int pointSize) {
+void TMessagePreview::ShowHtml(const QString& html, int pointSize,
+                               const std::vector<TInlineImage>& images) {
   Prepare(pointSize);
+  document_->SetImages(images);
   document_->setHtml(html);
   verticalScrollBar()->setValue(0);
 }
 
-void TMessagePreview::Clear() { document_->clear(); }
+void TMessagePreview::Clear() {
+  document_->SetImages({});
+  document_->clear();
+}
 
 }  // namespace tarnwell

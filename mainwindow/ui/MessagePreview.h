@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QTextBrowser>
+#include <vector>
 
 namespace tarnwell {
 
 class TSafeDocument;
+struct TInlineImage;
 
 // The preview pane of a message page: read-only, on a TSafeDocument, following no link (a
 // click on one is swallowed).
@@ -15,7 +17,8 @@ class TMessagePreview : public QTextBrowser {
   explicit TMessagePreview(QWidget* parent = nullptr);
 
   void ShowPlain(const QString& text, int pointSize);
-  void ShowHtml(const QString& html, int pointSize);
+  // `images`: the message's pictures that the HTML names by their Content-ID.
+  void ShowHtml(const QString& html, int pointSize, const std::vector<TInlineImage>& images = {});
   void Clear();
 
  protected:

@@ -433,13 +433,15 @@ void TPgMessages::ShowMessage(TEmail& message) {
                         kDetailsPointSize);
   } else {
     bool html = false;
+    std::vector<TInlineImage> images;
     if (retrieved && TDeMIME::IsMime(message.Headers)) {
       TDeMIME decoder;
+      decoder.KeepImages(&images);
       decoder.DecodeBody(message.Headers, lines);
       html = decoder.HtmlSeen();
     }
     if (html)
-      preview_->ShowHtml(Lines(lines), kMessagePointSize);
+      preview_->ShowHtml(Lines(lines), kMessagePointSize, images);
     else
       preview_->ShowPlain(Lines(lines), kMessagePointSize);
   }

@@ -134,6 +134,7 @@ void TPrintOut::Print(QPrinter& printer, const std::vector<TEmail*>& messages) c
       ~TRelease() { message.ClearBody(); }
     } release{*message};
     TSafeDocument document;
+    std::vector<TInlineImage> images;
     QRectF area = page;
     double scale = 1;
     if (Details) {
@@ -145,9 +146,10 @@ void TPrintOut::Print(QPrinter& printer, const std::vector<TEmail*>& messages) c
       for (const std::string& line : message->Headers.Lines())
         text += DecodedDisplayString(line) + QLatin1Char('\n');
       document.setPlainText(text + QLatin1Char('\n') + JoinedText(message->Body));
-    } else if (message->DecodeBodyForDisplay()) {
+    } else if (message->DecodeBodyForDisplay(&images)) {
       const QString block =
           HeaderBlockHtml(HeaderBlockLines(*message), DisplayString(Settings().PrinterFont));
+      document.SetImages(images);
       document.setHtml(InsertAfterBodyTag(JoinedText(message->Body), block));
       scale = kHtmlScale;
     } else {

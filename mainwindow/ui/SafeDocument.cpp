@@ -16,8 +16,8 @@ namespace {
 // What a message can make an image as large as, in pixels of the screen.
 constexpr qreal kLargestImage = 4000;
 
-bool IsDataAddress(const QUrl& name) {
-  return name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0;
+bool HasScheme(const QUrl& name, const char* scheme) {
+  return name.scheme().compare(QLatin1String(scheme), Qt::CaseInsensitive) == 0;
 }
 
 // The bytes a data: address (RFC 2397) holds.
@@ -98,10 +98,22 @@ TSafeDocument::TSafeDocument(QObject* parent) : QTextDocument(parent) {
   connect(this, &QTextDocument::contentsChanged, this, [this] { pictures_.clear(); });
 }
 
+void TSafeDocument::SetImages(const std::vector<TInlineImage>& images) {
+  images_.clear();
+  pictures_.clear();
+  for (const TInlineImage& image : images)
+    images_.insert(QString::fromStdString(image.contentId), QByteArray::fromStdString(image.bytes));
+}
+
 QPixmap TSafeDocument::Picture(const QUrl& name) {
-  if (!IsDataAddress(name)) return {};
+  const bool data = HasScheme(name, "data");
+  if (!data && !HasScheme(name, "cid")) return {};
   auto found = pictures_.find(name);
-  if (found == pictures_.end()) found = pictures_.insert(name, Decoded(DataBytes(name)));
+  if (found == pictures_.end()) {
+    // A cid: address is the Content-ID with its special characters %-encoded (RFC 2392).
+    found = pictures_.insert(
+        name, Decoded(data ? DataBytes(name) : images_.value(name.path(QUrl::FullyDecoded))));
+  }
   return *found;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDate>
 #include <QHeaderView>
@@ -24,6 +25,7 @@
 #include "mainwindow/ui/MessagePreview.h"
 #include "mainwindow/ui/PgInbox.h"
 #include "mainwindow/ui/PgKilled.h"
+#include "mainwindow/ui/SafeDocument.h"
 #include "message/MessageText.h"
 #include "message/SvcSystem.h"
 #include "shell/ui/DlgMessage.h"
@@ -560,6 +562,29 @@ TEST_F(PgMessagesTest, ThePreviewShowsDetailsHtmlOrPlainTextAndGreyWithoutTheTex
   static_cast<TPgInbox&>(*page).Retrieve();
   EXPECT_TRUE(Shown(*page).startsWith(QStringLiteral("Text with <b>tags</b> as they are.")));
   EXPECT_EQ(Label(*page, "lblReplyTo"), QString());
+}
+
+TEST_F(PgMessagesTest, ThePreviewHasThePicturesOfTheMessagesOwnParts) {
+  QImage image(8, 8, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  Store(home->Killed,
+        {"k1",
+         "From: shop@example.net\nSubject: Logo\nMIME-Version: 1.0\n"
+         "Content-Type: multipart/related; boundary=\"rel\"\n\n--rel\n"
+         "Content-Type: text/html; charset=utf-8\n\n"
+         "<p>Our logo: <img src=\"cid:logo@example.net\"></p>\n--rel\nContent-Type: image/png\n"
+         "Content-ID: <logo@example.net>\nContent-Transfer-Encoding: base64\n\n" +
+             png.toBase64().toStdString() + "\n--rel--\n"},
+        1000, acKill);
+  auto page = Killed();
+  EXPECT_TRUE(Shown(*page).contains(QStringLiteral("Our logo:")));
+  auto& document = static_cast<TSafeDocument&>(*page->Preview()->document());
+  EXPECT_EQ(document.Picture(QUrl(QStringLiteral("cid:logo@example.net"))).toImage(),
+            image.convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(PgMessagesTest, ARetrievalThatFailsIsShownAndTheMessageStays) {

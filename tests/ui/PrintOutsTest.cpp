@@ -78,6 +78,31 @@ class PrintOutTest : public ::testing::Test, protected test::TProgramEnvironment
     return {};
   }
 
+  // The sizes of the pictures printed, "WxH", but pictures of a single pixel.
+  static Lines ImageSizes(const std::string& pdf) {
+    const std::string images = PdfToolOutput("pdfimages", pdf, {"-list"});
+    Lines sizes;
+    static const std::regex kImage(R"(\n +\d+ +\d+ +image +(\d+) +(\d+) )");
+    for (auto it = std::sregex_iterator(images.begin(), images.end(), kImage);
+         it != std::sregex_iterator(); ++it)
+      if ((*it)[1] != "1" || (*it)[2] != "1")
+        sizes.push_back((*it)[1].str() + "x" + (*it)[2].str());
+    return sizes;
+  }
+  static QImage RedPicture() {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image;
+  }
+  // RedPicture as a PNG file in base64.
+  static std::string RedPng() {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    RedPicture().save(&buffer, "PNG");
+    return png.toBase64().toStdString();
+  }
+
   TEmailList killed{true};
   int prints = 0;
 };
@@ -211,24 +236,30 @@ TEST_F(PrintOutTest, EachMessageStartsAPageOfItsOwnInTheOrderGiven) {
   for (const TEmail* message : {&first, &second}) EXPECT_TRUE(message->Body.empty());
 }
 
+TEST_F(PrintOutTest, AnHtmlMessagePrintsThePicturesOfItsOwnParts) {
+  TEmail& message = Store(
+      "From: shop@example.net\nSubject: Logo\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/related; boundary=\"rel\"",
+      {"--rel", "Content-Type: text/html; charset=utf-8", "",
+       "<p>Our logo: <img src=\"cid:logo@example.net\"></p>", "--rel", "Content-Type: image/png",
+       "Content-ID: <logo@example.net>", "Content-Transfer-Encoding: base64", "", RedPng(),
+       "--rel--"});
+  const std::string pdf = Print(message, false);
+  EXPECT_EQ(ImageSizes(pdf), Lines{"8x8"});
+  EXPECT_NE(PdfText(pdf).find("Our logo:"), std::string::npos);
+}
+
 TEST_F(PrintOutTest, AnHtmlMessageIsPrintedWithoutFetchingWhatItPointsAt) {
   const std::string picture = dir / "picture.png";
-  QImage image(8, 8, QImage::Format_RGB32);
-  image.fill(Qt::red);
-  ASSERT_TRUE(image.save(QString::fromStdString(picture)));
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
+  ASSERT_TRUE(RedPicture().save(QString::fromStdString(picture)));
   const test::TListener listener;
   const std::string web = "http://127.0.0.1:" + std::to_string(listener.Port());
-  const Lines body = {
-      "<html><head><link rel=\"stylesheet\" href=\"" + web + "/style.css\"></head>",
-      "<body background=\"file://" + picture + "\">",
-      "<p>Look: <img src=\"" + web + "/track.png?id=42\" width=\"8\" height=\"8\">",
-      "<img src=\"file://" + picture + "\"> <img src=\"" + picture + "\">",
-      "<img src=\"data:image/png;base64," + png.toBase64().toStdString() + "\"></p>",
-      "</body></html>"};
+  const Lines body = {"<html><head><link rel=\"stylesheet\" href=\"" + web + "/style.css\"></head>",
+                      "<body background=\"file://" + picture + "\">",
+                      "<p>Look: <img src=\"" + web + "/track.png?id=42\" width=\"8\" height=\"8\">",
+                      "<img src=\"file://" + picture + "\"> <img src=\"" + picture + "\">",
+                      "<img src=\"data:image/png;base64," + RedPng() + "\"></p>",
+                      "</body></html>"};
   TEmail& message = StoreHtml(body);
 
   const test::TFileWatch watch(picture);
@@ -237,13 +268,7 @@ TEST_F(PrintOutTest, AnHtmlMessageIsPrintedWithoutFetchingWhatItPointsAt) {
   EXPECT_FALSE(listener.Connected());
   // The picture written into the message itself is the one drawn; the others draw as nothing,
   // not as a broken picture either.
-  const std::string images = PdfToolOutput("pdfimages", pdf, {"-list"});
-  Lines sizes;
-  static const std::regex kImage(R"(\n +\d+ +\d+ +image +(\d+) +(\d+) )");
-  for (auto it = std::sregex_iterator(images.begin(), images.end(), kImage);
-       it != std::sregex_iterator(); ++it)
-    if ((*it)[1] != "1" || (*it)[2] != "1") sizes.push_back((*it)[1].str() + "x" + (*it)[2].str());
-  EXPECT_EQ(sizes, Lines{"8x8"}) << images;
+  EXPECT_EQ(ImageSizes(pdf), Lines{"8x8"});
   EXPECT_NE(PdfText(pdf).find("Look:"), std::string::npos);
 
   // The watch does see an ordinary document read the picture.

@@ -6,9 +6,11 @@
 #include <QPainter>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "mainwindow/ui/MessagePreview.h"
 #include "mainwindow/ui/SafeDocument.h"
+#include "message/MIME.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/PrivacyProbes.h"
 
@@ -37,9 +39,9 @@ QRect Extent(const QImage& picture, QRgb color) {
   return extent;
 }
 
-// A message's HTML with a red picture of its own, drawn 40 pixels square, a vector picture of
-// its own that draws a green square and a blue picture from a file, and pictures from the
-// network and from that file.
+// A message's HTML with a red picture of its own, drawn 40 pixels square, a magenta one in a
+// part of the message, drawn 20 pixels square, a vector picture of its own that draws a green
+// square and a blue picture from a file, and pictures from the network and from that file.
 std::string Html(const test::TListener& listener, const std::string& bluePicture) {
   const std::string svg =
       "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
@@ -50,6 +52,8 @@ std::string Html(const test::TListener& listener, const std::string& bluePicture
          "<p><img src=\"data:image/png;base64," +
          Base64(Png(Qt::red)) +
          "\" width=\"40\" height=\"40\"></p>"
+         "<p><img src=\"cid:logo%231@example.net\" width=\"20\" height=\"20\"> "
+         "<img src=\"cid:other@example.net\" width=\"20\" height=\"20\"></p>"
          "<p><img src=\"data:image/svg+xml;base64," +
          Base64(QByteArray::fromStdString(svg)) +
          "\"></p>"
@@ -61,8 +65,8 @@ std::string Html(const test::TListener& listener, const std::string& bluePicture
 
 struct TView {
   const char* name;
-  // The HTML as it shows.
-  std::function<QImage(const QString& html)> draw;
+  // The HTML as it shows, with the message's pictures named by their Content-ID.
+  std::function<QImage(const QString& html, const std::vector<TInlineImage>& images)> draw;
 };
 
 TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsFetchedOrRead) {
@@ -73,11 +77,15 @@ TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsF
   ASSERT_TRUE(file.save(QString::fromStdString(blue)));
   const test::TListener listener;
   const QString html = QString::fromStdString(Html(listener, blue));
+  // The second picture's part is not in the message.
+  const std::vector<TInlineImage> images = {{"logo#1@example.net", Png(Qt::magenta).toStdString()},
+                                            {"unused@example.net", Png(Qt::blue).toStdString()}};
 
   const TView views[] = {
       {"the document drawn",
-       [](const QString& text) {
+       [](const QString& text, const std::vector<TInlineImage>& images) {
          TSafeDocument document;
+         document.SetImages(images);
          document.setHtml(text);
          document.setTextWidth(400);
          QImage canvas(400, 400, QImage::Format_RGB32);
@@ -87,17 +95,18 @@ TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsF
          return canvas;
        }},
       {"the preview",
-       [](const QString& text) {
+       [](const QString& text, const std::vector<TInlineImage>& images) {
          TMessagePreview preview;
          preview.resize(400, 400);
-         preview.ShowHtml(text, 12);
+         preview.ShowHtml(text, 12, images);
          preview.show();
          QApplication::processEvents();
          return preview.viewport()->grab().toImage();
        }},
       {"a copy of the document, drawn by Qt's own image handler",
-       [](const QString& text) {
+       [](const QString& text, const std::vector<TInlineImage>& images) {
          TSafeDocument document;
+         document.SetImages(images);
          document.setHtml(text);
          QTextDocument* copy = document.clone(&document);
          copy->setTextWidth(400);
@@ -111,7 +120,7 @@ TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsF
   for (const TView& view : views) {
     SCOPED_TRACE(view.name);
     const test::TFileWatch watch(bait.Path());
-    const QImage shown = view.draw(html);
+    const QImage shown = view.draw(html, images);
     EXPECT_FALSE(watch.Touched());
     EXPECT_FALSE(listener.Connected());
     EXPECT_TRUE(Extent(shown, qRgb(0, 0, 255)).isNull());
@@ -119,6 +128,9 @@ TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsF
     const QRect red = Extent(shown, qRgb(255, 0, 0));
     EXPECT_NEAR(red.width(), 40, 1);
     EXPECT_NEAR(red.height(), 40, 1);
+    const QRect magenta = Extent(shown, qRgb(255, 0, 255));
+    EXPECT_NEAR(magenta.width(), 20, 1);
+    EXPECT_NEAR(magenta.height(), 20, 1);
   }
 
   // The watch does see an ordinary document read the picture.
