@@ -1,6 +1,8 @@
 #include "mainwindow/ui/MessagePreview.h"
 
+#include <QMimeData>
 #include <QScrollBar>
+#include <QTextDocumentFragment>
 
 #include "mainwindow/ui/SafeDocument.h"
 
@@ -16,6 +18,14 @@ TMessagePreview::TMessagePreview(QWidget* parent)
 }
 
 QVariant TMessagePreview::loadResource(int, const QUrl&) { return {}; }
+
+QMimeData* TMessagePreview::createMimeDataFromSelection() const {
+  const QTextDocumentFragment selection = textCursor().selection();
+  auto* data = new QMimeData;
+  data->setText(selection.toPlainText());
+  data->setHtml(selection.toHtml());
+  return data;
+}
 
 void TMessagePreview::Prepare(int pointSize) {
   QFont font = this->font();

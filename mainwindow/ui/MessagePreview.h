@@ -24,6 +24,10 @@ class TMessagePreview : public QTextBrowser {
  protected:
   // The browser's own loader, which `setSource` would use, answers nothing either.
   QVariant loadResource(int type, const QUrl& name) override;
+  // What a copy or a drag of the selection hands on: its plain text and its HTML. Qt's own adds
+  // an OpenDocument text of it, whose writer loads the images the selection names, from the disk
+  // too.
+  [[nodiscard]] QMimeData* createMimeDataFromSelection() const override;
 
  private:
   void Prepare(int pointSize);

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QImage>
+#include <QMimeData>
 #include <QPainter>
 #include <functional>
 #include <string>
@@ -140,6 +142,28 @@ TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsF
   ordinary.setTextWidth(400);
   ASSERT_GT(ordinary.pageCount(), 0);
   EXPECT_TRUE(watch.Touched());
+}
+
+TEST(SafeDocumentTest, CopyingFromThePreviewReadsNoFileAMessageNames) {
+  const test::TTempDir bait;
+  const std::string blue = bait / "blue.png";
+  QImage file(8, 8, QImage::Format_RGB32);
+  file.fill(Qt::blue);
+  ASSERT_TRUE(file.save(QString::fromStdString(blue)));
+  TMessagePreview preview;
+  preview.ShowHtml(QString::fromStdString("<p>Before <img src=\"" + blue +
+                                          "\"> <img src=\"file://" + blue + "\"> after</p>"),
+                   12);
+  preview.selectAll();
+
+  const test::TFileWatch watch(bait.Path());
+  preview.copy();
+  const QMimeData* copied = QApplication::clipboard()->mimeData();
+  ASSERT_NE(copied, nullptr);
+  for (const QString& format : copied->formats()) (void)copied->data(format);
+  EXPECT_FALSE(watch.Touched());
+  EXPECT_TRUE(copied->text().startsWith(QStringLiteral("Before ")));
+  EXPECT_TRUE(copied->text().endsWith(QStringLiteral(" after")));
 }
 
 }  // namespace
