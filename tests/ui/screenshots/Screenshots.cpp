@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCursor>
 #include <QEnterEvent>
 #include <QFont>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QTreeView>
 #include <QWidget>
@@ -161,6 +163,32 @@ void ShootRescue() {
   Shoot(progress, "rescue-progress");
 }
 
+// A shop's logo as a message carries it: a PNG file in base64, in lines of 76 characters.
+std::string LogoPart() {
+  QImage logo(48, 48, QImage::Format_ARGB32);
+  logo.fill(Qt::transparent);
+  QPainter painter(&logo);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0x2e, 0x7d, 0x32));
+  painter.drawRoundedRect(QRectF(2, 2, 44, 44), 8, 8);
+  // An open book.
+  painter.setBrush(QColor(0xf1, 0xf8, 0xe9));
+  painter.drawPolygon(
+      QPolygonF({QPointF(8, 15), QPointF(23, 18), QPointF(23, 36), QPointF(8, 33)}));
+  painter.drawPolygon(
+      QPolygonF({QPointF(25, 18), QPointF(40, 15), QPointF(40, 33), QPointF(25, 36)}));
+  painter.end();
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  logo.save(&buffer, "PNG");
+  const std::string base64 = png.toBase64().toStdString();
+  std::string lines;
+  for (size_t at = 0; at < base64.size(); at += 76) lines += base64.substr(at, 76) + "\n";
+  return lines;
+}
+
 // Mail as the demo servers hold it: friends, lists, a newsletter, possible spam and spam.
 std::vector<std::string> SampleMailbox() {
   const auto mail = [](const std::string& from, const std::string& subject, const std::string& date,
@@ -191,10 +219,13 @@ std::vector<std::string> SampleMailbox() {
       mail("Riverside Books <news@riverside-books.example.com>", "Spring reading list",
            "Mon, 10 Mar 2025 09:03:00 +0000",
            "Reply-To: Riverside Books Orders <orders@riverside-books.example.com>\n"
-           "MIME-Version: 1.0\nContent-Type: text/html; charset=utf-8\n",
+           "MIME-Version: 1.0\nContent-Type: multipart/related; boundary=\"rb-spring\"\n",
+           "--rb-spring\nContent-Type: text/html; charset=utf-8\n\n"
            "<html><head><link rel=\"stylesheet\" "
            "href=\"http://track.riverside-books.example.com/s.css\"></head><body>\n"
-           "<h2>Spring reading list</h2>\n"
+           "<table><tr><td><img src=\"cid:logo.spring@riverside-books.example.com\" "
+           "width=\"48\" height=\"48\"></td>"
+           "<td valign=\"middle\"><h2>Spring reading list</h2></td></tr></table>\n"
            "<img src=\"http://track.riverside-books.example.com/open.gif\" width=\"1\" "
            "height=\"1\">\n"
            "<p>Dear Alex, the days are longer and the garden bench is calling. "
@@ -207,7 +238,12 @@ std::vector<std::string> SampleMailbox() {
            "</table>\n"
            "<p><b>Members save 10%</b> until the end of the month. "
            "<a href=\"http://riverside-books.example.com/spring\">See the whole list</a>.</p>\n"
-           "</body></html>\n"),
+           "</body></html>\n"
+           "--rb-spring\nContent-Type: image/png; name=\"logo.png\"\n"
+           "Content-ID: <logo.spring@riverside-books.example.com>\n"
+           "Content-Disposition: inline; filename=\"logo.png\"\n"
+           "Content-Transfer-Encoding: base64\n\n" +
+               LogoPart() + "--rb-spring--\n"),
       mail("Ann Baker <ann@friends.example.org>", "Lunch on Saturday?",
            "Mon, 10 Mar 2025 09:15:00 +0000", "",
            "Hi Alex,\n\nare we still on for lunch on Saturday? The new place by the river.\n\n"
