@@ -13,8 +13,10 @@ namespace tarnwell {
 
 namespace {
 
-// What a message can make an image as large as, in pixels of the screen.
+// What a message can make an image as large as, in pixels of the screen, and the largest picture
+// it can make the program decode, in pixels a side.
 constexpr qreal kLargestImage = 4000;
+constexpr int kLargestPicture = 4000;
 
 bool HasScheme(const QUrl& name, const char* scheme) {
   return name.scheme().compare(QLatin1String(scheme), Qt::CaseInsensitive) == 0;
@@ -32,7 +34,8 @@ QByteArray DataBytes(const QUrl& name) {
 }
 
 // A picture in one of the raster formats, which name nothing outside themselves (a vector
-// picture may refer to files); a null one for anything else.
+// picture may refer to files), of at most kLargestPicture pixels a side; a null one for anything
+// else.
 QPixmap Decoded(const QByteArray& bytes) {
   QBuffer buffer;
   buffer.setData(bytes);
@@ -40,6 +43,8 @@ QPixmap Decoded(const QByteArray& bytes) {
   QImageReader reader(&buffer);
   static const QByteArrayList kRaster = {"png", "jpeg", "gif", "bmp"};
   if (!kRaster.contains(reader.format())) return {};
+  const QSize size = reader.size();
+  if (size.width() > kLargestPicture || size.height() > kLargestPicture) return {};
   return QPixmap::fromImage(reader.read());
 }
 

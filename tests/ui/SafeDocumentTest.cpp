@@ -144,6 +144,23 @@ TEST(SafeDocumentTest, OnlyTheRasterPicturesAMessageCarriesAreDrawnAndNothingIsF
   EXPECT_TRUE(watch.Touched());
 }
 
+TEST(SafeDocumentTest, PicturesLargerThan4000PixelsASideAreNotDecoded) {
+  const auto address = [](int width, int height) {
+    QImage image(width, height, QImage::Format_Mono);
+    image.fill(0);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QUrl(QString::fromStdString("data:image/png;base64," + Base64(png)));
+  };
+  TSafeDocument document;
+  EXPECT_EQ(document.Picture(address(4000, 2)).size(), QSize(4000, 2));
+  EXPECT_EQ(document.Picture(address(2, 4000)).size(), QSize(2, 4000));
+  EXPECT_TRUE(document.Picture(address(4001, 2)).isNull());
+  EXPECT_TRUE(document.Picture(address(2, 4001)).isNull());
+}
+
 TEST(SafeDocumentTest, CopyingFromThePreviewReadsNoFileAMessageNames) {
   const test::TTempDir bait;
   const std::string blue = bait / "blue.png";
