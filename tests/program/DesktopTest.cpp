@@ -153,18 +153,10 @@ std::string ProgramLogOf(const test::TTempDir& temp) {
   return folder[1].str() + "Tarnwell.log";
 }
 
-// Right-clicks the icon until its menu shows: on this desktop the first click after a window
-// closed by the window manager's key can go astray.
+// Right-clicks the icon and waits for its menu.
 bool OpenTrayMenu(TXDesktop& desktop, uint32_t icon) {
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    desktop.Click(icon, 3);
-    for (int i = 0; i < 20; ++i) {
-      if (!desktop.Windows("tarnwell", false).empty()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  ADD_FAILURE() << "waited in vain: the tray menu";
-  return false;
+  desktop.Click(icon, 3);
+  return Eventually([&] { return !desktop.Windows("tarnwell", false).empty(); }, "the tray menu");
 }
 
 // Waits for the pop-up notice and closes it with Escape.

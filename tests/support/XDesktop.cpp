@@ -84,6 +84,12 @@ void RunXdotool(const std::vector<std::string>& args) {
   if (RunProgram(argv) != 0) throw std::runtime_error("xdotool failed: " + args.front());
 }
 
+// Qt, like other toolkits, takes a press of the same button within its double-click time (400
+// ms) of the last press for the second half of a double click, and hands it to the widget as a
+// double click alone; the tray icon, which acts on double clicks of the left button only, then
+// sees nothing of a second right click. A user's separate clicks come farther apart.
+constexpr auto kDoubleClickTime = std::chrono::milliseconds(500);
+
 }  // namespace
 
 TXDesktop::TXDesktop(const std::string& logFolder) : logFolder_(logFolder) {
@@ -189,9 +195,13 @@ std::string TXDesktop::ScreenPixels(const TGeometry& area) {
 std::string TXDesktop::Pixels(uint32_t window) { return ScreenPixels(Geometry(window)); }
 
 void TXDesktop::Click(uint32_t window, int button) {
+  if (button == lastButton_) std::this_thread::sleep_until(lastClick_ + kDoubleClickTime);
   const TGeometry at = Geometry(window);
   RunXdotool({"mousemove", std::to_string(at.X + at.Width / 2),
               std::to_string(at.Y + at.Height / 2), "click", std::to_string(button)});
+  // xdotool ends once the X server has taken the press and the release.
+  lastButton_ = button;
+  lastClick_ = std::chrono::steady_clock::now();
 }
 
 void TXDesktop::Activate(uint32_t window) {

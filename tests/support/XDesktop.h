@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,7 +45,8 @@ class TXDesktop {
   [[nodiscard]] std::string ScreenPixels(const TGeometry& area);
 
   // Input through xdotool: a click of `button` in the middle of the window, and keys by their
-  // X names ("x", "Return", "Down").
+  // X names ("x", "Return", "Down", "shift+Delete"). A click is a click of its own, never the
+  // second half of a double click.
   void Click(uint32_t window, int button);
   void Keys(const std::vector<std::string>& keys);
   // Gives the window the focus, as the window manager does when it is clicked.
@@ -65,6 +67,9 @@ class TXDesktop {
   std::unique_ptr<TChildProcess> tray_;
   std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection_{nullptr, nullptr};
   uint32_t root_ = 0;
+  // The button and the time of the last click.
+  int lastButton_ = 0;
+  std::chrono::steady_clock::time_point lastClick_;
 };
 
 }  // namespace tarnwell::test
