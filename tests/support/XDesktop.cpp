@@ -122,10 +122,20 @@ TXDesktop::TXDesktop(const std::string& logFolder) : logFolder_(logFolder) {
   root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_.get())).data->root;
   displayVariable_ = std::make_unique<TEnvironmentVariable>("DISPLAY", display_);
 
-  const std::vector<std::string> environment{"DISPLAY=" + display_};
+  // A window mapped while openbox starts can stay unmapped and unmanaged (trayer's panel did
+  // now and then), so the panel waits for the command openbox runs once it has started.
+  const std::string started = logFolder + "/openbox.started";
   windowManager_ = std::make_unique<TChildProcess>(
-      std::vector<std::string>{FindProgram("openbox"), "--sm-disable"}, logFolder + "/openbox.log",
-      environment);
+      std::vector<std::string>{FindProgram("openbox"), "--sm-disable", "--startup",
+                               FindProgram("touch") + " '" + started + "'"},
+      logFolder + "/openbox.log", std::vector<std::string>{"DISPLAY=" + display_});
+  WaitFor(
+      [&] {
+        if (!windowManager_->Running())
+          throw std::runtime_error("openbox ended:\n" + ReadFileText(logFolder + "/openbox.log"));
+        return FileExists(started);
+      },
+      "openbox did not start", kWaitMs);
   StartTray();
 }
 
