@@ -62,11 +62,7 @@ TEST(DesktopTest, LivesInTheTrayChecksFromItsMenuAndEndsWithExit) {
   test::TChildProcess program({TARNWELL_BINARY, "demo", "--desktop", "--keep"},
                               temp / "program.log", {"DISPLAY=" + desktop.Display()});
 
-  std::vector<uint32_t> icons;
-  ASSERT_TRUE(Eventually([&] { return !(icons = desktop.Windows("tarnwell", true)).empty(); },
-                         "the icon in the tray"));
-  ASSERT_EQ(icons.size(), 1u);
-  const uint32_t icon = icons.front();
+  const uint32_t icon = desktop.DockedIcon("tarnwell");
   const TXDesktop::TGeometry place = desktop.Geometry(icon);
   EXPECT_GE(place.Width, 16);
   EXPECT_GE(place.Height, 16);
@@ -128,9 +124,7 @@ TEST(DesktopTest, LivesInTheTrayChecksFromItsMenuAndEndsWithExit) {
                          "the notice to close"));
   // When the desktop's panel restarts, the icon comes back in the new tray.
   desktop.RestartTray();
-  ASSERT_TRUE(Eventually([&] { return (icons = desktop.Windows("tarnwell", true)).size() == 1; },
-                         "the icon in the new tray"));
-  desktop.Click(icons.front(), 3);
+  desktop.Click(desktop.DockedIcon("tarnwell"), 3);
   ASSERT_TRUE(
       Eventually([&] { return !desktop.Windows("tarnwell", false).empty(); }, "the tray menu"));
   desktop.Keys({"x"});
@@ -179,15 +173,13 @@ TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere
   test::TEnvironmentVariable tmp("TMPDIR", temp.Path());
   test::TChildProcess program({TARNWELL_BINARY, "demo", "--desktop", "--keep"},
                               temp / "program.log", {"DISPLAY=" + desktop.Display()});
-  std::vector<uint32_t> icons;
-  ASSERT_TRUE(Eventually([&] { return (icons = desktop.Windows("tarnwell", true)).size() == 1; },
-                         "the icon in the tray"));
+  const uint32_t icon = desktop.DockedIcon("tarnwell");
   const std::string log = ProgramLogOf(temp);
   ASSERT_FALSE(log.empty());
   const auto logText = [&] { return test::FileExists(log) ? test::ReadFileText(log) : ""; };
   ASSERT_TRUE(CloseNotice(desktop));
 
-  ASSERT_TRUE(OpenTrayMenu(desktop, icons.front()));
+  ASSERT_TRUE(OpenTrayMenu(desktop, icon));
   desktop.Keys({"o"});
   std::vector<uint32_t> windows;
   ASSERT_TRUE(Eventually(
@@ -209,7 +201,7 @@ TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere
                          "the checks to resume"));
   EXPECT_EQ(desktop.Windows("tarnwell", true).size(), 1u);
 
-  ASSERT_TRUE(OpenTrayMenu(desktop, icons.front()));
+  ASSERT_TRUE(OpenTrayMenu(desktop, icon));
   desktop.Keys({"x"});
   EXPECT_EQ(program.Wait(), 0);
 }

@@ -180,6 +180,36 @@ std::vector<uint32_t> TXDesktop::Windows(const std::string& wmClass, bool inTray
   return windows;
 }
 
+uint32_t TXDesktop::DockedIcon(const std::string& wmClass) {
+  // The tray lays an icon out after it shows it, and a program may dock its icon twice when the
+  // tray is new: an icon seen at once can be somewhere else a moment later (now and then a
+  // click right after the tray restarted hit nothing). So the icon is taken once it has stayed
+  // the same window in the same place for a while.
+  constexpr auto kStill = std::chrono::milliseconds(300);
+  uint32_t icon = 0;
+  TGeometry place;
+  auto since = std::chrono::steady_clock::now();
+  WaitFor(
+      [&] {
+        const std::vector<uint32_t> icons = Windows(wmClass, true);
+        TGeometry now;
+        try {
+          if (icons.size() == 1) now = Geometry(icons.front());
+        } catch (const std::runtime_error&) {
+        }
+        const uint32_t found = icons.size() == 1 ? icons.front() : 0;
+        if (found == 0 || found != icon || !(now == place)) {
+          icon = found;
+          place = now;
+          since = std::chrono::steady_clock::now();
+          return false;
+        }
+        return std::chrono::steady_clock::now() - since >= kStill;
+      },
+      "no window of " + wmClass + " stayed in the tray", kWaitMs);
+  return icon;
+}
+
 TXDesktop::TGeometry TXDesktop::Geometry(uint32_t window) {
   auto geometry = Reply(xcb_get_geometry_reply(
       connection_.get(), xcb_get_geometry(connection_.get(), window), nullptr));

@@ -32,11 +32,15 @@ class TXDesktop {
     int Y = 0;
     int Width = 0;
     int Height = 0;
+    friend bool operator==(const TGeometry&, const TGeometry&) = default;
   };
 
   // The viewable windows whose WM_CLASS instance or class is `wmClass`, and which lie inside the
   // tray panel (`inTray`) or not.
   [[nodiscard]] std::vector<uint32_t> Windows(const std::string& wmClass, bool inTray);
+  // The one window of the class `wmClass` docked in the tray, once it has kept its place for a
+  // moment; raises when none does.
+  [[nodiscard]] uint32_t DockedIcon(const std::string& wmClass);
   // Where the window is on the screen.
   [[nodiscard]] TGeometry Geometry(uint32_t window);
   // The window's pixels as the screen shows them.
