@@ -193,8 +193,7 @@ TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere
   EXPECT_TRUE(Eventually([&] { return CountLines(logText(), "Checking suspended") == 1; },
                          "the checks to be suspended"));
 
-  desktop.Activate(windows.front());
-  desktop.Keys({"alt+F4"});
+  desktop.Close(windows.front());
   ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
                          "the main window to close"));
   EXPECT_TRUE(Eventually([&] { return CountLines(logText(), "Checking resumed") == 1; },

@@ -30,6 +30,14 @@ void WaitFor(const std::function<bool()>& done, const std::string& what, int tim
   }
 }
 
+xcb_atom_t Atom(xcb_connection_t* connection, const std::string& name) {
+  auto reply = Reply(xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.c_str()),
+      nullptr));
+  if (!reply) throw std::runtime_error("the X server does not know the atom " + name);
+  return reply->atom;
+}
+
 std::vector<std::string> WmClass(xcb_connection_t* connection, uint32_t window) {
   auto reply = Reply(xcb_get_property_reply(
       connection,
@@ -89,6 +97,9 @@ void RunXdotool(const std::vector<std::string>& args) {
 // double click alone; the tray icon, which acts on double clicks of the left button only, then
 // sees nothing of a second right click. A user's separate clicks come farther apart.
 constexpr auto kDoubleClickTime = std::chrono::milliseconds(500);
+
+// What marks the pings of a test's desktop.
+constexpr uint32_t kPingMark = 0x7a77;
 
 }  // namespace
 
@@ -246,6 +257,86 @@ void TXDesktop::Click(uint32_t window, int button) {
 
 void TXDesktop::Activate(uint32_t window) {
   RunXdotool({"windowactivate", "--sync", std::to_string(window)});
+}
+
+void TXDesktop::Close(uint32_t window) {
+  Activate(window);
+  Keys({"alt+F4"});
+  Settle(window);
+}
+
+void TXDesktop::Settle(uint32_t window) {
+  // A connection of its own hears the answers; the requests go out once it listens.
+  const TConnection watch{xcb_connect(display_.c_str(), nullptr), &xcb_disconnect};
+  if (xcb_connection_has_error(watch.get())) throw std::runtime_error("Xvfb does not answer");
+  const uint32_t windowEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  xcb_change_window_attributes(watch.get(), window, XCB_CW_EVENT_MASK, &windowEvents);
+  // Qt sends its answer to a ping with the structure mask, the standard names the substructure
+  // mask.
+  const uint32_t rootEvents = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  xcb_change_window_attributes(watch.get(), root_, XCB_CW_EVENT_MASK, &rootEvents);
+  const xcb_atom_t protocols = Atom(watch.get(), "WM_PROTOCOLS");
+  const xcb_atom_t ping = Atom(watch.get(), "_NET_WM_PING");
+  if (!Viewable(watch.get(), window)) return;
+  // Waits for the event `answer` takes, or for the window to go: then there is no one left to
+  // answer for it. False when it went.
+  const auto waitFor = [&](const std::function<bool(const xcb_generic_event_t&)>& answer,
+                           const std::string& what) {
+    bool gone = false;
+    WaitFor(
+        [&] {
+          while (const TReply<xcb_generic_event_t> event = Reply(xcb_poll_for_event(watch.get()))) {
+            const uint8_t type = event->response_type & 0x7f;
+            // An error: the window no longer exists.
+            gone = type == 0 ||
+                   (type == XCB_UNMAP_NOTIFY &&
+                    reinterpret_cast<const xcb_unmap_notify_event_t*>(event.get())->window ==
+                        window) ||
+                   (type == XCB_DESTROY_NOTIFY &&
+                    reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get())->window ==
+                        window);
+            if (gone || answer(*event)) return true;
+          }
+          return false;
+        },
+        what, kWaitMs);
+    return !gone;
+  };
+  // The window manager answers a request that changes nothing of a window it manages with a
+  // synthetic ConfigureNotify (ICCCM 4.1.5), once it has handled the events before it.
+  const uint32_t border = 0;
+  xcb_configure_window(watch.get(), window, XCB_CONFIG_WINDOW_BORDER_WIDTH, &border);
+  xcb_flush(watch.get());
+  if (!waitFor(
+          [&](const xcb_generic_event_t& event) {
+            return event.response_type == (XCB_CONFIGURE_NOTIFY | 0x80) &&
+                   reinterpret_cast<const xcb_configure_notify_event_t&>(event).window == window;
+          },
+          "the window manager did not answer"))
+    return;
+  // The program answers a ping (_NET_WM_PING) to the root window once it has read what the
+  // window manager sent it before, and sends all of it back: a field the standard leaves free
+  // carries a mark that tells the answer from those to the window manager's pings.
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = protocols;
+  message.data.data32[0] = ping;
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  message.data.data32[2] = window;
+  message.data.data32[3] = kPingMark;
+  xcb_send_event(watch.get(), 0, window, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&message));
+  xcb_flush(watch.get());
+  waitFor(
+      [&](const xcb_generic_event_t& event) {
+        if ((event.response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
+        const auto& answer = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        return answer.format == 32 && answer.data.data32[0] == ping &&
+               answer.data.data32[2] == window && answer.data.data32[3] == kPingMark;
+      },
+      "the window's program did not answer a ping");
 }
 
 TXDesktop::TGeometry TXDesktop::Screen() { return Geometry(root_); }

@@ -55,6 +55,12 @@ class TXDesktop {
   void Keys(const std::vector<std::string>& keys);
   // Gives the window the focus, as the window manager does when it is clicked.
   void Activate(uint32_t window);
+  // Asks the window to close as a user does, with the window manager's key (Alt+F4), and waits
+  // until its program has read the request: whether it closes is the program's choice.
+  void Close(uint32_t window);
+  // Waits until the window manager, and then the program of the window it manages, have handled
+  // the input sent so far, or until the window goes.
+  void Settle(uint32_t window);
   // Ends the tray panel and starts a new one, as when the desktop's panel restarts.
   void RestartTray();
   // The screen's size.
@@ -69,7 +75,8 @@ class TXDesktop {
   std::unique_ptr<TChildProcess> server_;
   std::unique_ptr<TChildProcess> windowManager_;
   std::unique_ptr<TChildProcess> tray_;
-  std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection_{nullptr, nullptr};
+  using TConnection = std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)>;
+  TConnection connection_{nullptr, nullptr};
   uint32_t root_ = 0;
   // The button and the time of the last click.
   int lastButton_ = 0;
