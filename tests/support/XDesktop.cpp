@@ -30,6 +30,16 @@ void WaitFor(const std::function<bool()>& done, const std::string& what, int tim
   }
 }
 
+// The bytes of a property of the window; empty when it has none.
+std::string Property(xcb_connection_t* connection, uint32_t window, xcb_atom_t property,
+                     xcb_atom_t type) {
+  auto reply = Reply(xcb_get_property_reply(
+      connection, xcb_get_property(connection, 0, window, property, type, 0, 1024), nullptr));
+  if (!reply) return std::string();
+  return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                     static_cast<size_t>(xcb_get_property_value_length(reply.get())));
+}
+
 xcb_atom_t Atom(xcb_connection_t* connection, const std::string& name) {
   auto reply = Reply(xcb_intern_atom_reply(
       connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.c_str()),
@@ -39,21 +49,15 @@ xcb_atom_t Atom(xcb_connection_t* connection, const std::string& name) {
 }
 
 std::vector<std::string> WmClass(xcb_connection_t* connection, uint32_t window) {
-  auto reply = Reply(xcb_get_property_reply(
-      connection,
-      xcb_get_property(connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
-      nullptr));
+  const std::string data = Property(connection, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
   std::vector<std::string> names;
-  if (!reply) return names;
-  const char* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
-  const int length = xcb_get_property_value_length(reply.get());
   std::string name;
-  for (int i = 0; i < length; ++i) {
-    if (data[i] == '\0') {
+  for (const char c : data) {
+    if (c == '\0') {
       names.push_back(name);
       name.clear();
     } else {
-      name += data[i];
+      name += c;
     }
   }
   if (!name.empty()) names.push_back(name);
@@ -72,17 +76,21 @@ bool HasClass(xcb_connection_t* connection, uint32_t window, const std::string& 
   return false;
 }
 
-// Every window under `window`, each with whether a trayer window lies above it.
-void Walk(xcb_connection_t* connection, uint32_t window, bool inTray,
+// The windows of the class `wmClass` under `window`, each with whether a trayer window lies
+// above it. The windows inside one of them are its parts (a toolkit's native child windows carry
+// its class too), not windows of their own.
+void Walk(xcb_connection_t* connection, uint32_t window, const std::string& wmClass, bool inTray,
           std::vector<std::pair<uint32_t, bool>>& found) {
   auto tree = Reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
   if (!tree) return;
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   const int count = xcb_query_tree_children_length(tree.get());
   for (int i = 0; i < count; ++i) {
-    const bool childInTray = inTray || HasClass(connection, children[i], "trayer");
-    found.emplace_back(children[i], inTray);
-    Walk(connection, children[i], childInTray, found);
+    if (HasClass(connection, children[i], wmClass))
+      found.emplace_back(children[i], inTray);
+    else
+      Walk(connection, children[i], wmClass, inTray || HasClass(connection, children[i], "trayer"),
+           found);
   }
 }
 
@@ -182,12 +190,10 @@ TXDesktop::~TXDesktop() {
 
 std::vector<uint32_t> TXDesktop::Windows(const std::string& wmClass, bool inTray) {
   std::vector<std::pair<uint32_t, bool>> all;
-  Walk(connection_.get(), root_, false, all);
+  Walk(connection_.get(), root_, wmClass, false, all);
   std::vector<uint32_t> windows;
   for (const auto& [window, underTray] : all)
-    if (underTray == inTray && HasClass(connection_.get(), window, wmClass) &&
-        Viewable(connection_.get(), window))
-      windows.push_back(window);
+    if (underTray == inTray && Viewable(connection_.get(), window)) windows.push_back(window);
   return windows;
 }
 
@@ -244,6 +250,13 @@ std::string TXDesktop::ScreenPixels(const TGeometry& area) {
 }
 
 std::string TXDesktop::Pixels(uint32_t window) { return ScreenPixels(Geometry(window)); }
+
+std::string TXDesktop::Title(uint32_t window) {
+  xcb_connection_t* connection = connection_.get();
+  const std::string title = Property(connection, window, Atom(connection, "_NET_WM_NAME"),
+                                     Atom(connection, "UTF8_STRING"));
+  return title.empty() ? Property(connection, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) : title;
+}
 
 void TXDesktop::Click(uint32_t window, int button) {
   if (button == lastButton_) std::this_thread::sleep_until(lastClick_ + kDoubleClickTime);

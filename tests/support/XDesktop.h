@@ -36,13 +36,15 @@ class TXDesktop {
   };
 
   // The viewable windows whose WM_CLASS instance or class is `wmClass`, and which lie inside the
-  // tray panel (`inTray`) or not.
+  // tray panel (`inTray`) or not; the windows inside such a window are parts of it.
   [[nodiscard]] std::vector<uint32_t> Windows(const std::string& wmClass, bool inTray);
   // The one window of the class `wmClass` docked in the tray, once it has kept its place for a
   // moment; raises when none does.
   [[nodiscard]] uint32_t DockedIcon(const std::string& wmClass);
   // Where the window is on the screen.
   [[nodiscard]] TGeometry Geometry(uint32_t window);
+  // The window's title.
+  [[nodiscard]] std::string Title(uint32_t window);
   // The window's pixels as the screen shows them.
   [[nodiscard]] std::string Pixels(uint32_t window);
   // The same for a rectangle of the screen.
