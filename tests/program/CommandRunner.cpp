@@ -108,4 +108,30 @@ TRunResult RunTarnwellIn(const std::string& home, std::vector<std::string> args,
   return RunTarnwell(args, input);
 }
 
+TRunResult AddAccountIn(const std::string& home, const std::string& description, int pop3Port,
+                        const std::string& user, const std::vector<std::string>& options) {
+  std::vector<std::string> args{"accounts",
+                                "add",
+                                "pop3",
+                                "--description",
+                                description,
+                                "--name",
+                                user,
+                                "--email",
+                                user + "@example.com",
+                                "--pop3",
+                                "127.0.0.1:" + std::to_string(pop3Port),
+                                "--user",
+                                user,
+                                "--smtp",
+                                "127.0.0.1",
+                                "--pop3-security",
+                                "none",
+                                "--smtp-security",
+                                "none",
+                                "--password-stdin"};
+  args.insert(args.end(), options.begin(), options.end());
+  return RunTarnwellIn(home, args, "pw\n");
+}
+
 }  // namespace tarnwell::test

@@ -21,5 +21,10 @@ TRunResult RunTarnwellOnTerminal(const std::vector<std::string>& args, const std
 // The same on the program folder `home`.
 TRunResult RunTarnwellIn(const std::string& home, std::vector<std::string> args,
                          const std::string& input = "");
+// Adds to the program folder `home` the account `description` of `user` (password "pw", address
+// user@example.com) on the POP3 server at 127.0.0.1:`pop3Port` and the SMTP server of
+// 127.0.0.1, both without TLS; `options` are more options of "accounts add".
+TRunResult AddAccountIn(const std::string& home, const std::string& description, int pop3Port,
+                        const std::string& user, const std::vector<std::string>& options = {});
 
 }  // namespace tarnwell::test

@@ -7,7 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Files.h"
+#include "tests/program/CommandRunner.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/Dovecot.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XDesktop.h"
 
@@ -165,6 +168,21 @@ bool CloseNotice(TXDesktop& desktop) {
                     "the notice to close");
 }
 
+// Opens the main window with the tray menu's "Open"; the window, or 0 when it did not show.
+uint32_t OpenMainWindow(TXDesktop& desktop, uint32_t icon) {
+  if (!OpenTrayMenu(desktop, icon)) return 0;
+  desktop.Keys({"o"});
+  std::vector<uint32_t> windows;
+  if (!Eventually(
+          [&] {
+            windows = desktop.Windows("tarnwell", false);
+            return windows.size() == 1 && desktop.Geometry(windows.front()).Width >= 560;
+          },
+          "the main window"))
+    return 0;
+  return windows.front();
+}
+
 // The main window opens from the tray menu, suspending the checks while it shows; the window
 // manager's close button closes it, and the program stays in the tray, checking again.
 TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere) {
@@ -179,21 +197,13 @@ TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere
   const auto logText = [&] { return test::FileExists(log) ? test::ReadFileText(log) : ""; };
   ASSERT_TRUE(CloseNotice(desktop));
 
-  ASSERT_TRUE(OpenTrayMenu(desktop, icon));
-  desktop.Keys({"o"});
-  std::vector<uint32_t> windows;
-  ASSERT_TRUE(Eventually(
-      [&] {
-        windows = desktop.Windows("tarnwell", false);
-        return windows.size() == 1 && desktop.Geometry(windows.front()).Width >= 560;
-      },
-      "the main window"));
-  const TXDesktop::TGeometry main = desktop.Geometry(windows.front());
-  EXPECT_GE(main.Height, 370);
+  const uint32_t window = OpenMainWindow(desktop, icon);
+  ASSERT_NE(window, 0u);
+  EXPECT_GE(desktop.Geometry(window).Height, 370);
   EXPECT_TRUE(Eventually([&] { return CountLines(logText(), "Checking suspended") == 1; },
                          "the checks to be suspended"));
 
-  desktop.Close(windows.front());
+  desktop.Close(window);
   ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).empty(); },
                          "the main window to close"));
   EXPECT_TRUE(Eventually([&] { return CountLines(logText(), "Checking resumed") == 1; },
@@ -203,6 +213,123 @@ TEST(DesktopTest, TheMainWindowOpensFromTheTrayAndClosingItLeavesTheProgramThere
   ASSERT_TRUE(OpenTrayMenu(desktop, icon));
   desktop.Keys({"x"});
   EXPECT_EQ(program.Wait(), 0);
+}
+
+// The program on a folder of its own in `temp` ("home"), with the account "Home" of the user "pat"
+// (password "pw") on the POP3 server at `pop3Port`, checked at start-up and when asked, the
+// program's log on and `commands` run on the folder; its output goes to "program.log".
+class TProgramOnTheDesktop {
+ public:
+  TProgramOnTheDesktop(const test::TTempDir& temp, int pop3Port,
+                       const std::vector<std::vector<std::string>>& commands = {})
+      : home_(temp / "home/") {
+    const test::TRunResult added =
+        test::AddAccountIn(home_, "Home", pop3Port, "pat", {"--interval", "manual"});
+    EXPECT_EQ(added.status, 0) << added.err;
+    std::vector<std::vector<std::string>> all = commands;
+    all.push_back({"settings", "set", "Logging", "1"});
+    for (const std::vector<std::string>& command : all) {
+      const test::TRunResult run = test::RunTarnwellIn(home_, command);
+      EXPECT_EQ(run.status, 0) << run.err;
+    }
+    desktop_ = std::make_unique<TXDesktop>(temp.Path());
+    program_ = std::make_unique<test::TChildProcess>(
+        std::vector<std::string>{TARNWELL_BINARY, "--home", home_}, temp / "program.log",
+        std::vector<std::string>{"DISPLAY=" + desktop_->Display()});
+  }
+
+  [[nodiscard]] TXDesktop& Desktop() { return *desktop_; }
+  [[nodiscard]] const std::string& Home() const { return home_; }
+  // Closes the main window with the window manager's key and ends the program with the tray
+  // menu's "Exit"; the program's exit status, or -1 when the window stays or the menu does not
+  // show.
+  int CloseAndExit(uint32_t window, uint32_t icon) {
+    desktop_->Close(window);
+    if (!Eventually([&] { return desktop_->Windows("tarnwell", false).empty(); },
+                    "the main window to close") ||
+        !OpenTrayMenu(*desktop_, icon))
+      return -1;
+    desktop_->Keys({"x"});
+    return program_->Wait();
+  }
+  [[nodiscard]] std::string Log() const {
+    return test::FileExists(home_ + "Tarnwell.log") ? test::ReadFileText(home_ + "Tarnwell.log")
+                                                    : "";
+  }
+  [[nodiscard]] int ChecksStarted() const { return CountLines(Log(), "Starting check: Home"); }
+  // Each check of the account ends by working out when the next one is due, as the start-up
+  // does before the first.
+  [[nodiscard]] int ChecksEnded() const {
+    return CountLines(Log(), "Done determining time for next check: Home") - 1;
+  }
+  // The killed messages kept in the program folder.
+  [[nodiscard]] size_t KilledFiles() const {
+    return ListFiles(home_ + "Accounts/0000000001/Killed", ".hdr").size();
+  }
+
+ private:
+  std::string home_;
+  std::unique_ptr<TXDesktop> desktop_;
+  std::unique_ptr<test::TChildProcess> program_;
+};
+
+// The windows of the program that are not in the tray, whose title is `title`.
+std::vector<uint32_t> WindowsTitled(TXDesktop& desktop, const std::string& title) {
+  std::vector<uint32_t> found;
+  for (const uint32_t window : desktop.Windows("tarnwell", false))
+    if (desktop.Title(window) == title) found.push_back(window);
+  return found;
+}
+
+// After the check at start-up has filled Killed Mail and Live Mail, the main window's Delete key
+// asks first and deletes nothing when the answer is No, and with Shift it deletes the selected
+// message without a question: on Killed Mail from the program folder, on Live Mail from the
+// server.
+TEST(DesktopTest, DeleteAsksFirstAndShiftDeleteDeletesWithoutAQuestion) {
+  test::TDovecot dovecot;
+  dovecot.AddUser("pat", "pw");
+  for (const std::string subject :
+       {"Lunch on Saturday", "Minutes of the meeting", "Cheap viagra now", "Viagra again"})
+    dovecot.Deliver("pat", "From: Ann <ann@example.org>\nTo: pat@example.com\nSubject: " + subject +
+                               "\n\nText.\n");
+  test::TTempDir temp;
+  TProgramOnTheDesktop session(
+      temp, dovecot.Port(),
+      {{"filters", "add", "subject", "--pattern", "viagra", "--action", "kill"}});
+  TXDesktop& desktop = session.Desktop();
+  const uint32_t icon = desktop.DockedIcon("tarnwell");
+  ASSERT_TRUE(Eventually([&] { return session.ChecksEnded() == 1; }, "the check at start-up"));
+  ASSERT_EQ(session.KilledFiles(), 2u);
+  ASSERT_EQ(dovecot.Messages("pat").size(), 2u);
+
+  // Killed Mail shows first, its first message selected.
+  const uint32_t window = OpenMainWindow(desktop, icon);
+  ASSERT_NE(window, 0u);
+  desktop.Activate(window);
+  desktop.Keys({"Delete"});
+  std::vector<uint32_t> questions;
+  ASSERT_TRUE(Eventually([&] { return !(questions = WindowsTitled(desktop, "Confirm")).empty(); },
+                         "the question"));
+  desktop.Activate(questions.front());
+  desktop.Keys({"alt+n"});
+  ASSERT_TRUE(Eventually([&] { return desktop.Windows("tarnwell", false).size() == 1; },
+                         "the question to close"));
+  EXPECT_EQ(session.KilledFiles(), 2u);
+
+  // No question holds the deletion up: nobody answers one.
+  desktop.Activate(window);
+  desktop.Keys({"shift+Delete"});
+  ASSERT_TRUE(Eventually([&] { return session.KilledFiles() == 1; }, "the killed message to go"));
+  desktop.Keys({"alt+m", "shift+Delete"});
+  ASSERT_TRUE(Eventually([&] { return dovecot.Messages("pat").size() == 1; },
+                         "the message to go from the server"));
+  EXPECT_TRUE(WindowsTitled(desktop, "Confirm").empty());
+
+  ASSERT_EQ(session.CloseAndExit(window, icon), 0);
+  const std::string killed = test::RunTarnwellIn(session.Home(), {"killed", "list"}).out;
+  EXPECT_EQ(CountLines(killed, "\n"), 1) << killed;
+  EXPECT_EQ(CountLines(killed, "\tCheap viagra now\t") + CountLines(killed, "\tViagra again\t"), 1)
+      << killed;
 }
 
 }  // namespace
