@@ -11,6 +11,7 @@
 #include "tests/program/CommandRunner.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Dovecot.h"
+#include "tests/support/ScriptedServer.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/XDesktop.h"
 
@@ -330,6 +331,51 @@ TEST(DesktopTest, DeleteAsksFirstAndShiftDeleteDeletesWithoutAQuestion) {
   EXPECT_EQ(CountLines(killed, "\n"), 1) << killed;
   EXPECT_EQ(CountLines(killed, "\tCheap viagra now\t") + CountLines(killed, "\tViagra again\t"), 1)
       << killed;
+}
+
+// While a check that the main window started runs, closing the window is refused and the window
+// stays; once the check has ended, the window closes. The server holds the check up: it greets
+// the program only while the test turns its event loop.
+TEST(DesktopTest, TheMainWindowStaysWhileACheckRunsAndClosesAfterIt) {
+  test::TScriptedServer server;
+  // The check at start-up, then the one from the window, of an empty mailbox.
+  for (int check = 0; check < 2; ++check) {
+    if (check > 0) server.Accept();
+    server.Send("+OK ready\r\n")
+        .Expect("USER pat\r\n")
+        .Send("+OK\r\n")
+        .Expect("PASS pw\r\n")
+        .Send("+OK\r\n")
+        .Expect("STAT\r\n")
+        .Send("+OK 0 0\r\n")
+        .Expect("UIDL\r\n")
+        .Send("+OK\r\n.\r\n")
+        .Expect("LIST\r\n")
+        .Send("+OK\r\n.\r\n")
+        .Expect("QUIT\r\n")
+        .Send("+OK\r\n")
+        .Close();
+  }
+  test::TTempDir temp;
+  TProgramOnTheDesktop session(temp, server.Port());
+  TXDesktop& desktop = session.Desktop();
+  const uint32_t icon = desktop.DockedIcon("tarnwell");
+  test::PumpUntil([&] { return session.ChecksEnded() == 1; }, "the check at start-up");
+  const uint32_t window = OpenMainWindow(desktop, icon);
+  ASSERT_NE(window, 0u);
+
+  desktop.Activate(window);
+  desktop.Keys({"alt+c"});
+  ASSERT_TRUE(Eventually([&] { return session.ChecksStarted() == 2; }, "the check to start"));
+  desktop.Close(window);
+  EXPECT_EQ(desktop.Windows("tarnwell", false), std::vector<uint32_t>{window});
+  test::PumpUntil([&] { return session.ChecksEnded() == 2; }, "the check to end");
+  // Refused, not put off until the check's end.
+  desktop.Settle(window);
+  EXPECT_EQ(desktop.Windows("tarnwell", false), std::vector<uint32_t>{window});
+
+  EXPECT_EQ(session.CloseAndExit(window, icon), 0);
+  EXPECT_TRUE(server.Finished()) << server.Transcript();
 }
 
 }  // namespace
