@@ -65,7 +65,9 @@ void TDesktopMainWindow::Open(bool maximised) {
   links.ToggleSuspend = [app] { app->miSuspendClick(true); };
   links.ShowAbout = [app] { app->miAboutClick(false); };
   links.RunEmailProgram = [app] { app->miEmailProgramClick(); };
-  auto* window = new TFmMain(std::move(links), pages_, WindowPageFactory(*app, dialogs_));
+  TWindowPageFactory otherPages;
+  if (app->Filters()) otherPages = WindowPageFactory(*app->Filters(), *app->Accounts(), dialogs_);
+  auto* window = new TFmMain(std::move(links), pages_, otherPages);
   window_ = window;
   window->TrayPresent = TrayPresent;
   QObject::connect(window, &TFmMain::Closed, window,
@@ -127,18 +129,20 @@ std::function<void()> HelpOf(const QWidget& page) {
 
 }  // namespace
 
-TWindowPageFactory WindowPageFactory(TAppWindow& app, TQtMessageDialogs& dialogs) {
-  return [&app, &dialogs](int index, QWidget* parent) -> std::unique_ptr<TWindowPage> {
-    if (index == piFilters && app.Filters())
-      return std::make_unique<TFiltersPg>(*app.Filters(), dialogs,
-                                          TFilterEditors{&EditFilter, &EditActionOf}, parent);
-    if (index == piFriends && app.Filters() && app.Accounts()) {
-      auto page = std::make_unique<TFriendsPg>(*app.Filters(), *app.Accounts(), dialogs, parent);
-      page->Help = HelpOf(*page);
-      return page;
-    }
-    return nullptr;
-  };
+TWindowPageFactory WindowPageFactory(TFilterList& filters, TAccountList& accounts,
+                                     TQtMessageDialogs& dialogs) {
+  return
+      [&filters, &accounts, &dialogs](int index, QWidget* parent) -> std::unique_ptr<TWindowPage> {
+        if (index == piFilters)
+          return std::make_unique<TFiltersPg>(filters, dialogs,
+                                              TFilterEditors{&EditFilter, &EditActionOf}, parent);
+        if (index == piFriends) {
+          auto page = std::make_unique<TFriendsPg>(filters, accounts, dialogs, parent);
+          page->Help = HelpOf(*page);
+          return page;
+        }
+        return nullptr;
+      };
 }
 
 TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs) {

@@ -16,7 +16,9 @@ class QApplication;
 
 namespace tarnwell {
 
+class TAccountList;
 class TAppWindow;
+class TFilterList;
 class TFmMain;
 class TQtEventLoop;
 class TQtMessageDialogs;
@@ -109,7 +111,8 @@ class TDesktopSession {
 [[nodiscard]] TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs);
 
 // The main window's pages other than the message pages, over the program's filters and accounts.
-[[nodiscard]] TWindowPageFactory WindowPageFactory(TAppWindow& app, TQtMessageDialogs& dialogs);
+[[nodiscard]] TWindowPageFactory WindowPageFactory(TFilterList& filters, TAccountList& accounts,
+                                                   TQtMessageDialogs& dialogs);
 
 // What a desktop without a system tray is told once: the program shows its main window instead
 // of an icon.

@@ -371,7 +371,8 @@ void ShootMessagePages() {
     links.ToggleSuspend = [&accounts] { accounts.Suspended = !accounts.Suspended; };
     settings.LastAcct = 0;
     for (const QSize size : {QSize(1024, 700), QSize(TFmMain::kMinWidth, TFmMain::kMinHeight)}) {
-      TFmMain window(links, MessagePageFactory(actions));
+      TFmMain window(links, MessagePageFactory(actions),
+                     WindowPageFactory(*accounts.FilterList, accounts, dialogs));
       window.resize(size);
       window.PrinterInstalled = true;
       const std::string suffix = size.width() == TFmMain::kMinWidth ? "-minimum" : "";
@@ -382,6 +383,10 @@ void ShootMessagePages() {
         page->SetDetails(true);
         Shoot(window, "main-window-live-mail-details" + suffix);
       }
+      window.SelectPage(piFilters);
+      Shoot(window, "main-window-filters" + suffix);
+      window.SelectPage(piFriends);
+      Shoot(window, "main-window-friends" + suffix);
       accounts.Suspended = false;
     }
 
