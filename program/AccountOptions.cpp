@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "accounts/AccountFields.h"
 #include "accounts/AccountList.h"
 #include "message/QStrings.h"
 #include "message/SvcString.h"
@@ -19,14 +20,14 @@ namespace tarnwell {
 namespace {
 
 constexpr size_t kMaxPasswordLength = 256;
-const char* const kBlank = ": You cannot leave this field blank.";
+const std::string kBlank = ": " + std::string(kBlankField);
 
 // A text field, trimmed; the dialogs refuse a blank one.
 std::optional<std::string> TakeText(TArguments& arguments, std::string_view option) {
   std::optional<std::string> value = arguments.TakeValue(option);
   if (!value) return value;
+  if (IsBlankField(*value)) throw TUsageError(std::string(option) + kBlank);
   value = Trim(*value);
-  if (value->empty()) throw TUsageError(std::string(option) + kBlank);
   return value;
 }
 
@@ -160,16 +161,6 @@ std::string AskPassword() {
   return password;
 }
 
-int32_t DefaultPOP3Port(int32_t security) { return security == scTls ? 995 : 110; }
-
-int32_t DefaultSMTPPort(int32_t security) {
-  switch (security) {
-    case scTls: return 465;
-    case scStartTls: return 587;
-    default: return 25;
-  }
-}
-
 void ApplyServer(const std::optional<TServerOption>& server, const std::optional<int32_t>& security,
                  int32_t (*defaultPort)(int32_t), std::string& host, int32_t& port,
                  int32_t& storedSecurity) {
@@ -178,8 +169,8 @@ void ApplyServer(const std::optional<TServerOption>& server, const std::optional
   if (server) {
     host = server->Host;
     port = server->Port != 0 ? server->Port : defaultPort(storedSecurity);
-  } else if (port == defaultPort(oldSecurity)) {
-    port = defaultPort(storedSecurity);
+  } else {
+    port = PortAfterSecurity(port, oldSecurity, storedSecurity, defaultPort);
   }
 }
 
@@ -191,9 +182,9 @@ void ApplyInterval(const TIntervalOption& interval, TAccount& account) {
   else
     account.CheckTypes = static_cast<uint8_t>(account.CheckTypes | schedule);
   switch (interval.IntervalType) {
-    case itMinutes: account.MinutesInterval = interval.Amount / 1440.0; break;
-    case itHours: account.HoursInterval = interval.Amount / 24.0; break;
-    case itDaily: account.DailyTime = interval.Amount / 1440.0; break;
+    case itMinutes: account.MinutesInterval = MinutesSpan(interval.Amount); break;
+    case itHours: account.HoursInterval = HoursSpan(interval.Amount); break;
+    case itDaily: account.DailyTime = MinutesSpan(interval.Amount); break;
     default: break;
   }
 }
