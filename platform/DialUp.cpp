@@ -9,6 +9,8 @@ TDialUp* currentDialUp = &noDialUp;
 
 TDialUp& TDialUp::Current() { return *currentDialUp; }
 
+bool TDialUp::EntryCredentials(int, std::string&, std::string&) { return false; }
+
 void TDialUp::Install(TDialUp* dialUp) { currentDialUp = dialUp ? dialUp : &noDialUp; }
 
 }  // namespace tarnwell

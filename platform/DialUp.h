@@ -21,6 +21,9 @@ class TDialUp {
   // Fills `Entries` with the names of the phone-book entries; 0 on success.
   virtual int RefreshEntries() = 0;
   [[nodiscard]] virtual const std::vector<std::string>& Entries() const = 0;
+  // Reads the dial credentials stored with entry `index`; false, leaving `user` and `password`
+  // as they were, when it has none that can be read (the answer of a system without dial-up).
+  virtual bool EntryCredentials(int index, std::string& user, std::string& password);
   // Fills `Connections` with the entry names of the connections that are up; 0 on success.
   virtual int RefreshConnections() = 0;
   [[nodiscard]] virtual const std::vector<std::string>& Connections() const = 0;
