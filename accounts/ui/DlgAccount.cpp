@@ -54,8 +54,6 @@ class TEventBox : public QCheckBox {
   }
 };
 
-QString Text(std::string_view bytes) { return DisplayString(bytes); }
-
 std::string Trimmed(const QLineEdit* edit) { return Trim(edit->text().toStdString()); }
 
 QLineEdit* NewEdit(const char* name) {
@@ -84,6 +82,10 @@ QComboBox* NewSecurityBox(const char* name, int32_t security) {
   box->setCurrentIndex(security >= scNone && security <= scStartTls ? security : -1);
   return box;
 }
+
+QString MinutesText(int minutes) { return QStringLiteral("%1 &minutes").arg(minutes); }
+
+QString HoursText(int hours) { return QStringLiteral("%1 &hours").arg(hours); }
 
 // A SHA-256 fingerprint as colon-separated pairs of upper-case digits in two lines, whatever
 // the stored form; "None" for no pin.
@@ -153,10 +155,10 @@ QWidget* TAccountDlg::MakeGeneralTab() {
   edDescription_ = NewEdit("edDescription");
   edName_ = NewEdit("edName");
   edEmail_ = NewEdit("edEmail");
-  edDescription_->setText(Text(account_.Description));
-  edName_->setText(Text(account_.Name));
-  edEmail_->setText(Text(account_.Email));
-  auto* type = new QLabel(Text(account_.TypeName()));
+  edDescription_->setText(DisplayString(account_.Description));
+  edName_->setText(DisplayString(account_.Name));
+  edEmail_->setText(DisplayString(account_.Email));
+  auto* type = new QLabel(DisplayString(account_.TypeName()));
   type->setObjectName(QStringLiteral("lblAccountType"));
 
   auto* group = new QGroupBox(QStringLiteral("Account"));
@@ -185,11 +187,11 @@ QWidget* TAccountDlg::MakeServersTab(const TPOP3Account& account) {
   advanced->setObjectName(QStringLiteral("btnSMTPAdvanced"));
   connect(advanced, &QPushButton::clicked, this, &TAccountDlg::OpenSmtpLogin);
 
-  edPOP3Server_->setText(Text(account.POP3Server));
-  edPOP3UserName_->setText(Text(account.POP3UserName));
-  edPassword_->setText(Text(UnscramblePassword(account.Password)));
+  edPOP3Server_->setText(DisplayString(account.POP3Server));
+  edPOP3UserName_->setText(DisplayString(account.POP3UserName));
+  edPassword_->setText(DisplayString(UnscramblePassword(account.Password)));
   chkSPA_->setChecked(account.SPA);
-  edSMTPServer_->setText(Text(account.SmtpInfo.SMTPServer));
+  edSMTPServer_->setText(DisplayString(account.SmtpInfo.SMTPServer));
 
   auto* incoming = new QGroupBox(QStringLiteral("Incoming mail (POP3)"));
   auto* incomingForm = new QFormLayout(incoming);
@@ -297,11 +299,10 @@ QWidget* TAccountDlg::MakeCheckingTab() {
   chkOnStartup_ = new QCheckBox(QStringLiteral("On &startup"));
   chkOnStartup_->setObjectName(QStringLiteral("chkOnStartup"));
 
-  connect(tbMinutes_, &QSlider::valueChanged, this, [this](int minutes) {
-    lblMinutes_->setText(QStringLiteral("%1 &minutes").arg(minutes));
-  });
+  connect(tbMinutes_, &QSlider::valueChanged, this,
+          [this](int minutes) { lblMinutes_->setText(MinutesText(minutes)); });
   connect(tbHours_, &QSlider::valueChanged, this,
-          [this](int hours) { lblHours_->setText(QStringLiteral("%1 &hours").arg(hours)); });
+          [this](int hours) { lblHours_->setText(HoursText(hours)); });
 
   auto* schedule = new QGroupBox(QStringLiteral("Schedule"));
   auto* grid = new QGridLayout(schedule);
@@ -465,13 +466,13 @@ QWidget* TAccountDlg::MakeAdvancedTab(const TPOP3Account& account) {
 void TAccountDlg::LoadConnection() {
   TDialUp& dialUp = TDialUp::Current();
   dialUp.RefreshEntries();
-  for (const std::string& entry : dialUp.Entries()) cbConnection_->addItem(Text(entry));
+  for (const std::string& entry : dialUp.Entries()) cbConnection_->addItem(DisplayString(entry));
   cbConnection_->setCurrentIndex(cbConnection_->count() > 0 ? 0 : -1);
 
   rbDirect_->setChecked(!account_.DialUp);
   rbDialUp_->setChecked(account_.DialUp);
   chkForceDial_->setChecked(account_.ForceDial);
-  const int entry = cbConnection_->findText(Text(account_.ConnectionName()),
+  const int entry = cbConnection_->findText(DisplayString(account_.ConnectionName()),
                                             Qt::MatchExactly | Qt::MatchCaseSensitive);
   if (entry >= 0) cbConnection_->setCurrentIndex(entry);
   ShowEntryCredentials(cbConnection_->currentIndex());
@@ -493,8 +494,8 @@ void TAccountDlg::LoadChecking() {
   tbMinutes_->setValue(WholeMinutes(account_.MinutesInterval));
   tbHours_->setValue(WholeHours(account_.HoursInterval));
   // A slider left at its first position has not announced it.
-  lblMinutes_->setText(QStringLiteral("%1 &minutes").arg(tbMinutes_->value()));
-  lblHours_->setText(QStringLiteral("%1 &hours").arg(tbHours_->value()));
+  lblMinutes_->setText(MinutesText(tbMinutes_->value()));
+  lblHours_->setText(HoursText(tbHours_->value()));
   const int minutesOfDay = WholeMinutes(account_.DailyTime - std::floor(account_.DailyTime));
   dtpDaily_->setTime(QTime(minutesOfDay / 60 % 24, minutesOfDay % 60));
   chkOnStartup_->setChecked(account_.CheckTypes & TriggerBit(ctStartup));
@@ -521,8 +522,8 @@ void TAccountDlg::ShowEntryCredentials(int index) {
   std::string user;
   std::string password;
   const bool read = TDialUp::Current().EntryCredentials(index, user, password);
-  edRasUserName_->setText(Text(user));
-  if ((read && !password.empty()) || user.empty()) edRasPassword_->setText(Text(password));
+  edRasUserName_->setText(DisplayString(user));
+  if ((read && !password.empty()) || user.empty()) edRasPassword_->setText(DisplayString(password));
 }
 
 void TAccountDlg::ShowEventBoxes() {
@@ -662,7 +663,7 @@ void TAccountDlg::accept() {
   try {
     Store();
   } catch (const std::exception&) {
-    // The fields stored so far stay, as the settings do after any failed step of the program.
+    // A failure ends the storing; what was stored before it stays.
   }
   QDialog::accept();
 }
