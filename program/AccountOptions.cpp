@@ -3,16 +3,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <string_view>
 
 #include "accounts/AccountFields.h"
 #include "accounts/AccountList.h"
 #include "message/QStrings.h"
-#include "message/SvcString.h"
 #include "program/CommandSupport.h"
-#include "transport/POP3Account.h"
 #include "transport/Security.h"
 
 namespace tarnwell {
@@ -31,41 +28,14 @@ std::optional<std::string> TakeText(TArguments& arguments, std::string_view opti
   return value;
 }
 
-// "host", "host:port", "[v6 address]" or "[v6 address]:port"; an IPv6 address without brackets
-// has no port.
-TServerOption ParseServer(std::string_view text, std::string_view option) {
-  TServerOption server{std::string(text), 0};
-  std::string_view port;
-  if (!text.empty() && text.front() == '[') {
-    const size_t close = text.find(']');
-    if (close == std::string_view::npos)
-      throw TUsageError(std::string(option) + ": the \"]\" after the address is missing.");
-    server.Host = std::string(text.substr(1, close - 1));
-    const std::string_view rest = text.substr(close + 1);
-    if (!rest.empty()) {
-      if (rest.front() != ':')
-        throw TUsageError(std::string(option) + ": a \":\" and a port may follow the \"]\".");
-      port = rest.substr(1);
-    }
-  } else if (const size_t colon = text.find(':');
-             colon != std::string_view::npos &&
-             text.find(':', colon + 1) == std::string_view::npos) {
-    server.Host = std::string(text.substr(0, colon));
-    port = text.substr(colon + 1);
-  }
-  if (server.Host.empty() || server.Host.find_first_of(" \t") != std::string::npos)
-    throw TUsageError(std::string(option) + ": the server name is missing or holds a blank.");
-  if (server.Host.size() < text.size() && port.empty() && text.back() == ':')
-    throw TUsageError(std::string(option) + ": the port after the \":\" is missing.");
-  if (!port.empty())
-    server.Port = ParseNumberArgument(port, 1, 65535, std::string(option) + " port");
-  return server;
-}
-
 std::optional<TServerOption> TakeServer(TArguments& arguments, std::string_view option) {
   const std::optional<std::string> text = TakeText(arguments, option);
   if (!text) return std::nullopt;
-  return ParseServer(*text, option);
+  try {
+    return ParseServer(*text, option);
+  } catch (const TError& error) {
+    throw TUsageError(error.what());
+  }
 }
 
 std::optional<int32_t> TakeSecurity(TArguments& arguments, std::string_view option) {
@@ -77,22 +47,16 @@ std::optional<int32_t> TakeSecurity(TArguments& arguments, std::string_view opti
   throw TUsageError(std::string(option) + " takes none, tls or starttls.");
 }
 
-// A certificate's SHA-256 fingerprint: 64 hexadecimal digits, colons and letter case free.
-// "none" or an empty value removes the pin.
+// A certificate's SHA-256 fingerprint; "none" or an empty value removes the pin.
 std::optional<std::string> TakePin(TArguments& arguments, std::string_view option) {
   const std::optional<std::string> text = arguments.TakeValue(option);
   if (!text) return std::nullopt;
   if (text->empty() || *text == "none") return std::string();
-  const TUsageError bad(std::string(option) +
-                        " takes a SHA-256 fingerprint: 64 hexadecimal digits, colons allowed.");
-  std::string digits;
-  for (const char c : *text) {
-    if (c == ':') continue;
-    if (!std::isxdigit(static_cast<unsigned char>(c))) throw bad;
-    digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  if (digits.size() != 64) throw bad;
-  return digits;
+  std::optional<std::string> pin = CertificatePin(*text);
+  if (!pin)
+    throw TUsageError(std::string(option) +
+                      " takes a SHA-256 fingerprint: 64 hexadecimal digits, colons allowed.");
+  return pin;
 }
 
 // `--option` turns a setting on and `--no-option` off.
@@ -161,34 +125,6 @@ std::string AskPassword() {
   return password;
 }
 
-void ApplyServer(const std::optional<TServerOption>& server, const std::optional<int32_t>& security,
-                 int32_t (*defaultPort)(int32_t), std::string& host, int32_t& port,
-                 int32_t& storedSecurity) {
-  const int32_t oldSecurity = storedSecurity;
-  if (security) storedSecurity = *security;
-  if (server) {
-    host = server->Host;
-    port = server->Port != 0 ? server->Port : defaultPort(storedSecurity);
-  } else {
-    port = PortAfterSecurity(port, oldSecurity, storedSecurity, defaultPort);
-  }
-}
-
-void ApplyInterval(const TIntervalOption& interval, TAccount& account) {
-  account.IntervalType = interval.IntervalType;
-  const auto schedule = TriggerBit(ctSchedule);
-  if (interval.IntervalType == itManual)
-    account.CheckTypes = static_cast<uint8_t>(account.CheckTypes & ~schedule);
-  else
-    account.CheckTypes = static_cast<uint8_t>(account.CheckTypes | schedule);
-  switch (interval.IntervalType) {
-    case itMinutes: account.MinutesInterval = MinutesSpan(interval.Amount); break;
-    case itHours: account.HoursInterval = HoursSpan(interval.Amount); break;
-    case itDaily: account.DailyTime = MinutesSpan(interval.Amount); break;
-    default: break;
-  }
-}
-
 }  // namespace
 
 TAccountOptions TakeAccountOptions(TArguments& arguments) {
@@ -196,8 +132,7 @@ TAccountOptions TakeAccountOptions(TArguments& arguments) {
   options.Description = TakeText(arguments, "--description");
   options.Name = TakeText(arguments, "--name");
   options.Email = TakeText(arguments, "--email");
-  if (options.Email && (options.Email->find_first_of(" \t") != std::string::npos ||
-                        options.Email->find('@') == std::string::npos))
+  if (options.Email && !IsAccountAddress(*options.Email))
     throw TUsageError("--email: This is not a valid e-mail address.");
   options.POP3Security = TakeSecurity(arguments, "--pop3-security");
   options.SMTPSecurity = TakeSecurity(arguments, "--smtp-security");
@@ -249,39 +184,6 @@ std::string ReadPassword() {
   if (password.empty())
     throw TUsageError(std::string(terminal ? "Password" : "--password-stdin") + kBlank);
   return password;
-}
-
-void ApplyAccountOptions(const TAccountOptions& options, const std::optional<std::string>& password,
-                         TPOP3Account& account) {
-  if (options.Description) account.Description = *options.Description;
-  if (options.Name) account.Name = *options.Name;
-  if (options.Email) account.Email = *options.Email;
-  ApplyServer(options.POP3Server, options.POP3Security, DefaultPOP3Port, account.POP3Server,
-              account.POP3Port, account.POP3Security);
-  TSMTPInfo& smtp = account.SmtpInfo;
-  ApplyServer(options.SMTPServer, options.SMTPSecurity, DefaultSMTPPort, smtp.SMTPServer,
-              smtp.SMTPPort, smtp.SMTPSecurity);
-  if (options.POP3CertPin) account.POP3CertPin = *options.POP3CertPin;
-  if (options.SMTPCertPin) smtp.SMTPCertPin = *options.SMTPCertPin;
-
-  const bool loginWasOn = smtp.SMTPAuth;
-  const bool userFollows = smtp.SMTPAuthUser == account.POP3UserName;
-  const bool passwordFollows = smtp.SMTPAuthPass == UnscramblePassword(account.Password);
-  if (options.POP3UserName) account.POP3UserName = *options.POP3UserName;
-  if (password) account.Password = Trim(ScramblePassword(*password));
-  if (options.SMTPAuth) smtp.SMTPAuth = *options.SMTPAuth;
-  if (smtp.SMTPAuth) {
-    if (!loginWasOn || userFollows) smtp.SMTPAuthUser = account.POP3UserName;
-    if (!loginWasOn || passwordFollows) smtp.SMTPAuthPass = UnscramblePassword(account.Password);
-  }
-  if (options.SPA) {
-    account.SPA = *options.SPA;
-    smtp.SMTPSPA = *options.SPA;
-  }
-
-  if (options.Timeout) account.Timeout = *options.Timeout;
-  if (options.Interval) ApplyInterval(*options.Interval, account);
-  if (options.Active) account.Active = *options.Active;
 }
 
 }  // namespace tarnwell

@@ -185,15 +185,7 @@ int AddAccount(const TCommandLine& line, TArguments& arguments) {
   list.LoadAll();
   CheckAgainstList(options, list, -1);
   const std::string password = ReadPassword();
-  // Made once the program folder is set: the account's default event sounds lie in it.
-  auto account = std::make_unique<TPOP3Account>();
-  // As the new-account wizard makes a POP3 account on a direct connection; no provider takes
-  // passwords in clear any more, so TLS and STARTTLS unless told otherwise.
-  account->DialUp = false;
-  account->CheckTypes = 5;
-  for (TEventParam& event : account->Events) event.SoundEnabled = true;
-  account->POP3Security = scTls;
-  account->SmtpInfo.SMTPSecurity = scStartTls;
+  std::unique_ptr<TPOP3Account> account = NewPOP3Account();
   ApplyAccountOptions(options, password, *account);
   const std::string description = account->Description;
   list.Add(std::move(account));
