@@ -12,6 +12,7 @@
 #include "accounts/AccountList.h"
 #include "filtering/FilterList.h"
 #include "filtering/ui/FriendListModel.h"
+#include "mainwindow/ui/PageParts.h"
 #include "platform/Files.h"
 #include "shell/ProgramFolders.h"
 #include "shell/Settings.h"
@@ -21,8 +22,6 @@
 namespace tarnwell {
 
 namespace {
-
-constexpr int kButtonWidth = 120;
 
 const char* const kDeleteOne = "Are you sure that you want to delete this filter?";
 const char* const kDeleteMany = "Are you sure that you want to delete these filters?";
@@ -93,17 +92,7 @@ TFriendsPg::TFriendsPg(TFilterList& filters, const TAccountList& accounts,
   root->setContentsMargins(0, 0, 0, 0);
   root->setSpacing(0);
 
-  caption_ = new QLabel(QStringLiteral("    Friends"), this);
-  caption_->setObjectName(QStringLiteral("pnlCaption"));
-  caption_->setTextFormat(Qt::PlainText);
-  caption_->setAutoFillBackground(true);
-  caption_->setBackgroundRole(QPalette::Dark);
-  caption_->setForegroundRole(QPalette::BrightText);
-  QFont captionFont = caption_->font();
-  captionFont.setBold(true);
-  captionFont.setPointSizeF(captionFont.pointSizeF() * 1.4);
-  caption_->setFont(captionFont);
-  caption_->setContentsMargins(0, 4, 0, 4);
+  caption_ = NewPageCaption(QStringLiteral("    Friends"), this);
   root->addWidget(caption_);
 
   auto* body = new QHBoxLayout();
@@ -160,11 +149,7 @@ TFriendsPg::TFriendsPg(TFilterList& filters, const TAccountList& accounts,
 TFriendsPg::~TFriendsPg() = default;
 
 QPushButton* TFriendsPg::AddButton(const char* name, const QString& caption, const QString& hint) {
-  auto* button = new QPushButton(caption, buttons_);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setProperty("hint", hint);
-  button->setFixedWidth(kButtonWidth);
-  button->setFocusPolicy(Qt::NoFocus);
+  QPushButton* button = NewPageButton(name, caption, hint, buttons_);
   auto* column = static_cast<QVBoxLayout*>(buttons_->layout());
   column->insertWidget(column->count() - 1, button);
   return button;
@@ -221,9 +206,8 @@ void TFriendsPg::UpdateCommands() {
 }
 
 void TFriendsPg::ApplyDisplaySettings() {
+  ShowPageHints(*buttons_);
   const TSettings& settings = Settings();
-  for (QPushButton* button : buttons_->findChildren<QPushButton*>())
-    button->setToolTip(settings.ShowHints ? button->property("hint").toString() : QString());
   QFont font = list_->font();
   if (settings.FontSize > 0) font.setPointSize(settings.FontSize);
   list_->setFont(font);

@@ -20,6 +20,7 @@
 #include "mainwindow/ui/ColumnShare.h"
 #include "mainwindow/ui/MessageListModel.h"
 #include "mainwindow/ui/MessagePreview.h"
+#include "mainwindow/ui/PageParts.h"
 #include "mainwindow/ui/UiCommand.h"
 #include "message/Emails.h"
 #include "message/MIME.h"
@@ -37,7 +38,6 @@ constexpr int kDetailsPointSize = 10;
 constexpr int kMessagePointSize = 12;
 constexpr int kMinimumListHeight = 50;
 constexpr int kDefaultListHeight = 200;
-constexpr int kButtonWidth = 120;
 constexpr std::array<int, TMessageListModel::kColumnCount> kLiveWidths = {44,  160, 260,
                                                                           110, 70,  160};
 constexpr std::array<int, TMessageListModel::kColumnCount> kKilledWidths = {26,  150, 240,
@@ -105,17 +105,7 @@ void TPgMessages::BuildLayout(const QString& listName, const QString& previewNam
   root->setContentsMargins(0, 0, 0, 0);
   root->setSpacing(0);
 
-  caption_ = new QLabel(this);
-  caption_->setObjectName(QStringLiteral("pnlCaption"));
-  caption_->setTextFormat(Qt::PlainText);
-  caption_->setAutoFillBackground(true);
-  caption_->setBackgroundRole(QPalette::Dark);
-  caption_->setForegroundRole(QPalette::BrightText);
-  QFont captionFont = caption_->font();
-  captionFont.setBold(true);
-  captionFont.setPointSizeF(captionFont.pointSizeF() * 1.4);
-  caption_->setFont(captionFont);
-  caption_->setContentsMargins(0, 4, 0, 4);
+  caption_ = NewPageCaption(QString(), this);
   root->addWidget(caption_);
 
   auto* body = new QHBoxLayout();
@@ -216,11 +206,7 @@ void TPgMessages::BuildLayout(const QString& listName, const QString& previewNam
 }
 
 QPushButton* TPgMessages::AddButton(const char* name, const QString& caption, const QString& hint) {
-  auto* button = new QPushButton(caption, buttons_);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setProperty("hint", hint);
-  button->setFixedWidth(kButtonWidth);
-  button->setFocusPolicy(Qt::NoFocus);
+  QPushButton* button = NewPageButton(name, caption, hint, buttons_);
   auto* column = static_cast<QVBoxLayout*>(buttons_->layout());
   column->insertWidget(details_ ? column->indexOf(details_) : column->count() - 1, button);
   return button;
@@ -584,9 +570,8 @@ void TPgMessages::SendToSpade(bool withText) {
 }
 
 void TPgMessages::ApplyDisplaySettings() {
+  ShowPageHints(*buttons_);
   const TSettings& settings = Settings();
-  for (QPushButton* button : buttons_->findChildren<QPushButton*>())
-    button->setToolTip(settings.ShowHints ? button->property("hint").toString() : QString());
   QFont font = list_->font();
   if (settings.FontSize > 0) font.setPointSize(settings.FontSize);
   list_->setFont(font);
