@@ -52,8 +52,12 @@ QGroupBox* Section(const QString& caption, QWidget* parent) {
   return box;
 }
 
-// The section's contents in the dialog's font rather than the caption's.
-void UsePlainFont(QWidget* widget, const QWidget* dialog) { widget->setFont(dialog->font()); }
+// The section's contents in plain type rather than the caption's bold.
+void UsePlainFont(QWidget* widget) {
+  QFont font = widget->font();
+  font.setBold(false);
+  widget->setFont(font);
+}
 
 }  // namespace
 
@@ -72,7 +76,7 @@ TCheckMailDlg::TCheckMailDlg()
   QGroupBox* accounts = Section(QStringLiteral("Accounts"), this);
   accounts->setObjectName(QStringLiteral("gbAccounts"));
   lvAccounts_->setObjectName(QStringLiteral("lvAccounts"));
-  UsePlainFont(lvAccounts_, this);
+  UsePlainFont(lvAccounts_);
   lvAccounts_->setColumnCount(3);
   lvAccounts_->setHeaderLabels(
       {QString(), QStringLiteral("Description"), QStringLiteral("Connection")});
@@ -90,7 +94,7 @@ TCheckMailDlg::TCheckMailDlg()
   header->setStretchLastSection(true);
   header->setSectionResizeMode(colCheck, QHeaderView::Fixed);
   header->resizeSection(colCheck, 28);
-  header->resizeSection(colDescription, 200);
+  header->resizeSection(colDescription, 150);
   lvAccounts_->setFixedHeight(118);
   auto* accountsLayout = new QVBoxLayout(accounts);
   accountsLayout->addWidget(lvAccounts_);
@@ -123,7 +127,7 @@ TCheckMailDlg::TCheckMailDlg()
   errors->setObjectName(QStringLiteral("gbErrors"));
   gbErrors_ = errors;
   memErrors_->setObjectName(QStringLiteral("memErrors"));
-  UsePlainFont(memErrors_, this);
+  UsePlainFont(memErrors_);
   memErrors_->setReadOnly(true);
   memErrors_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memErrors_->setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -22,6 +22,13 @@ namespace tarnwell {
 
 const char* const kRemoveAccountQuestion = "Are you sure that you want to delete this account?";
 
+namespace {
+
+// Between a column's longest text and the next column.
+constexpr int kColumnGap = 12;
+
+}  // namespace
+
 TAccountsPg::TAccountsPg(TAccountList& accounts, QWidget* parent)
     : TWindowPage(parent), accounts_(accounts), model_(new TAccountListModel(accounts, this)) {
   auto* root = new QVBoxLayout(this);
@@ -54,7 +61,7 @@ TAccountsPg::TAccountsPg(TAccountList& accounts, QWidget* parent)
   header->setSortIndicator(model_->SortColumn(), Qt::AscendingOrder);
   header->setSectionResizeMode(TAccountListModel::colActive, QHeaderView::Fixed);
   header->resizeSection(TAccountListModel::colActive,
-                        header->fontMetrics().horizontalAdvance(QStringLiteral("Active")) + 32);
+                        header->sectionSizeHint(TAccountListModel::colActive));
   lvAccounts_->viewport()->installEventFilter(this);
   body->addWidget(lvAccounts_, 1);
   connect(header, &QHeaderView::sectionClicked, this, [this](int column) {
@@ -98,7 +105,10 @@ QPushButton* TAccountsPg::AddButton(const char* name, const QString& caption, co
   return button;
 }
 
-void TAccountsPg::FillRows() { model_->FillRows(); }
+void TAccountsPg::FillRows() {
+  model_->FillRows();
+  FitColumns();
+}
 
 int TAccountsPg::SelectedRow() const {
   const QModelIndexList rows = lvAccounts_->selectionModel()->selectedRows();
@@ -166,12 +176,19 @@ void TAccountsPg::FitColumns() {
   QHeaderView* header = lvAccounts_->header();
   const int free = std::max(
       0, lvAccounts_->viewport()->width() - header->sectionSize(TAccountListModel::colActive));
-  // The description is the longest text; the type and the connection are short names.
-  const int description = free / 2;
-  const int type = (free - description) / 2;
-  header->resizeSection(TAccountListModel::colDescription, description);
+  // The type and the connection are short names: they get what they need, while the list is
+  // wide enough, and the description the rest.
+  const QAbstractItemView* view = lvAccounts_;
+  const auto needed = [view, header, free](int column) {
+    return std::min(
+        std::max(view->sizeHintForColumn(column) + kColumnGap, header->sectionSizeHint(column)),
+        free * 3 / 10);
+  };
+  const int type = needed(TAccountListModel::colType);
+  const int connection = needed(TAccountListModel::colConnection);
+  header->resizeSection(TAccountListModel::colDescription, free - type - connection);
   header->resizeSection(TAccountListModel::colType, type);
-  header->resizeSection(TAccountListModel::colConnection, free - description - type);
+  header->resizeSection(TAccountListModel::colConnection, connection);
 }
 
 bool TAccountsPg::eventFilter(QObject* watched, QEvent* event) {
@@ -255,6 +272,7 @@ void TAccountsPg::Properties() {
       // The dialog wrote the fields; the rows show them even when the store refused them.
     }
     model_->RefreshRow(model_->RowOf(account));
+    FitColumns();
     SelectAccount(account);
     FillAccounts();
   });
