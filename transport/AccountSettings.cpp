@@ -26,16 +26,6 @@ int32_t ParsePort(std::string_view text, std::string_view field) {
   return static_cast<int32_t>(value);
 }
 
-int32_t DefaultPOP3Port(int32_t security) { return security == scTls ? 995 : 110; }
-
-int32_t DefaultSMTPPort(int32_t security) {
-  switch (security) {
-    case scTls: return 465;
-    case scStartTls: return 587;
-    default: return 25;
-  }
-}
-
 void ApplyServer(const std::optional<TServerOption>& server, const std::optional<int32_t>& security,
                  int32_t (*defaultPort)(int32_t), std::string& host, int32_t& port,
                  int32_t& storedSecurity) {

@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "accounts/ui/AccountDialogs.h"
+#include "accounts/ui/DlgCheckMail.h"
+#include "accounts/ui/DlgNewAccount.h"
+#include "accounts/ui/DlgTrustCertificate.h"
+#include "accounts/ui/PgAccounts.h"
 #include "app/AppWindow.h"
 #include "app/ui/PasswordDlg.h"
 #include "filtering/ui/FilterDialogs.h"
@@ -131,18 +136,26 @@ std::function<void()> HelpOf(const QWidget& page) {
 
 TWindowPageFactory WindowPageFactory(TFilterList& filters, TAccountList& accounts,
                                      TQtMessageDialogs& dialogs) {
-  return
-      [&filters, &accounts, &dialogs](int index, QWidget* parent) -> std::unique_ptr<TWindowPage> {
-        if (index == piFilters)
-          return std::make_unique<TFiltersPg>(filters, dialogs,
-                                              TFilterEditors{&EditFilter, &EditActionOf}, parent);
-        if (index == piFriends) {
-          auto page = std::make_unique<TFriendsPg>(filters, accounts, dialogs, parent);
-          page->Help = HelpOf(*page);
-          return page;
-        }
-        return nullptr;
-      };
+  return [&filters, &accounts, &dialogs](int index,
+                                         QWidget* parent) -> std::unique_ptr<TWindowPage> {
+    if (index == piFilters)
+      return std::make_unique<TFiltersPg>(filters, dialogs,
+                                          TFilterEditors{&EditFilter, &EditActionOf}, parent);
+    if (index == piAccounts) {
+      auto page = std::make_unique<TAccountsPg>(accounts, parent);
+      TAccountsPg* raw = page.get();
+      raw->SetNewAccountWizard(
+          [&accounts, raw] { return RunNewAccountWizard(accounts, false, raw->window()); });
+      raw->SetEditAccount([raw](TAccount& account) { return EditAccount(account, raw->window()); });
+      return page;
+    }
+    if (index == piFriends) {
+      auto page = std::make_unique<TFriendsPg>(filters, accounts, dialogs, parent);
+      page->Help = HelpOf(*page);
+      return page;
+    }
+    return nullptr;
+  };
 }
 
 TMessagePageActions DesktopPageActions(TQtMessageDialogs& dialogs) {
@@ -205,18 +218,25 @@ TDesktopSession::TDesktopSession(TMessagePageFactory pages) {
   mainWindow_ = std::make_unique<TDesktopMainWindow>(*dialogs_, std::move(pages));
   mainWindow_->TrayPresent = [] { return TQtTrayIcon::TrayAvailable(); };
   wizards_ = std::make_unique<TDesktopWizards>(*dialogs_);
+  progress_ = std::make_unique<TCheckMailDlg>();
+  progress_->MainWindow = [this]() -> QWidget* { return mainWindow_->Window(); };
+  progress_->OfferToTrust = [](TAccount& account, const TBatchError& refusal, QWidget* parent) {
+    return tarnwell::OfferToTrust(account, refusal, parent);
+  };
   TUserInterface parts;
   parts.Dialogs = dialogs_.get();
   parts.Tray = tray_.get();
   parts.MainWindow = mainWindow_.get();
   parts.PopUp = popUp_.get();
   parts.Wizards = wizards_.get();
+  parts.Progress = progress_.get();
   parts.HasWindows = true;
   InstallUserInterface(parts);
 }
 
 TDesktopSession::~TDesktopSession() {
   InstallUserInterface({});
+  progress_.reset();
   wizards_.reset();
   mainWindow_.reset();
   popUp_.reset();

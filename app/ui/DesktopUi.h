@@ -18,6 +18,7 @@ namespace tarnwell {
 
 class TAccountList;
 class TAppWindow;
+class TCheckMailDlg;
 class TFilterList;
 class TFmMain;
 class TQtEventLoop;
@@ -104,6 +105,7 @@ class TDesktopSession {
   std::unique_ptr<TQtPopUpNotice> popUp_;
   std::unique_ptr<TDesktopMainWindow> mainWindow_;
   std::unique_ptr<TDesktopWizards> wizards_;
+  std::unique_ptr<TCheckMailDlg> progress_;
 };
 
 // The commands of the message pages on the desktop: a filter or a friend from the message, rescue,
